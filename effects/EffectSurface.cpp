@@ -1,0 +1,266 @@
+#include "effects/EffectSurface.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "lab/GpuDispatch.h"
+
+namespace orvex {
+
+EffectSurface::EffectSurface() = default;
+EffectSurface::~EffectSurface() = default;
+
+ResultCode EffectSurface::SetHostFlag(bool flag) {
+    hostFlag_ = flag;
+    return Ok;
+}
+
+ResultCode EffectSurface::SetHostValue(int64_t value) {
+    hostValue_ = value;
+    return Ok;
+}
+
+void EffectSurface::SetHostQuad(const int32_t* values) {
+    if (values) std::memcpy(hostQuad_, values, sizeof hostQuad_);
+}
+
+void EffectSurface::GetSupportedPaths(bool* cpu, bool* opencl, bool* opengl) {
+    if (cpu) *cpu = supportedPaths_.count(1) != 0;
+    if (opencl) *opencl = supportedPaths_.count(OpenCL) != 0;
+    if (opengl) *opengl = supportedPaths_.count(OpenGL) != 0;
+}
+
+void EffectSurface::SetFrameRate(int64_t numerator, int64_t denominator) {
+    frameRateNum_ = numerator;
+    frameRateDen_ = denominator;
+}
+
+void EffectSurface::GetAuxValueA(uint32_t* out) {
+    if (out) *out = auxValueA_;
+}
+
+void EffectSurface::SetDescription(EffectDescription description) { description_ = std::move(description); }
+
+void EffectSurface::SetHostHandles(void* first, void* second) {
+    if (first) hostHandle1_ = first;
+    if (second) hostHandle2_ = second;
+}
+
+void EffectSurface::SetHostHandle(void* third) {
+    if (third) hostHandle3_ = third;
+}
+
+void EffectSurface::SetVisualProcess(IVisualProcess* process) {
+    if (process) visualProcess_ = process;
+}
+
+void EffectSurface::SetAlgorithmUnitFactory(zrp::ATLUFactory* factory) {
+    if (factory) factory_ = factory;
+}
+
+ResultCode EffectSurface::ProcessCPU(int64_t, EffectFrame*, EffectFrame*) { return Failed; }
+
+ResultCode EffectSurface::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>&,
+                                        const std::shared_ptr<zrp::Texture>&) {
+    return Failed;
+}
+
+ResultCode EffectSurface::ProcessOpenGL(int64_t, const std::vector<std::shared_ptr<zrp::Texture>>&,
+                                        const std::shared_ptr<zrp::Texture>&) {
+    return Failed;
+}
+
+bool EffectSurface::GetContentRect(fxRectf* rect) {
+    if (rect) *rect = fxRectf{0.f, 0.f, 1.f, 1.f};
+    return true;
+}
+
+void EffectSurface::SetGPUAvailability(bool opencl, bool opengl) {
+    openclEnabled_ = opencl;
+    openglEnabled_ = opengl;
+}
+
+ResultCode EffectSurface::SetProgramLoader(ProgramLoader) { return Ok; }
+
+// --- parameters ------------------------------------------------------------------------------------
+
+ParamDecl& EffectSurface::Declare(ParamDecl decl) {
+    params_.push_back(std::move(decl));
+    ParamDecl& p = params_.back();
+    EffectParamValue def;
+    if (p.field == ParamDecl::Field::Text) def.text = "";
+    Store(p, def, p.defaultValue);
+    return p;
+}
+
+ParamDecl& EffectSurface::DeclareFloat(const char* name, float* field, float def) {
+    return Declare({name, ParamFloat, ParamDecl::Field::Float, field, def});
+}
+
+ParamDecl& EffectSurface::DeclareFloat(const char* name, float* field, float def, float lo, float hi,
+                                       float substitute) {
+    return Declare({name, ParamFloat, ParamDecl::Field::Float, field, def, true, lo, hi, substitute});
+}
+
+ParamDecl& EffectSurface::DeclareInt(const char* name, int32_t* field, int32_t def) {
+    return Declare({name, ParamInt, ParamDecl::Field::Int, field, static_cast<double>(def)});
+}
+
+ParamDecl& EffectSurface::DeclareInt(const char* name, int32_t* field, int32_t def, int32_t lo, int32_t hi,
+                                     int32_t substitute) {
+    return Declare({name, ParamInt, ParamDecl::Field::Int, field, static_cast<double>(def), true,
+                    static_cast<double>(lo), static_cast<double>(hi), static_cast<double>(substitute)});
+}
+
+ParamDecl& EffectSurface::DeclareByte(const char* name, uint8_t* field, uint8_t def) {
+    return Declare({name, ParamInt, ParamDecl::Field::Byte, field, static_cast<double>(def)});
+}
+
+ParamDecl& EffectSurface::DeclareBool(const char* name, bool* field, bool def) {
+    return Declare({name, ParamBool, ParamDecl::Field::Bool, field, def ? 1.0 : 0.0});
+}
+
+ParamDecl& EffectSurface::DeclareText(const char* name, std::string* field, const char* def) {
+    *field = def ? def : "";
+    params_.push_back({name, ParamText, ParamDecl::Field::Text, field});
+    return params_.back();
+}
+
+void EffectSurface::Store(const ParamDecl& p, const EffectParamValue& value, double numeric) {
+    switch (p.field) {
+    case ParamDecl::Field::Float:
+        *static_cast<float*>(p.target) = static_cast<float>(numeric * p.scale);
+        break;
+    case ParamDecl::Field::Int:
+        *static_cast<int32_t*>(p.target) = static_cast<int32_t>(numeric * p.scale);
+        break;
+    case ParamDecl::Field::Byte:
+        // The low byte of the value given.
+        *static_cast<uint8_t*>(p.target) = static_cast<uint8_t>(static_cast<int64_t>(numeric) & 0xff);
+        break;
+    case ParamDecl::Field::Bool:
+        *static_cast<bool*>(p.target) = numeric != 0;
+        break;
+    case ParamDecl::Field::Text:
+        *static_cast<std::string*>(p.target) = value.AsText();
+        break;
+    }
+}
+
+double EffectSurface::StoredValue(const ParamDecl& p) {
+    switch (p.field) {
+    case ParamDecl::Field::Float: return *static_cast<const float*>(p.target) / p.scale;
+    case ParamDecl::Field::Int: return *static_cast<const int32_t*>(p.target) / p.scale;
+    case ParamDecl::Field::Byte: return *static_cast<const uint8_t*>(p.target);
+    case ParamDecl::Field::Bool: return *static_cast<const bool*>(p.target) ? 1 : 0;
+    case ParamDecl::Field::Text: return 0;
+    }
+    return 0;
+}
+
+std::string EffectSurface::StoredText(const ParamDecl& p) {
+    return p.field == ParamDecl::Field::Text ? *static_cast<const std::string*>(p.target) : std::string();
+}
+
+ResultCode EffectSurface::SetParam(const char* name, EffectParamType type, EffectParamValue value) {
+    if (!name) return NotFound;
+    for (const ParamDecl& p : params_) {
+        if (p.name != name) continue;
+        if (type != p.type) return WrongFormat;
+        double numeric = 0;
+        switch (type) {
+        case ParamFloat: numeric = value.AsFloat(); break;
+        case ParamInt: numeric = value.AsInt(); break;
+        case ParamBool: numeric = value.AsBool() ? 1 : 0; break;
+        default: break;
+        }
+        ResultCode result = Ok;
+        // Written so that NaN counts as out of range.
+        if (p.hasRange && !(numeric >= p.minValue && numeric <= p.maxValue)) {
+            numeric = p.substitute;
+            result = p.onSubstitute;
+        }
+        Store(p, value, numeric);
+        OnParamStored(p);
+        return result;
+    }
+    // The base takes any name when the effect declares nothing.
+    return params_.empty() ? Ok : NotFound;
+}
+
+// --- rendering ----------------------------------------------------------------------------------------
+
+ResultCode EffectSurface::Render(void*, int64_t position, void*, const std::vector<EffectFramePtr>& inputs,
+                                 EffectFramePtr& output) {
+    if (inputs.empty() || !inputs.front() || !output) return Failed;
+    EffectFrame* in = inputs.front().get();
+    EffectFrame* out = output.get();
+    std::shared_ptr<zrp::Texture> inTexture = in->texture;
+    std::shared_ptr<zrp::Texture> outTexture = out->texture;
+
+    if (!inTexture || !outTexture) return ProcessCPU(position, in, out);
+
+    if (openclEnabled_ && ProcessOpenCL(position, inTexture, outTexture) == Ok) return Ok;
+    if (openglEnabled_) {
+        std::vector<std::shared_ptr<zrp::Texture>> glInputs(1, inTexture);
+        if (ProcessOpenGL(position, glInputs, outTexture) == Ok) return Ok;
+    }
+
+    // Only the CPU body can serve: run it on the textures mapped into host memory. A mapping
+    // that fails reports failure rather than running the body on nothing.
+    TextureHostMapping inMap;
+    TextureHostMapping outMap;
+    if (!inMap.Map(inTexture, 0, false) || !outMap.Map(outTexture, 1, false)) return Failed;
+    ResultCode result = ProcessCPU(position, &inMap.frame(), &outMap.frame());
+    outMap.Release();
+    inMap.Release();
+    return result;
+}
+
+// --- CPU-body helpers -------------------------------------------------------------------------------
+
+static bool PlaneUsable(const EffectFrame& f) {
+    if (!f.data[0] || f.width[0] == 0 || f.height[0] == 0) return false;
+    // Pitches are bytes per row; a row of BGRA needs width * 4 of them.
+    return f.pitch[0] > 0 && static_cast<uint64_t>(f.pitch[0]) >= static_cast<uint64_t>(f.width[0]) * 4 &&
+           f.width[0] <= (1u << 30) / 4;
+}
+
+ResultCode CheckBGRAFrames(const EffectFrame* input, const EffectFrame* output, ResultCode rejectCode) {
+    if (!input || !output) return InvalidArgument;
+    if (!IsBGRA8(output->pixel_fmt)) return rejectCode;
+    if (!IsBGRA8(input->pixel_fmt)) return rejectCode;
+    if (!PlaneUsable(*input) || !PlaneUsable(*output)) return InvalidArgument;
+    if (input->width[0] != output->width[0] || input->height[0] != output->height[0]) return InvalidArgument;
+    return Ok;
+}
+
+cv::Mat WrapBGRA(const EffectFrame& frame) {
+    return cv::Mat(static_cast<int>(frame.height[0]), static_cast<int>(frame.width[0]), CV_8UC4, frame.data[0],
+                   static_cast<size_t>(frame.pitch[0]));
+}
+
+void BandRows(int band, int height, int* y0, int* y1) {
+    int step = height / kBandCount;
+    *y0 = band * step;
+    *y1 = band == kBandCount - 1 ? height : (band + 1) * step;
+}
+
+void RowBandBody::operator()(const cv::Range& bands) const {
+    for (int b = bands.start; b < bands.end; ++b) {
+        int y0, y1;
+        BandRows(b, height, &y0, &y1);
+        if (y0 < y1) Rows(y0, y1);
+    }
+}
+
+void RunRowBands(RowBandBody& body, int width, int height) {
+    body.height = height;
+    if (static_cast<int64_t>(width) * height <= kSerialPixelLimit) {
+        body.Rows(0, height);
+        return;
+    }
+    cv::parallel_for_(cv::Range(0, kBandCount), body, cv::getNumThreads());
+}
+
+}  // namespace orvex

@@ -1,0 +1,148 @@
+#pragma once
+// The base of every effect: host state, the parameter protocol driven by a per-effect table, and
+// the one rendering procedure (OpenCL body, then OpenGL body, then the CPU body on host or mapped
+// frames).
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "orvex/IOrvexEffect.h"
+
+namespace orvex {
+
+// One declared parameter. Values are range-checked in the units the host passes; `scale`
+// converts to the stored unit (0.01 stores percent as a fraction).
+struct ParamDecl {
+    enum class Field { Bool, Float, Int, Byte, Text };
+
+    std::string name;
+    EffectParamType type = ParamFloat;
+    Field field = Field::Float;
+    void* target = nullptr;
+    double defaultValue = 0;
+    bool hasRange = false;
+    double minValue = 0;
+    double maxValue = 0;
+    double substitute = 0;
+    double scale = 1;
+    ResultCode onSubstitute = InvalidArgument;
+};
+
+class EffectSurface : public IOrvexEffect {
+public:
+    EffectSurface();
+    ~EffectSurface() override;
+    EffectSurface(const EffectSurface&) = delete;
+    EffectSurface& operator=(const EffectSurface&) = delete;
+
+    ResultCode SetHostFlag(bool flag) override;
+    ResultCode SetHostValue(int64_t value) override;
+    ResultCode SetParam(const char* name, EffectParamType type, EffectParamValue value) override;
+    int32_t QueryStatus() override { return 0; }
+    bool IsIdentity() override { return false; }
+    void SetHostQuad(const int32_t* values) override;
+    ResultCode Render(void* reserved1, int64_t position, void* reserved2, const std::vector<EffectFramePtr>& inputs,
+                      EffectFramePtr& output) override;
+    void GetSupportedPaths(bool* cpu, bool* opencl, bool* opengl) override;
+    void SetFrameRate(int64_t numerator, int64_t denominator) override;
+    void GetAuxValueA(uint32_t* out) override;
+    uint32_t GetAuxValueB() override { return auxValueB_; }
+    void SetDescription(EffectDescription description) override;
+    void ReservedNoOp() override {}
+    void SetHostHandles(void* first, void* second) override;
+    void SetHostHandle(void* third) override;
+    void SetVisualProcess(IVisualProcess* process) override;
+    void SetAlgorithmUnitFactory(zrp::ATLUFactory* factory) override;
+    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
+    ResultCode ProcessOpenGL(int64_t position, const std::vector<std::shared_ptr<zrp::Texture>>& inputs,
+                             const std::shared_ptr<zrp::Texture>& output) override;
+    bool GetContentRect(fxRectf* rect) override;
+    void SetGPUAvailability(bool opencl, bool opengl) override;
+    ResultCode SetProgramLoader(ProgramLoader loader) override;
+
+    // The declared parameters, in declaration order (the CLI describes effects from it).
+    const std::vector<ParamDecl>& Params() const { return params_; }
+    // A parameter's stored value in the units the host passes (stored / scale).
+    static double StoredValue(const ParamDecl& p);
+    static std::string StoredText(const ParamDecl& p);
+
+    const EffectDescription& Description() const { return description_; }
+    bool OpenCLEnabled() const { return openclEnabled_; }
+    bool OpenGLEnabled() const { return openglEnabled_; }
+    IVisualProcess* VisualProcess() const { return visualProcess_; }
+    zrp::ATLUFactory* Factory() const { return factory_; }
+    int64_t FrameRateNumerator() const { return frameRateNum_; }
+    int64_t FrameRateDenominator() const { return frameRateDen_; }
+
+protected:
+    // Declarations used by derived constructors; each sets the field to its default.
+    ParamDecl& DeclareFloat(const char* name, float* field, float def);
+    ParamDecl& DeclareFloat(const char* name, float* field, float def, float lo, float hi, float substitute);
+    ParamDecl& DeclareInt(const char* name, int32_t* field, int32_t def);
+    ParamDecl& DeclareInt(const char* name, int32_t* field, int32_t def, int32_t lo, int32_t hi, int32_t substitute);
+    ParamDecl& DeclareByte(const char* name, uint8_t* field, uint8_t def);
+    ParamDecl& DeclareBool(const char* name, bool* field, bool def);
+    ParamDecl& DeclareText(const char* name, std::string* field, const char* def);
+
+    // Called after a declared parameter was stored (accepted or substituted).
+    virtual void OnParamStored(const ParamDecl&) {}
+
+    // 1 = CPU body, 2 = OpenCL body, 3 = OpenGL body.
+    std::set<int32_t> supportedPaths_;
+    uint32_t auxValueA_ = 0;
+    uint32_t auxValueB_ = 0;
+
+private:
+    ParamDecl& Declare(ParamDecl decl);
+    static void Store(const ParamDecl& p, const EffectParamValue& value, double numeric);
+
+    void* hostHandle1_ = nullptr;
+    void* hostHandle2_ = nullptr;
+    void* hostHandle3_ = nullptr;
+    bool hostFlag_ = true;
+    int64_t hostValue_ = 1;
+    int64_t frameRateNum_ = 30;
+    int64_t frameRateDen_ = 1;
+    uint32_t reserved_ = 0;
+    int32_t hostQuad_[4] = {0, 0, 0, 0};
+    IVisualProcess* visualProcess_ = nullptr;
+    zrp::ATLUFactory* factory_ = nullptr;
+    bool openclEnabled_ = false;
+    bool openglEnabled_ = false;
+    EffectDescription description_;
+    std::vector<ParamDecl> params_;
+};
+
+// --- CPU-body helpers shared by the effect families ---------------------------------------------
+
+// Checks the frames a per-pixel BGRA body needs: a non-BGRA output gives `rejectCode` (nothing
+// written); null frames or planes, pitches shorter than a row, or a size mismatch give
+// InvalidArgument. Ok when the body may run.
+ResultCode CheckBGRAFrames(const EffectFrame* input, const EffectFrame* output, ResultCode rejectCode);
+
+// Wraps a frame's first plane as an 8-bit four-channel image without copying.
+cv::Mat WrapBGRA(const EffectFrame& frame);
+
+constexpr int kBandCount = 8;
+constexpr int kSerialPixelLimit = 10000;
+
+// A body over rows [y0, y1). Run it with RunRowBands.
+class RowBandBody : public cv::ParallelLoopBody {
+public:
+    void operator()(const cv::Range& bands) const final;
+    virtual void Rows(int y0, int y1) const = 0;
+    int height = 0;
+};
+
+// Band i covers rows [i*floor(h/8), (i+1)*floor(h/8)); the last band also takes the remainder.
+void BandRows(int band, int height, int* y0, int* y1);
+// 8 bands on the parallel loop above 10000 pixels, otherwise one serial pass on this thread.
+void RunRowBands(RowBandBody& body, int width, int height);
+
+}  // namespace orvex

@@ -1,0 +1,128 @@
+#include "lab/BuiltinEffects.h"
+
+#include <mutex>
+#include <strings.h>
+
+#include "effects/ColorEffects.h"
+
+namespace orvex {
+namespace {
+
+template <class T>
+EffectSurface* Make() {
+    return new T();
+}
+
+#define VE(n) "video/effect/" n
+#define KEY(n) "video_effect_" n
+#define CL(n) n "/" n ".cl"
+
+// Rows whose factory is null name effects whose family is not built yet: they are not creatable.
+const BuiltinEffect kBuiltins[] = {
+    {VE("offset"), nullptr, KEY("offset"), CL("offset")},
+    {VE("transform"), nullptr, KEY("transform"), CL("transform")},
+    {VE("sharpen"), nullptr, KEY("sharpen"), CL("sharpen")},
+    {VE("horizontal_filp"), nullptr, KEY("horizontal_filp"), CL("horizontal_filp")},
+    {VE("vertical_filp"), nullptr, KEY("vertical_filp"), CL("vertical_filp")},
+    {VE("crop"), nullptr, KEY("crop"), CL("crop")},
+    {VE("edge_feather"), nullptr, nullptr, nullptr},
+    {VE("gamma_correction"), nullptr, KEY("gamma_correction"), CL("gamma_correction")},
+    {VE("unsharpen_mask"), nullptr, KEY("unsharpen_mask"), CL("unsharpen_mask")},
+    {VE("color_banlance"), nullptr, KEY("color_banlance"), CL("color_banlance")},
+    {VE("color_pass"), nullptr, KEY("color_pass"), CL("color_pass")},
+    {VE("color_replace"), nullptr, KEY("color_replace"), CL("color_replace")},
+    {VE("corner_pin"), nullptr, KEY("corner_pin"), CL("corner_pin")},
+    {VE("black_white_hitfilm"), nullptr, KEY("black_white_hitfilm"), CL("black_white_hitfilm")},
+    {VE("color_balance_hls"), nullptr, KEY("color_banlance"), CL("color_banlance")},
+    {VE("color_correction_color_balance"), nullptr, KEY("color_correction_color_balance"),
+     CL("color_correction_color_balance")},
+    {VE("channel_mixer"), nullptr, KEY("channel_mixer"), CL("channel_mixer")},
+    {VE("tint"), nullptr, KEY("tint"), CL("tint")},
+    {VE("equalizer"), nullptr, KEY("equalizer"), CL("equalizer")},
+    {VE("brightness_contrast"), &Make<VideoEffectBrightnessContrast>, KEY("brightness_contrast"),
+     CL("brightness_contrast")},
+    {VE("vignette"), nullptr, nullptr, nullptr},
+    {VE("gaussian_blur"), nullptr, KEY("gaussian_blur"), CL("gaussian_blur")},
+    {VE("change_to_color"), nullptr, KEY("change_to_color"), CL("change_to_color")},
+    {VE("channel_invert"), nullptr, KEY("channel_invert"), CL("channel_invert")},
+    {VE("adjust_levels"), nullptr, KEY("adjust_levels"), CL("adjust_levels")},
+    {VE("direction_blur"), nullptr, KEY("direction_blur"), CL("direction_blur")},
+    {VE("camera_blur"), nullptr, KEY("camera_blur"), CL("camera_blur")},
+    {VE("spherize"), nullptr, KEY("spherize"), CL("spherize")},
+    {VE("lens_distortion"), nullptr, KEY("lens_distortion"), CL("lens_distortion")},
+    {VE("mirror"), nullptr, KEY("mirror"), CL("mirror")},
+    {VE("magnify"), nullptr, KEY("magnify"), CL("magnify")},
+    {VE("checkerboard"), nullptr, KEY("checkerboard"), CL("checkerboard")},
+    {VE("grid"), nullptr, KEY("grid"), CL("grid")},
+    {VE("ramp"), nullptr, KEY("ramp"), CL("ramp")},
+    {VE("extract"), nullptr, KEY("extract"), CL("extract")},
+    {VE("twirl"), nullptr, KEY("twirl"), CL("twirl")},
+    {VE("channel_blur"), nullptr, KEY("channel_blur"), CL("channel_blur")},
+    {VE("4_color_gradient"), nullptr, KEY("4_color_gradient"), CL("4_color_gradient")},
+    {VE("circle"), nullptr, KEY("circle"), CL("circle")},
+    {VE("leave_color"), nullptr, KEY("leave_color"), CL("leave_color")},
+    {VE("lens_flare"), nullptr, KEY("lens_flare"), CL("lens_flare")},
+    {VE("paint_bucket"), nullptr, KEY("paint_bucket"), CL("paint_bucket")},
+    {VE("compound_blur"), nullptr, KEY("compound_blur"), CL("compound_blur")},
+    {VE("auto_color"), nullptr, KEY("auto_color"), CL("auto_color")},
+    {VE("auto_contrast"), nullptr, KEY("auto_contrast"), CL("auto_contrast")},
+    {VE("auto_levels"), nullptr, KEY("auto_levels"), CL("auto_levels")},
+    {VE("emboss"), nullptr, KEY("emboss"), CL("emboss")},
+    {VE("color_emboss"), nullptr, KEY("color_emboss"), CL("color_emboss")},
+    {VE("find_edges"), nullptr, KEY("find_edges"), CL("find_edges")},
+    {VE("threshold"), nullptr, KEY("threshold"), CL("threshold")},
+    {VE("motion"), nullptr, KEY("transform"), CL("transform")},
+    {VE("glitch_box_shift"), nullptr, nullptr, nullptr},
+    {VE("glitch_chromatic_aberration"), nullptr, nullptr, nullptr},
+    {VE("glitch_fractal_box"), nullptr, nullptr, nullptr},
+};
+
+#undef VE
+#undef KEY
+#undef CL
+
+struct SelfRegistry {
+    std::mutex mutex;
+    std::map<std::string, EffectFactory> map;
+};
+
+SelfRegistry& Registry() {
+    static SelfRegistry registry;
+    return registry;
+}
+
+}  // namespace
+
+const BuiltinEffect* BuiltinEffects(size_t* count) {
+    if (count) *count = sizeof kBuiltins / sizeof kBuiltins[0];
+    return kBuiltins;
+}
+
+const BuiltinEffect* FindBuiltinEffect(const char* name) {
+    if (!name) return nullptr;
+    for (const BuiltinEffect& e : kBuiltins) {
+        if (strcasecmp(e.name, name) == 0) return &e;
+    }
+    return nullptr;
+}
+
+void RegisterSelfEffect(const std::string& name, EffectFactory factory) {
+    SelfRegistry& r = Registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.map[name] = factory;
+}
+
+EffectFactory FindSelfEffect(const std::string& name) {
+    SelfRegistry& r = Registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.map.find(name);
+    return it == r.map.end() ? nullptr : it->second;
+}
+
+std::map<std::string, EffectFactory> SelfEffects() {
+    SelfRegistry& r = Registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.map;
+}
+
+}  // namespace orvex

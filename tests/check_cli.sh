@@ -1,0 +1,35 @@
+#!/bin/sh
+# The orvex command end to end: a rendered picture, and each kind of bad input with its exit code
+# and message.
+set -u
+orvex=$1
+work=$2
+rm -rf "$work" && mkdir -p "$work"
+fail=0
+expect() {  # expect CODE PATTERN -- ARGS...
+    code=$1 pattern=$2
+    shift 3
+    out=$("$orvex" "$@" 2>&1)
+    rc=$?
+    if [ "$rc" -ne "$code" ] || { [ -n "$pattern" ] && ! printf '%s' "$out" | grep -q -- "$pattern"; }; then
+        echo "FAIL: orvex $* -> rc $rc (want $code), output: $out (want /$pattern/)"
+        fail=1
+    fi
+}
+bc=video/effect/brightness_contrast
+expect 0 "" -- testcard --size 160x90 "$work/card.png"
+expect 0 "" -- render --effect $bc --param bright=10 --param contrast=50 "$work/card.png" "$work/out.png"
+[ -s "$work/out.png" ] || { echo "FAIL: no output picture"; fail=1; }
+expect 0 "" -- render --effect VIDEO/EFFECT/BRIGHTNESS_CONTRAST --device cpu --frame 3 "$work/card.png" "$work/out.jpg"
+[ -s "$work/out.jpg" ] || { echo "FAIL: no jpeg written"; fail=1; }
+expect 0 "$bc" -- list
+expect 0 "usage" -- --help
+expect 1 "needs --effect" -- render "$work/card.png" "$work/x.png"
+expect 1 "unknown command" -- frobnicate
+expect 2 "unknown effect" -- render --effect video/effect/nope "$work/card.png" "$work/x.png"
+expect 2 "no parameter brightness" -- render --effect $bc --param brightness=1 "$work/card.png" "$work/x.png"
+expect 2 "not a float value" -- render --effect $bc --param bright=true "$work/card.png" "$work/x.png"
+expect 2 "stored 20 instead" -- render --effect $bc --param bright=150 "$work/card.png" "$work/x.png"
+expect 2 "cannot read" -- render --effect $bc "$work/missing.png" "$work/x.png"
+[ $fail -eq 0 ] && echo "cli: all cases passed"
+exit $fail

@@ -1,0 +1,327 @@
+// orvex: the command-line host of the library. Lists effects, renders images through the lab and
+// makes test cards.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "effects/EffectSurface.h"
+#include "host/log/log.h"
+#include "lab/BuiltinEffects.h"
+#include "orvex/orvex.h"
+#include "testcard.h"
+
+namespace {
+
+// Exit codes: 0 ok, 1 usage, 2 input (files, names, values), 3 render failure.
+enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3 };
+
+const char* kHelp =
+    "usage:\n"
+    "  orvex list                          creatable built-in effects\n"
+    "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl|opengl]\n"
+    "               [--frame N] [--resources DIR] IN OUT\n"
+    "                                      render one effect on a PNG or JPEG picture\n"
+    "  orvex testcard [--size WxH] OUT     write the generated test card\n"
+    "  orvex --help\n"
+    "\n"
+    "Parameter values follow the parameter's type: true/false for bool, an integer for int,\n"
+    "a number for float. Alpha is kept as read; a picture without alpha gets alpha 255.\n"
+    "\n"
+    "exit codes: 0 ok, 1 usage, 2 bad input (file, effect, parameter or value), 3 render failure\n";
+
+int Usage(const char* message) {
+    std::fprintf(stderr, "orvex: %s\n\n%s", message, kHelp);
+    return kUsage;
+}
+
+// The resource tree: --resources, else next to the sources, else the installed one.
+std::string FindResources(const std::string& given) {
+    if (!given.empty()) return given;
+    for (const char* dir : {ORVEX_SOURCE_RESOURCES, ORVEX_INSTALL_RESOURCES}) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(dir, ec)) return dir;
+    }
+    return {};
+}
+
+int List() {
+    size_t count = 0;
+    const orvex::BuiltinEffect* rows = orvex::BuiltinEffects(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (rows[i].create) std::printf("%s\n", rows[i].name);
+    }
+    for (const auto& [name, factory] : orvex::SelfEffects()) {
+        if (factory) std::printf("%s\n", name.c_str());
+    }
+    return kOk;
+}
+
+bool ParseSize(const std::string& s, int* w, int* h) {
+    return std::sscanf(s.c_str(), "%dx%d", w, h) == 2 && *w > 0 && *h > 0 && *w <= 16384 && *h <= 16384;
+}
+
+int TestCard(int argc, char** argv) {
+    int w = 1280, h = 720;
+    std::string out;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--size" && i + 1 < argc) {
+            if (!ParseSize(argv[++i], &w, &h)) return Usage("--size wants WxH, for example 1280x720");
+        } else if (out.empty() && a.rfind("--", 0) != 0) {
+            out = a;
+        } else {
+            return Usage(("unexpected argument: " + a).c_str());
+        }
+    }
+    if (out.empty()) return Usage("testcard needs an output file");
+    if (!cv::imwrite(out, orvexcli::MakeTestCard(w, h))) {
+        std::fprintf(stderr, "orvex: cannot write %s\n", out.c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
+// Reads a picture as 8-bit BGRA; alpha kept when present, 255 otherwise.
+bool ReadBGRA(const std::string& path, cv::Mat* out) {
+    cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
+    if (img.empty()) return false;
+    if (img.depth() == CV_16U) img.convertTo(img, CV_8U, 1.0 / 257.0);
+    else if (img.depth() != CV_8U) img.convertTo(img, CV_8U);
+    switch (img.channels()) {
+    case 1: cv::cvtColor(img, *out, cv::COLOR_GRAY2BGRA); break;
+    case 3: cv::cvtColor(img, *out, cv::COLOR_BGR2BGRA); break;
+    case 4: *out = img; break;
+    default: return false;
+    }
+    return true;
+}
+
+bool WritePicture(const std::string& path, const cv::Mat& bgra) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    try {
+        if (ext == ".jpg" || ext == ".jpeg") {
+            cv::Mat bgr;
+            cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
+            return cv::imwrite(path, bgr);
+        }
+        return cv::imwrite(path, bgra);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+const char* TypeName(orvex::EffectParamType t) {
+    switch (t) {
+    case orvex::ParamBool: return "bool";
+    case orvex::ParamFloat: return "float";
+    case orvex::ParamInt: return "int";
+    case orvex::ParamText: return "text";
+    }
+    return "?";
+}
+
+// Parses text as the declared type; false when it does not read as that type.
+bool ParseValue(const orvex::ParamDecl& p, const std::string& text, orvex::EffectParamValue* value) {
+    const char* s = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    switch (p.type) {
+    case orvex::ParamBool:
+        if (text == "true" || text == "1") *value = orvex::EffectParamValue::Bool(true);
+        else if (text == "false" || text == "0") *value = orvex::EffectParamValue::Bool(false);
+        else return false;
+        return true;
+    case orvex::ParamInt: {
+        long v = std::strtol(s, &end, 10);
+        if (text.empty() || *end || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+        *value = orvex::EffectParamValue::Int(static_cast<int32_t>(v));
+        return true;
+    }
+    case orvex::ParamFloat: {
+        float v = std::strtof(s, &end);
+        if (text.empty() || *end || errno == ERANGE || !std::isfinite(v)) return false;
+        *value = orvex::EffectParamValue::Float(v);
+        return true;
+    }
+    case orvex::ParamText:
+        *value = orvex::EffectParamValue::Text(s);
+        return true;
+    }
+    return false;
+}
+
+std::string FormatStored(const orvex::ParamDecl& p) {
+    if (p.type == orvex::ParamText) return "\"" + orvex::EffectSurface::StoredText(p) + "\"";
+    if (p.type == orvex::ParamBool) return orvex::EffectSurface::StoredValue(p) != 0 ? "true" : "false";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", orvex::EffectSurface::StoredValue(p));
+    return buf;
+}
+
+struct Lab {
+    orvex::IOrvex* lab = CreateOrvex();
+    ~Lab() {
+        if (lab) ReleaseOrvex(lab);
+    }
+};
+
+int Render(int argc, char** argv) {
+    std::string effectName, device = "best", resources;
+    std::vector<std::pair<std::string, std::string>> params;
+    std::vector<std::string> files;
+    int64_t frame = 0;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)what;
+            return argv[++i];
+        };
+        if (a == "--effect") {
+            const char* v = next("--effect");
+            if (!v) return Usage("--effect needs a name");
+            effectName = v;
+        } else if (a == "--param") {
+            const char* v = next("--param");
+            const char* eq = v ? std::strchr(v, '=') : nullptr;
+            if (!eq || eq == v) return Usage("--param wants NAME=VALUE");
+            params.emplace_back(std::string(v, eq), std::string(eq + 1));
+        } else if (a == "--device") {
+            const char* v = next("--device");
+            if (!v) return Usage("--device needs cpu, opencl or opengl");
+            device = v;
+        } else if (a == "--frame") {
+            const char* v = next("--frame");
+            char* end = nullptr;
+            if (!v || (frame = std::strtoll(v, &end, 10), *end)) return Usage("--frame wants an integer");
+        } else if (a == "--resources") {
+            const char* v = next("--resources");
+            if (!v) return Usage("--resources needs a folder");
+            resources = v;
+        } else if (a.rfind("--", 0) == 0) {
+            return Usage(("unknown option: " + a).c_str());
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (effectName.empty()) return Usage("render needs --effect NAME");
+    if (files.size() != 2) return Usage("render needs an input and an output file");
+    if (device != "best" && device != "cpu" && device != "opencl" && device != "opengl")
+        return Usage("--device is one of cpu, opencl, opengl");
+    if (device == "opencl" || device == "opengl") {
+        std::fprintf(stderr, "orvex: the %s device is not available in this build; use --device cpu\n",
+                     device.c_str());
+        return kInput;
+    }
+
+    cv::Mat input;
+    if (!ReadBGRA(files[0], &input)) {
+        std::fprintf(stderr, "orvex: cannot read a picture from %s\n", files[0].c_str());
+        return kInput;
+    }
+
+    Lab lab;
+    if (!lab.lab) {
+        std::fprintf(stderr, "orvex: cannot create the lab\n");
+        return kRender;
+    }
+    std::string root = FindResources(resources);
+    if (!root.empty()) {
+        lab.lab->SetResourcePath(root.c_str(), 0);
+        lab.lab->SetResourcePath((root + "/video/effect").c_str(), 2);
+    }
+
+    orvex::IOrvexEffect* effect = lab.lab->CreateOrvexEffect(effectName.c_str());
+    if (!effect) {
+        std::fprintf(stderr, "orvex: unknown effect %s (orvex list shows the effects)\n", effectName.c_str());
+        return kInput;
+    }
+    struct Release {
+        orvex::IOrvex* lab;
+        orvex::IOrvexEffect* effect;
+        ~Release() { lab->ReleaseOrvexEffect(effect); }
+    } release{lab.lab, effect};
+
+    auto* surface = dynamic_cast<orvex::EffectSurface*>(effect);
+    for (const auto& [name, text] : params) {
+        const orvex::ParamDecl* decl = nullptr;
+        if (surface) {
+            for (const auto& p : surface->Params())
+                if (p.name == name) decl = &p;
+        }
+        if (!decl) {
+            std::string known;
+            if (surface)
+                for (const auto& p : surface->Params()) known += (known.empty() ? "" : ", ") + p.name;
+            std::fprintf(stderr, "orvex: %s has no parameter %s (parameters: %s)\n", effectName.c_str(), name.c_str(),
+                         known.c_str());
+            return kInput;
+        }
+        orvex::EffectParamValue value;
+        if (!ParseValue(*decl, text, &value)) {
+            std::fprintf(stderr, "orvex: %s=%s is not a %s value\n", name.c_str(), text.c_str(), TypeName(decl->type));
+            return kInput;
+        }
+        orvex::ResultCode r = effect->SetParam(name.c_str(), decl->type, value);
+        if (r == orvex::InvalidArgument) {
+            std::fprintf(stderr, "orvex: %s=%s is out of range [%g, %g]; the effect stored %s instead\n", name.c_str(),
+                         text.c_str(), decl->minValue, decl->maxValue, FormatStored(*decl).c_str());
+            return kInput;
+        }
+        if (r != orvex::Ok) {
+            std::fprintf(stderr, "orvex: %s=%s was refused (result %d)\n", name.c_str(), text.c_str(), r);
+            return kInput;
+        }
+    }
+
+    auto wrap = [](cv::Mat& m) {
+        auto f = std::make_shared<orvex::EffectFrame>();
+        f->planes = 1;
+        f->bitDepth = 8;
+        f->pixel_fmt = orvex::BGRA32;
+        f->width[0] = static_cast<uint32_t>(m.cols);
+        f->height[0] = static_cast<uint32_t>(m.rows);
+        f->data[0] = m.data;
+        f->pitch[0] = static_cast<int32_t>(m.step[0]);
+        return f;
+    };
+    cv::Mat output(input.size(), CV_8UC4, cv::Scalar(0, 0, 0, 0));
+    std::vector<orvex::EffectFramePtr> inputs{wrap(input)};
+    orvex::EffectFramePtr out = wrap(output);
+    orvex::ResultCode r = effect->Render(nullptr, frame, nullptr, inputs, out);
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex: %s failed to render (result %d)\n", effectName.c_str(), r);
+        return kRender;
+    }
+    if (!WritePicture(files[1], output)) {
+        std::fprintf(stderr, "orvex: cannot write %s\n", files[1].c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    orvexhost::SetLogThreshold(7);
+    if (argc < 2) return Usage("missing command");
+    std::string cmd = argv[1];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        std::fputs(kHelp, stdout);
+        return kOk;
+    }
+    if (cmd == "list") return List();
+    if (cmd == "render") return Render(argc - 2, argv + 2);
+    if (cmd == "testcard") return TestCard(argc - 2, argv + 2);
+    return Usage(("unknown command: " + cmd).c_str());
+}

@@ -1,0 +1,322 @@
+#include "visual/VisualProcess.h"
+
+#include <cmath>
+#include <string>
+
+#include "corelog.h"
+#include "lab/GpuDispatch.h"
+
+namespace orvex {
+namespace {
+
+// What the host reads from GetCapabilityCode; its meaning belongs to the host.
+constexpr int32_t kCapabilityCode = 6;
+
+// One line and Failed for an operation whose routine is not in this build, so that a host sees
+// the reason in its log instead of an untouched output reported as success.
+ResultCode Unavailable(const char* operation) {
+    const std::string location = std::string("orvex:") + operation;
+    ORVEX_LOG(4, location.c_str(), "%s is not available in this build", operation);
+    return Failed;
+}
+
+}  // namespace
+
+VisualProcess::VisualProcess() {
+    // Rows in pixel order B, G, R so that BGRA pixels transform without a channel swap.
+    rgbToLms_ = cv::Matx33f(0.0402f, 0.5783f, 0.3811f,
+                            0.0782f, 0.7244f, 0.1967f,
+                            0.8444f, 0.1288f, 0.0241f);
+
+    // Computed in double and rounded once, so each entry is the float nearest the exact value.
+    const double r3 = 1.0 / std::sqrt(3.0);
+    const double r6 = 1.0 / std::sqrt(6.0);
+    const double r2 = 1.0 / std::sqrt(2.0);
+    lmsToLab_ = cv::Matx33f(static_cast<float>(r3), static_cast<float>(r3), static_cast<float>(r3),
+                            static_cast<float>(r6), static_cast<float>(r6), static_cast<float>(-2.0 * r6),
+                            static_cast<float>(r2), static_cast<float>(-r2), 0.0f);
+    lmsToLabScales_ = {static_cast<float>(r3), static_cast<float>(r6), static_cast<float>(r2)};
+
+    // The 4:2:2 formats reach RGB and their crops only through these tables.
+    const Conversion yuvToRgb = [this](const char* kernel, const EffectFrame& in, EffectFrame& out, CLSMode mode) {
+        return YUVToRGB_GPU(kernel, in, out, mode);
+    };
+    conversions_[YUV422][BGRA32] = yuvToRgb;
+    conversions_[YUV422_16][BGRA32] = yuvToRgb;
+    conversions_[YUV422_16][BGRA64] = yuvToRgb;
+    conversions_[YUVA422][BGRA32] = yuvToRgb;
+    conversions_[YUVA422_16][BGRA32] = yuvToRgb;
+    conversions_[YUVA422_16][BGRA64] = yuvToRgb;
+
+    const Crop yuvCrop = [this](const char* kernel, const EffectFrame& in, fxRectf rect, EffectFrame& out) {
+        return YUVCrop(kernel, in, rect, out);
+    };
+    crops_[YUV422] = yuvCrop;
+    crops_[YUV422_16] = yuvCrop;
+}
+
+// Out of line so that the LUT holder is destroyed where the object code lives.
+VisualProcess::~VisualProcess() = default;
+
+const VisualProcess::Conversion* VisualProcess::conversion(uint32_t inFmt, uint32_t outFmt) const {
+    if (inFmt >= PIXFMT_COUNT || outFmt >= PIXFMT_COUNT || !conversions_[inFmt][outFmt]) return nullptr;
+    return &conversions_[inFmt][outFmt];
+}
+
+const VisualProcess::Crop* VisualProcess::crop(uint32_t fmt) const {
+    if (fmt >= PIXFMT_COUNT || !crops_[fmt]) return nullptr;
+    return &crops_[fmt];
+}
+
+// --- state and set-up --------------------------------------------------------------------------
+
+ResultCode VisualProcess::SetATLUFactory(zrp::ATLUFactory* factory) {
+    if (!factory) {
+        ORVEX_LOG(6, "orvex:SetATLUFactory", "ATLUFactory is nullptr!!");
+        return Failed;
+    }
+    // Shared with the lab: effects and this service dispatch through the same factory.
+    g_atlu_factory = factory;
+    if (factory->GetDeviceContext("opencl")) LoadOpenCLTable();
+    if (factory->GetDeviceContext("opengl")) LoadOpenGLTable();
+    return Ok;
+}
+
+// The program table is empty until the visual/cl programs are written; each one that lands is
+// entered here. gpuLoaded_ stays clear until there is a table to hand to the dispatch.
+void VisualProcess::LoadOpenCLTable() {}
+
+// The visual/glsl programs are entered here as they are written.
+void VisualProcess::LoadOpenGLTable() {}
+
+ResultCode VisualProcess::SetResourcePath(const char* path) {
+    if (!path) {
+        // Keep the path already set: a null from the host is a mistake, not a request to clear it.
+        ORVEX_LOG(6, "orvex:SetResourcePath", "input is nullptr!!");
+        return InvalidArgument;
+    }
+    resourcePath_ = path;
+    return Ok;
+}
+
+ResultCode VisualProcess::GetCapabilityCode(int32_t* code) {
+    if (!code) {
+        ORVEX_LOG(6, "orvex:GetCapabilityCode", "input is nullptr!!");
+        return InvalidArgument;
+    }
+    *code = kCapabilityCode;
+    return Ok;
+}
+
+ResultCode VisualProcess::GetColorReferenceStats(double* stats) {
+    if (!stats) {
+        ORVEX_LOG(6, "orvex:GetColorReferenceStats", "input is nullptr!!");
+        return Failed;
+    }
+    for (size_t i = 0; i < statsCache_.size(); ++i) stats[i] = refEmpty_ ? 0.0 : statsCache_[i];
+    return Ok;
+}
+
+// --- routines behind the callable tables ------------------------------------------------------
+
+ResultCode VisualProcess::YUVToRGB_GPU(const char*, const EffectFrame&, EffectFrame&, CLSMode) {
+    return Unavailable("YUVToRGB_GPU");
+}
+
+ResultCode VisualProcess::YUVCrop(const char*, const EffectFrame&, fxRectf, EffectFrame&) {
+    return Unavailable("YUVCrop");
+}
+
+// --- operations whose routines are not in this build ---------------------------------------------
+
+ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr, ColorSpace::pl_color_space, const EffectFrame&,
+                                  EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t) {
+    return Unavailable("Convert");
+}
+
+ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSpace::pl_color_space space,
+                                  const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out, int32_t quality,
+                                  int32_t alphaMode) {
+    // The short form stretches to the output (resize type 0).
+    return Convert(repr, space, in, intermediate, out, 0, quality, alphaMode);
+}
+
+ResultCode VisualProcess::Resize(const EffectFrame&, EffectFrame&, int32_t, int32_t) { return Unavailable("Resize"); }
+
+ResultCode VisualProcess::Blend(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, EffectFrame&, int32_t,
+                                int32_t, double, int32_t) {
+    return Unavailable("Blend");
+}
+
+ResultCode VisualProcess::CenterPointAlignBlend(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, bool,
+                                                EffectFrame&, int32_t, float, int32_t, float, float, bool) {
+    return Unavailable("CenterPointAlignBlend");
+}
+
+ResultCode VisualProcess::BlendAndTransform(const EffectFrame&, fxPointd, const EffectFrame&, fxPointd, bool,
+                                            EffectFrame&, int32_t, int32_t, double, int32_t, int32_t, double, double,
+                                            double, double, double) {
+    return Unavailable("BlendAndTransform");
+}
+
+ResultCode VisualProcess::Transform(const EffectFrame&, fxPointd, EffectFrame&, fxPointd, int32_t, double, double,
+                                    double, int32_t, bool, double, double) {
+    return Unavailable("Transform");
+}
+
+ResultCode VisualProcess::BlendMask(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, EffectFrame&, int32_t) {
+    return Unavailable("BlendMask");
+}
+
+ResultCode VisualProcess::Rotate(const EffectFrame&, EffectFrame&, double, int32_t) { return Unavailable("Rotate"); }
+
+ResultCode VisualProcess::Motion(const EffectFrame&, EffectFrame&, fxRectf, fxRectf) { return Unavailable("Motion"); }
+
+ResultCode VisualProcess::PixelRotate(const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("PixelRotate");
+}
+
+ResultCode VisualProcess::Deinterlace(const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("Deinterlace");
+}
+
+ResultCode VisualProcess::BGRAToBGR(const EffectFrame&, EffectFrame&) { return Unavailable("BGRAToBGR"); }
+
+ResultCode VisualProcess::BGRToBGRA(const EffectFrame&, EffectFrame&) { return Unavailable("BGRToBGRA"); }
+
+ResultCode VisualProcess::FillFrame(EffectFrame&, bool, uint32_t) { return Unavailable("FillFrame"); }
+
+ResultCode VisualProcess::Premultiply(const EffectFrame&, EffectFrame&, int32_t, bool) {
+    return Unavailable("Premultiply");
+}
+
+ResultCode VisualProcess::solidColorBlend(const EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t, int32_t,
+                                          int32_t, double, int32_t) {
+    return Unavailable("solidColorBlend");
+}
+
+ResultCode VisualProcess::CropFrame(const EffectFrame&, fxRectf, EffectFrame&, int32_t) {
+    return Unavailable("CropFrame");
+}
+
+ResultCode VisualProcess::ResizeWithPrefilter(const EffectFrame&, EffectFrame&) {
+    return Unavailable("ResizeWithPrefilter");
+}
+
+ResultCode VisualProcess::ResizeBlur(const EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t, int32_t) {
+    return Unavailable("ResizeBlur");
+}
+
+ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame&) { return Unavailable("AnalyzeColorReference"); }
+
+ResultCode VisualProcess::ConvertTo8Bit(const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("ConvertTo8Bit");
+}
+
+ResultCode VisualProcess::EstimateWhiteBalance(const uint8_t*, int32_t, int32_t, float*, float*, int32_t, int32_t) {
+    return Unavailable("EstimateWhiteBalance");
+}
+
+ResultCode VisualProcess::WhiteBalanceFromColor(const uint8_t*, int32_t, int32_t, uint32_t, float*, float*) {
+    return Unavailable("WhiteBalanceFromColor");
+}
+
+ResultCode VisualProcess::ICCProfileTransform(const ColorSpace::pl_icc_profile*, EffectFrame&) {
+    return Unavailable("ICCProfileTransform");
+}
+
+ResultCode VisualProcess::NV12ToYV12(const EffectFrame&, EffectFrame&) { return Unavailable("NV12ToYV12"); }
+
+ResultCode VisualProcess::BGRToRGB(const EffectFrame&, EffectFrame&) { return Unavailable("BGRToRGB"); }
+
+ResultCode VisualProcess::PQToHLG(const EffectFrame&, EffectFrame&) { return Unavailable("PQToHLG"); }
+
+ResultCode VisualProcess::YV12ToNV12(const EffectFrame&, EffectFrame&) { return Unavailable("YV12ToNV12"); }
+
+ResultCode VisualProcess::HLGToPQ(const EffectFrame&, EffectFrame&) { return Unavailable("HLGToPQ"); }
+
+ResultCode VisualProcess::BlendMask2(const EffectFrame&, const EffectFrame&, const EffectFrame&, int32_t,
+                                     EffectFrame&, int32_t) {
+    return Unavailable("BlendMask2");
+}
+
+ResultCode VisualProcess::CalibrateChromaKey(uint32_t, int32_t*, int32_t*) { return Unavailable("CalibrateChromaKey"); }
+
+fxPointd VisualProcess::TransformPoint(fxPointd point, fxRectf, fxPointd, fxRectf, fxPointd, double, double, double,
+                                       double, double) {
+    // No result code to carry the failure: the point comes back unmoved, and the log says why.
+    Unavailable("TransformPoint");
+    return point;
+}
+
+ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(const EffectFrame&, int32_t, int32_t, EffectFrame&,
+                                                            int32_t, int32_t) {
+    return Unavailable("BlendAndTransform_BaseOnBackFrame");
+}
+
+ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(const EffectFrame&, fxPointd, const EffectFrame&,
+                                                            fxPointd, bool, EffectFrame&, int32_t, int32_t, double,
+                                                            int32_t, int32_t, double, double, double, double, double,
+                                                            int32_t, int32_t) {
+    return Unavailable("BlendAndTransform_BaseOnBackFrame");
+}
+
+ResultCode VisualProcess::ChangeColorSpace(const EffectFrame&, EffectFrame&, const ColorSpace::pl_color_repr*,
+                                           const ColorSpace::pl_color_space*, const ColorSpace::pl_color_repr*,
+                                           const ColorSpace::pl_color_space*) {
+    return Unavailable("ChangeColorSpace");
+}
+
+ResultCode VisualProcess::FrameInterpolation(const EffectFrame&, const EffectFrame&, EffectFrame&, float) {
+    return Unavailable("FrameInterpolation");
+}
+
+ResultCode VisualProcess::overlay(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t, float, int32_t,
+                                  int32_t) {
+    return Unavailable("overlay");
+}
+
+ResultCode VisualProcess::channelControl(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("channelControl");
+}
+
+ResultCode VisualProcess::HDR2SDR(const EffectFrame&, EffectFrame&, int32_t, ColorSpace::pl_color_primaries,
+                                  ColorSpace::pl_color_primaries) {
+    return Unavailable("HDR2SDR");
+}
+
+ResultCode VisualProcess::SDR2HDR(const EffectFrame&, EffectFrame&, int32_t, int32_t) { return Unavailable("SDR2HDR"); }
+
+ResultCode VisualProcess::HorizontalFlip(const EffectFrame&, EffectFrame&) { return Unavailable("HorizontalFlip"); }
+
+ResultCode VisualProcess::VerticalFlip(const EffectFrame&, EffectFrame&) { return Unavailable("VerticalFlip"); }
+
+ResultCode VisualProcess::viewmaskasresult(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("viewmaskasresult");
+}
+
+ResultCode VisualProcess::viewmaskasalpha(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("viewmaskasalpha");
+}
+
+ResultCode VisualProcess::viewmaskassquare(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
+    return Unavailable("viewmaskassquare");
+}
+
+ResultCode VisualProcess::viewmaskascolormask(const EffectFrame&, const EffectFrame&, uint32_t, EffectFrame&,
+                                              int32_t) {
+    return Unavailable("viewmaskascolormask");
+}
+
+ResultCode VisualProcess::Motion_Animation(const EffectFrame&, EffectFrame&, const MotionAnimationParam&) {
+    return Unavailable("Motion_Animation");
+}
+
+ResultCode VisualProcess::Do_Gradient(EffectFrame&, int32_t, const GradientData&) { return Unavailable("Do_Gradient"); }
+
+ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame&, const EffectFrame&, const EffectFrame&,
+                                            EffectFrame&) {
+    return Unavailable("Blend_Mask_NoType");
+}
+
+}  // namespace orvex
