@@ -117,6 +117,155 @@ int DispatchEffectKernel(zrp::Params* params, const char* key, const std::vector
     return failed ? 1 : 0;
 }
 
+int ProcessGPU_OpenCL(zrp::Params* params, const char* kernel, const zrp::ImageFormat* outputFormat,
+                      const std::vector<zrp::TexturePtr>& inputs, const std::vector<zrp::TexturePtr>& outputs,
+                      const int32_t* gridWidth, const int32_t* gridHeight) {
+    constexpr const char* kTag = "orvex:ProcessGPU_OpenCL";
+    if (!g_atlu_factory) {
+        ORVEX_LOG(4, kTag, "g_atlu_factory is nullptr!!");
+        return 1;
+    }
+    if (!kernel || !outputFormat) return 1;
+    EnsureAlgorithmRegistered(kernel);
+
+    zrp::ImageFormat* inFormat = nullptr;
+    if (!inputs.empty()) {
+        zrp::TextureContext* ctx = inputs[0] ? inputs[0]->GetContext() : nullptr;
+        if (!ctx || ctx->GetImageFormat(&inFormat) != 0 || !inFormat) {
+            if (inFormat) ZRPObjectFree(inFormat);
+            return 1;
+        }
+    } else if (ZRPImageFormatAlloc(zrp::kColorSpaceNone, zrp::kBitFormat8, 0, 0, 0, &inFormat) != 0 || !inFormat) {
+        return 1;
+    }
+    FreeOnExit freeIn{inFormat};
+
+    zrp::AlgorithmUnitPtr unit;
+    g_atlu_factory->ATLUAcquire(&unit, inFormat, outputFormat, kernel, "opencl");
+    if (!unit) {
+        ORVEX_LOG(4, kTag, "ATLUAcquire is nullptr!!");
+        return 1;
+    }
+    zrp::Region region{0, 0, outputFormat->GetWidth(), outputFormat->GetHeight()};
+    if (gridWidth && gridHeight) {
+        region.width = *gridWidth;
+        region.height = *gridHeight;
+    }
+    zrp::ResultCode status = 0;
+    zrp::Task* task = unit->ScheduleTask(inputs, outputs, params, region, &status);
+    if (!task) {
+        ORVEX_LOG(4, kTag, "ScheduleTask is nullptr!!");
+        return 1;
+    }
+    bool failed = false;
+    if (task->WaitForCompletion(-1) != 0) {
+        ORVEX_LOG(4, kTag, "WaitForCompletion failled!!");
+        failed = true;
+    }
+    if (unit->FinalizeTask(task) != 0) {
+        ORVEX_LOG(4, kTag, "FinalizeTask failled!!");
+        failed = true;
+    }
+    return failed ? 1 : 0;
+}
+
+GPUPlatform TexturePlatform(zrp::Texture& texture) {
+    zrp::TextureContext* ctx = texture.GetContext();
+    const int32_t kind = ctx ? ctx->GetKind() : 0;
+    if (kind >= 1 && kind <= 5) return DirectX;
+    if (kind == zrp::kTextureKindOpenCL) return OpenCL;
+    if (kind == zrp::kTextureKindOpenGL || kind == zrp::kTextureKindOpenGLAlt) return OpenGL;
+    return None;
+}
+
+static int32_t TextureKindFor(GPUPlatform platform) {
+    switch (platform) {
+    case DirectX: return 5;
+    case OpenCL: return zrp::kTextureKindOpenCL;
+    case OpenGL: return zrp::kTextureKindOpenGL;
+    default: return 0;
+    }
+}
+
+zrp::TexturePtr CreatePlatformTexture(const zrp::ImageFormat* format, GPUPlatform platform, uint8_t* const* planes,
+                                      const int32_t* pitches, int32_t pixelFormat, int32_t reserved) {
+    const int32_t kind = TextureKindFor(platform);
+    if (!g_atlu_factory || !format || kind == 0) return nullptr;
+    zrp::TexturePtr texture;
+    g_atlu_factory->CreateTexture(&texture, format, GPUPlatformName(platform), kind, planes, pitches, pixelFormat,
+                                  reserved);
+    return texture;
+}
+
+zrp::TexturePtr ConvertTexturePlatform(const zrp::TexturePtr& texture, GPUPlatform platform) {
+    if (!texture) return nullptr;
+    if (TexturePlatform(*texture) == platform) return texture;
+    zrp::TextureContext* ctx = texture->GetContext();
+    zrp::ImageFormat* format = nullptr;
+    if (!ctx || ctx->GetImageFormat(&format) != 0 || !format) return nullptr;
+    FreeOnExit freeFormat{format};
+    zrp::TexturePtr copy = CreatePlatformTexture(format, platform, nullptr, nullptr, 0, 0);
+    if (!copy || copy->CopyFrom(*texture) != 0) return nullptr;
+    return copy;
+}
+
+zrp::TexturePtr CreateTextureForFrame(const EffectFrame& frame) {
+    if (!g_atlu_factory) return nullptr;
+    zrp::ImageFormat* format = nullptr;
+    if (ZRPImageFormatAlloc(zrp::kColorSpaceBGRA, zrp::kBitFormat8, static_cast<int>(frame.width[0]),
+                            static_cast<int>(frame.height[0]), 0, &format) != 0 ||
+        !format)
+        return nullptr;
+    FreeOnExit freeFormat{format};
+    zrp::TexturePtr texture;
+    g_atlu_factory->CreateTexture(&texture, format, "opengl", zrp::kTextureKindOpenGL, frame.data, frame.pitch,
+                                  static_cast<int32_t>(frame.pixel_fmt), 0);
+    return texture;
+}
+
+int DispatchOpenGLProgram(zrp::Params* params, const char* key, const std::vector<zrp::TexturePtr>& inputs,
+                          const std::vector<zrp::TexturePtr>& outputs) {
+    if (!g_atlu_factory) return 1;
+    if (!key || outputs.empty() || !outputs[0]) return 1;
+    if (int r = EnsureAlgorithmRegistered(key); r != 0) return r;
+
+    std::vector<zrp::TexturePtr> glInputs;
+    for (const zrp::TexturePtr& t : inputs) {
+        zrp::TexturePtr converted = ConvertTexturePlatform(t, OpenGL);
+        if (!converted) return 1;
+        glInputs.push_back(converted);
+    }
+    zrp::TextureContext* outCtx = outputs[0]->GetContext();
+    zrp::ImageFormat* outFormat = nullptr;
+    if (!outCtx || outCtx->GetImageFormat(&outFormat) != 0 || !outFormat) return 1;
+    FreeOnExit freeOut{outFormat};
+    zrp::ImageFormat* inFormat = nullptr;
+    if (glInputs.size() >= 2 && glInputs[0]->GetContext()) glInputs[0]->GetContext()->GetImageFormat(&inFormat);
+    FreeOnExit freeIn{inFormat};
+    const zrp::ImageFormat* acquireIn = inFormat ? inFormat : outFormat;
+
+    std::vector<zrp::TexturePtr> glOutputs = outputs;
+    bool converted = false;
+    if (outCtx->GetKind() != zrp::kTextureKindOpenGL) {
+        zrp::TexturePtr c = ConvertTexturePlatform(outputs[0], OpenGL);
+        if (!c) return 1;
+        glOutputs = {c};
+        converted = true;
+    }
+    zrp::TextureContext* glCtx = glOutputs[0]->GetContext();
+    zrp::AlgorithmUnitPtr unit;
+    g_atlu_factory->ATLUAcquire(&unit, acquireIn, outFormat, key, "opengl");
+    if (!unit || !glCtx) return 1;
+    zrp::Region region{0, 0, glCtx->GetWidth(), glCtx->GetHeight()};
+    zrp::ResultCode status = 0;
+    zrp::Task* task = unit->ScheduleTask(glInputs, glOutputs, params, region, &status);
+    if (!task) return 1;
+    bool failed = task->WaitForCompletion(-1) != 0;
+    failed = unit->FinalizeTask(task) != 0 || failed;
+    if (converted && !failed) failed = outputs[0]->CopyFrom(*glOutputs[0]) != 0;
+    return failed ? 1 : 0;
+}
+
 // --- TextureHostMapping ---------------------------------------------------------------------------
 
 namespace {

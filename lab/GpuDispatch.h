@@ -50,6 +50,25 @@ bool RegisterProgramSource(const std::string& source, const char* key, GPUPlatfo
 int DispatchEffectKernel(zrp::Params* params, const char* key, const std::vector<zrp::TexturePtr>& inputs,
                          const std::vector<zrp::TexturePtr>& outputs);
 
+// The dispatch used by the visual-processing service: 0 on success, 1 on failure with its log
+// line. Without inputs (a generator) the unit is acquired with a placeholder input format of
+// colour space 0 and size 0 x 0; a grid, when given, replaces the output size as the region.
+int ProcessGPU_OpenCL(zrp::Params* params, const char* kernel, const zrp::ImageFormat* outputFormat,
+                      const std::vector<zrp::TexturePtr>& inputs, const std::vector<zrp::TexturePtr>& outputs,
+                      const int32_t* gridWidth = nullptr, const int32_t* gridHeight = nullptr);
+// The dispatch for the "opengl" platform; inputs and a non-OpenGL output are converted first.
+int DispatchOpenGLProgram(zrp::Params* params, const char* key, const std::vector<zrp::TexturePtr>& inputs,
+                          const std::vector<zrp::TexturePtr>& outputs);
+// The texture itself when it already lives on `platform`, else a copy on `platform`.
+zrp::TexturePtr ConvertTexturePlatform(const zrp::TexturePtr& texture, GPUPlatform platform);
+// A texture on platform 1, 2 or 3 (empty for any other or without factory).
+zrp::TexturePtr CreatePlatformTexture(const zrp::ImageFormat* format, GPUPlatform platform, uint8_t* const* planes,
+                                      const int32_t* pitches, int32_t pixelFormat, int32_t reserved);
+// An OpenGL texture over a host frame (empty without factory).
+zrp::TexturePtr CreateTextureForFrame(const EffectFrame& frame);
+// The platform a texture lives on, from its context kind (None when unknown).
+GPUPlatform TexturePlatform(zrp::Texture& texture);
+
 // A GPU texture mapped into host memory as an EffectFrame; released (written back for mode 1 and
 // unmapped) by Release or the destructor.
 class TextureHostMapping {

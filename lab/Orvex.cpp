@@ -1,10 +1,13 @@
 #include "lab/Orvex.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
 #include <new>
 #include <sstream>
+
+#include <CL/cl.h>
 
 #include "catalogue/FilterManager.h"
 #include "corelog.h"
@@ -325,12 +328,66 @@ ResultCode Orvex::SetATLUFactory(zrp::ATLUFactory* factory) {
     ORVEX_LOG(4, "orvex", "SetATLUFactory Start");
     if (!factory) return Failed;
     g_atlu_factory = factory;
-    if (CheckOpenCLDevice()) res->openclDeviceOk = true;
-    if (CheckOpenGLDevice()) res->openglDeviceOk = true;
+    if (CheckOpenCLDevice()) {
+        res->openclDeviceOk = true;
+        SetupOpenCLHelpers(*res);
+    }
+    if (CheckOpenGLDevice()) {
+        res->openglDeviceOk = true;
+        if (res->visualProcess) res->visualProcess->LoadOpenGLTable();
+    }
     // Shader effects are reported (render kind 4) once an OpenGL device is known to work.
     if (CNLECGFilterManager* catalogue = Catalogue(*res)) catalogue->openglReady = res->openglDeviceOk;
     ORVEX_LOG(4, "orvex", "SetATLUFactory End");
     return Ok;
+}
+
+// Builds the OpenCL helper objects once per resource from the factory's OpenCL device.
+int Orvex::SetupOpenCLHelpers(OrvexResource& res) {
+    if (res.openclReady) return 0;
+    if (!g_atlu_factory || !res.openclDeviceOk) return 1;
+    zrp::DeviceContext* ctx = g_atlu_factory->GetDeviceContext("opencl");
+    if (!ctx) return 1;
+    void* platform = nullptr;
+    cl_device_id device = nullptr;
+    uint64_t value = 0;
+    cl_context context = nullptr;
+    zrp::DeviceContextOpenCL* clCtx = nullptr;
+    if (ctx->GetType() == zrp::kDeviceOpenCL && (clCtx = dynamic_cast<zrp::DeviceContextOpenCL*>(ctx))) {
+        platform = clCtx->GetPlatform();
+        device = static_cast<cl_device_id>(clCtx->GetDevice());
+        value = clCtx->GetValue();
+        context = static_cast<cl_context>(clCtx->GetContext());
+    }
+    // Devices are reference counted from OpenCL 1.2 on; hold the device and context while the
+    // helpers take them.
+    bool retainedDevice = false;
+    if (device) {
+        cl_platform_id devicePlatform = nullptr;
+        if (clGetDeviceInfo(device, CL_DEVICE_PLATFORM, sizeof devicePlatform, &devicePlatform, nullptr) ==
+            CL_SUCCESS) {
+            char version[128] = {0};
+            clGetPlatformInfo(devicePlatform, CL_PLATFORM_VERSION, sizeof version - 1, version, nullptr);
+            int major = 0, minor = 0;
+            if (std::sscanf(version, "OpenCL %d.%d", &major, &minor) == 2 && (major > 1 || (major == 1 && minor > 1)))
+                retainedDevice = clRetainDevice(device) == CL_SUCCESS;
+        }
+    }
+    if (context) clRetainContext(context);
+    try {
+        res.openclInit = new OPENCL::openclInit(platform, device, value, context, clCtx);
+        res.openclMemManager = new OPENCL::openclMemManager(res.openclInit);
+        res.openclProgramManager = new OPENCL::openclProgramManager(res.openclInit, nullptr);
+        res.openclReady = true;
+    } catch (...) {
+        delete res.openclMemManager;
+        delete res.openclInit;
+        res.openclInit = nullptr;
+        res.openclMemManager = nullptr;
+    }
+    if (context) clReleaseContext(context);
+    if (retainedDevice) clReleaseDevice(device);
+    return res.openclReady ? 0 : 1;
 }
 
 bool Orvex::CheckOpenCLDevice() {
@@ -348,6 +405,7 @@ bool Orvex::CheckOpenGLDevice() {
 ResultCode Orvex::LoadBuiltinPrograms() {
     std::shared_ptr<OrvexResource> res = Resource();
     if (!res->openclDeviceOk) return Failed;
+    if (g_atlu_factory && res->visualProcess) res->visualProcess->LoadOpenCLTable();
     LoadEffectProgram("vertical_filp/vertical_filp.cl", "video_effect_vertical_filp");
     LoadEffectProgram("horizontal_filp/horizontal_filp.cl", "video_effect_horizontal_filp");
     return Ok;

@@ -80,6 +80,7 @@ public:
 
 private:
     bool CheckOpenCLDevice();
+    int SetupOpenCLHelpers(OrvexResource& res);
     bool CheckOpenGLDevice();
     int RegisterProgramFile(const std::string& programFile, const char* kernelKey, GPUPlatform platform,
                             zrp::ImageColorSpace inColorSpace, zrp::ImageColorSpace outColorSpace);

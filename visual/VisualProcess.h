@@ -128,6 +128,10 @@ public:
     const std::array<float, 3>& lmsToLabScales() const { return lmsToLabScales_; }
     const std::string& resourcePath() const { return resourcePath_; }
     bool gpuLoaded() const { return gpuLoaded_; }
+    // Register the service's GPU programs with the dispatch; each runs once per object. The lab
+    // calls them for its own object when it learns of the devices.
+    void LoadOpenCLTable();
+    void LoadOpenGLTable();
     // The bound conversion for (in, out), or null; out-of-range formats give null.
     const Conversion* conversion(uint32_t inFmt, uint32_t outFmt) const;
     const Crop* crop(uint32_t fmt) const;
@@ -138,8 +142,6 @@ private:
     // The planar YUV crop routine behind the 4:2:2 entries of crops_.
     ResultCode YUVCrop(const char* kernel, const EffectFrame& in, fxRectf rect, EffectFrame& out);
     // The GPU program tables; they fill in as the programs are written.
-    void LoadOpenCLTable();
-    void LoadOpenGLTable();
 
     cv::Matx33f rgbToLms_;
     cv::Matx33f lmsToLab_;
