@@ -14,6 +14,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "effects/EffectSurface.h"
+#include "host/kit/kit.h"
 #include "host/log/log.h"
 #include "lab/BuiltinEffects.h"
 #include "orvex/orvex.h"
@@ -27,7 +28,7 @@ enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3 };
 const char* kHelp =
     "usage:\n"
     "  orvex list                          creatable built-in effects\n"
-    "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl|opengl]\n"
+    "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl]\n"
     "               [--frame N] [--resources DIR] IN OUT\n"
     "                                      render one effect on a PNG or JPEG picture\n"
     "  orvex testcard [--size WxH] OUT     write the generated test card\n"
@@ -35,6 +36,7 @@ const char* kHelp =
     "\n"
     "Parameter values follow the parameter's type: true/false for bool, an integer for int,\n"
     "a number for float. Alpha is kept as read; a picture without alpha gets alpha 255.\n"
+    "--device defaults to OpenCL when a device is present, else the CPU.\n"
     "\n"
     "exit codes: 0 ok, 1 usage, 2 bad input (file, effect, parameter or value), 3 render failure\n";
 
@@ -218,9 +220,8 @@ int Render(int argc, char** argv) {
     if (files.size() != 2) return Usage("render needs an input and an output file");
     if (device != "best" && device != "cpu" && device != "opencl" && device != "opengl")
         return Usage("--device is one of cpu, opencl, opengl");
-    if (device == "opencl" || device == "opengl") {
-        std::fprintf(stderr, "orvex: the %s device is not available in this build; use --device cpu\n",
-                     device.c_str());
+    if (device == "opengl") {
+        std::fprintf(stderr, "orvex: the opengl device is not available in this build; use --device cpu or opencl\n");
         return kInput;
     }
 
@@ -228,6 +229,18 @@ int Render(int argc, char** argv) {
     if (!ReadBGRA(files[0], &input)) {
         std::fprintf(stderr, "orvex: cannot read a picture from %s\n", files[0].c_str());
         return kInput;
+    }
+
+    // The factory outlives the lab that points at it.
+    std::unique_ptr<zrp::ATLUFactory> factory;
+    if (device == "best" || device == "opencl") {
+        orvexhost::KitOptions options;
+        options.opengl = false;
+        factory = orvexhost::MakeFactory(options);
+        if (!factory && device == "opencl") {
+            std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");
+            return kInput;
+        }
     }
 
     Lab lab;
@@ -239,6 +252,11 @@ int Render(int argc, char** argv) {
     if (!root.empty()) {
         lab.lab->SetResourcePath(root.c_str(), 0);
         lab.lab->SetResourcePath((root + "/video/effect").c_str(), 2);
+    }
+
+    if (factory) {
+        lab.lab->SetATLUFactory(factory.get());
+        lab.lab->LoadBuiltinPrograms();
     }
 
     orvex::IOrvexEffect* effect = lab.lab->CreateOrvexEffect(effectName.c_str());
@@ -298,7 +316,18 @@ int Render(int argc, char** argv) {
     cv::Mat output(input.size(), CV_8UC4, cv::Scalar(0, 0, 0, 0));
     std::vector<orvex::EffectFramePtr> inputs{wrap(input)};
     orvex::EffectFramePtr out = wrap(output);
+    if (factory) {
+        // The GPU path: both frames carry textures; the effect's OpenCL body runs, or its CPU
+        // body on the mapped textures.
+        inputs[0]->texture = orvexhost::UploadFrame(*factory, *inputs[0]);
+        out->texture = orvexhost::CreateTextureLike(*factory, *out);
+        if (!inputs[0]->texture || !out->texture) {
+            std::fprintf(stderr, "orvex: cannot create OpenCL textures for a %dx%d picture\n", input.cols, input.rows);
+            return kRender;
+        }
+    }
     orvex::ResultCode r = effect->Render(nullptr, frame, nullptr, inputs, out);
+    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out->texture, *out)) r = orvex::Failed;
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex: %s failed to render (result %d)\n", effectName.c_str(), r);
         return kRender;
