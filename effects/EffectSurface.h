@@ -119,6 +119,34 @@ private:
     std::vector<ParamDecl> params_;
 };
 
+// --- OpenCL-body helpers ------------------------------------------------------------------------
+
+// The kernel arguments of one dispatch, set by name in the order the kernel lists them.
+class KernelArgs {
+public:
+    KernelArgs();
+    ~KernelArgs();
+    KernelArgs(const KernelArgs&) = delete;
+    KernelArgs& operator=(const KernelArgs&) = delete;
+
+    KernelArgs& Byte(const char* name, uint8_t v);
+    KernelArgs& Int(const char* name, int32_t v);
+    KernelArgs& Float(const char* name, float v);
+    // Tables and matrices: the kernel takes them as a __constant or __global pointer.
+    KernelArgs& Block(const char* name, const void* data, size_t bytes);
+    zrp::Params* params() { return params_; }
+    bool ok() const { return ok_; }
+
+private:
+    zrp::Params* params_ = nullptr;
+    bool ok_ = true;
+};
+
+// Runs an effect kernel over the output texture with the input texture: Ok, or Failed when the
+// dispatch (or setting an argument) failed, so that rendering falls back to the next path.
+ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_ptr<zrp::Texture>& input,
+                           const std::shared_ptr<zrp::Texture>& output);
+
 // --- CPU-body helpers shared by the effect families ---------------------------------------------
 
 // Checks the frames a per-pixel BGRA body needs: a non-BGRA output gives `rejectCode` (nothing
