@@ -217,6 +217,22 @@ bool CNLECGFilterManager::FindConstructor(const std::string& name, CNLECGFilterC
     return true;
 }
 
+std::vector<std::string> CNLECGFilterManager::DescriptionNames() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    std::vector<std::string> names;
+    for (const auto& [name, folder] : descriptionFolders_) names.push_back(name);
+    return names;
+}
+
+std::vector<std::string> CNLECGFilterManager::Guids() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    std::vector<std::string> guids;
+    for (const auto& [guid, ctor] : constructors_) {
+        if (guid != "0") guids.push_back(guid);
+    }
+    return guids;
+}
+
 std::string CNLECGFilterManager::GetDescriptionFolder(const std::string& name) const {
     std::lock_guard<std::mutex> guard(lock_);
     auto it = descriptionFolders_.find(name);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "orvex/EffectDescription.h"
 #include "orvex/EffectParam.h"
@@ -88,6 +89,9 @@ public:
     bool FindConstructor(const std::string& name, CNLECGFilterConstructor** out);
     // The description folder registered for an effect name, or "".
     std::string GetDescriptionFolder(const std::string& name) const;
+    // What is registered, for listing: effect names with a description folder, and GUIDs.
+    std::vector<std::string> DescriptionNames() const;
+    std::vector<std::string> Guids() const;
 
     // ".conf" reader: a record, or null when the document is unusable (no "GUID", wrong types).
     std::shared_ptr<NLEFilterInfo> BuildFilterInfoFromJson(const JsonDocument& document, const std::string& folder);

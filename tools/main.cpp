@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "catalogue/FilterManager.h"
 #include "effects/EffectSurface.h"
 #include "host/kit/kit.h"
 #include "host/log/log.h"
@@ -27,7 +29,7 @@ enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3 };
 
 const char* kHelp =
     "usage:\n"
-    "  orvex list                          creatable built-in effects\n"
+    "  orvex list [--resources DIR]        creatable effects and the catalogue's entries\n"
     "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl]\n"
     "               [--frame N] [--resources DIR] IN OUT\n"
     "                                      render one effect on a PNG or JPEG picture\n"
@@ -46,23 +48,65 @@ int Usage(const char* message) {
 }
 
 // The resource tree: --resources, else next to the sources, else the installed one.
+// The resource tree: --resources, else the one installed beside this program (prefix/bin ->
+// prefix/share/orvex/resources), else the configured install prefix, else the source tree.
 std::string FindResources(const std::string& given) {
     if (!given.empty()) return given;
-    for (const char* dir : {ORVEX_SOURCE_RESOURCES, ORVEX_INSTALL_RESOURCES}) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(dir, ec)) return dir;
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::vector<std::filesystem::path> candidates;
+    if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share/orvex/resources");
+    candidates.emplace_back(ORVEX_INSTALL_RESOURCES);
+    candidates.emplace_back(ORVEX_SOURCE_RESOURCES);
+    for (const auto& dir : candidates) {
+        if (std::filesystem::is_directory(dir / "video/effect", ec)) return dir.string();
     }
     return {};
 }
 
-int List() {
+// Points a lab at the resource tree: the root, then the effect folders.
+void UseResources(orvex::IOrvex* lab, const std::string& root) {
+    if (root.empty()) return;
+    lab->SetResourcePath(root.c_str(), 0);
+    lab->SetResourcePath((root + "/video/effect").c_str(), 2);
+}
+
+struct Lab {
+    orvex::IOrvex* lab = CreateOrvex();
+    ~Lab() {
+        if (lab) ReleaseOrvex(lab);
+    }
+};
+
+int List(int argc, char** argv) {
+    std::string resources;
+    for (int i = 0; i < argc; ++i) {
+        if (std::string(argv[i]) == "--resources" && i + 1 < argc) resources = argv[++i];
+        else return Usage(("unexpected argument: " + std::string(argv[i])).c_str());
+    }
     size_t count = 0;
     const orvex::BuiltinEffect* rows = orvex::BuiltinEffects(&count);
+    std::set<std::string> shown;
     for (size_t i = 0; i < count; ++i) {
-        if (rows[i].create) std::printf("%s\n", rows[i].name);
+        if (rows[i].create) {
+            std::printf("%s\n", rows[i].name);
+            shown.insert(rows[i].name);
+        }
     }
     for (const auto& [name, factory] : orvex::SelfEffects()) {
-        if (factory) std::printf("%s\n", name.c_str());
+        if (factory && shown.insert(name).second) std::printf("%s\n", name.c_str());
+    }
+    // Catalogue entries of the resource tree that are not built in: described effects (by
+    // "unique_name") and GUID descriptions.
+    Lab lab;
+    if (!lab.lab) return kOk;
+    UseResources(lab.lab, FindResources(resources));
+    if (orvex::CNLECGFilterManager* catalogue = orvex::CNLECGFilterManager::GetInstance()) {
+        for (const std::string& name : catalogue->DescriptionNames()) {
+            if (!orvex::FindBuiltinEffect(name.c_str()) && shown.insert(name).second)
+                std::printf("%s\t(description)\n", name.c_str());
+        }
+        for (const std::string& guid : catalogue->Guids()) std::printf("%s\t(catalogue)\n", guid.c_str());
     }
     return kOk;
 }
@@ -170,13 +214,6 @@ std::string FormatStored(const orvex::ParamDecl& p) {
     return buf;
 }
 
-struct Lab {
-    orvex::IOrvex* lab = CreateOrvex();
-    ~Lab() {
-        if (lab) ReleaseOrvex(lab);
-    }
-};
-
 int Render(int argc, char** argv) {
     std::string effectName, device = "best", resources;
     std::vector<std::pair<std::string, std::string>> params;
@@ -248,11 +285,7 @@ int Render(int argc, char** argv) {
         std::fprintf(stderr, "orvex: cannot create the lab\n");
         return kRender;
     }
-    std::string root = FindResources(resources);
-    if (!root.empty()) {
-        lab.lab->SetResourcePath(root.c_str(), 0);
-        lab.lab->SetResourcePath((root + "/video/effect").c_str(), 2);
-    }
+    UseResources(lab.lab, FindResources(resources));
 
     if (factory) {
         lab.lab->SetATLUFactory(factory.get());
@@ -349,7 +382,7 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
-    if (cmd == "list") return List();
+    if (cmd == "list") return List(argc - 2, argv + 2);
     if (cmd == "render") return Render(argc - 2, argv + 2);
     if (cmd == "testcard") return TestCard(argc - 2, argv + 2);
     return Usage(("unknown command: " + cmd).c_str());
