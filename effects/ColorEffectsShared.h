@@ -1,0 +1,99 @@
+#pragma once
+// Helpers the colour effects share between their two sources: rounding words, the frame check,
+// the three-table body, and the strip walk of the bodies that convert colour spaces.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include <opencv2/core.hpp>
+
+#include "effects/ColorEffects.h"
+
+namespace orvex::colorfx {
+
+inline int Sat(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+// Clamps before converting, so huge or non-finite values never reach the integer conversion;
+// NaN gives 0.
+inline int Sat(double v) { return v >= 255 ? 255 : (v > 0 ? static_cast<int>(v) : 0); }
+// rint in the default rounding mode (ties to even), then sat.
+inline int SatRint(double v) { return Sat(std::nearbyint(v)); }
+
+// Ok when the body may run. Otherwise `*result` is what ProcessCPU returns: the effect's reject
+// code for a frame that is not 8-bit BGRA (0 included), InvalidArgument for unusable frames.
+inline bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result) {
+    // Failed is only ever the format verdict here, so a reject code of 0 stays distinguishable.
+    const ResultCode check = CheckBGRAFrames(in, out, Failed);
+    if (check == Ok) return true;
+    *result = check == Failed ? reject : check;
+    return false;
+}
+
+// Copies the input rows to the output (alpha included); a no-op when they are the same memory.
+inline void CopyFrame(const EffectFrame& in, EffectFrame& out) {
+    if (in.data[0] == out.data[0] && in.pitch[0] == out.pitch[0]) return;
+    const size_t rowBytes = static_cast<size_t>(in.width[0]) * 4;
+    for (uint32_t y = 0; y < in.height[0]; ++y) {
+        std::memmove(out.data[0] + static_cast<size_t>(y) * out.pitch[0],
+                     in.data[0] + static_cast<size_t>(y) * in.pitch[0], rowBytes);
+    }
+}
+
+// Blue, green and red each through its own 256-entry table; alpha copied. Pixels move as one
+// 32-bit word: the loads and stores are what this loop costs.
+class parallelColorTable : public RowBandBody {
+public:
+    parallelColorTable(const cv::Mat& in, cv::Mat& out, const uint8_t* blue, const uint8_t* green,
+                       const uint8_t* red)
+        : in_(in), out_(out), tb_(blue), tg_(green), tr_(red) {}
+    void Rows(int y0, int y1) const override {
+        const int w = in_.cols;
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* s = in_.ptr<uint8_t>(y);
+            uint8_t* d = out_.ptr<uint8_t>(y);
+            for (int x = 0; x < w; ++x) {
+                uint32_t p;
+                std::memcpy(&p, s + 4 * x, 4);
+                const uint32_t q = uint32_t{tb_[p & 0xff]} | uint32_t{tg_[(p >> 8) & 0xff]} << 8 |
+                                   uint32_t{tr_[(p >> 16) & 0xff]} << 16 | (p & 0xff000000u);
+                std::memcpy(d + 4 * x, &q, 4);
+            }
+        }
+    }
+
+private:
+    const cv::Mat& in_;
+    cv::Mat& out_;
+    const uint8_t* tb_;
+    const uint8_t* tg_;
+    const uint8_t* tr_;
+};
+
+// Rows a conversion body handles at a time: small enough that its scratch stays in cache.
+constexpr int kStripRows = 16;
+
+// The band a Rows(y0, y1) call belongs to, so that concurrent bands use separate scratch. Bands
+// start at multiples of h / 8; a frame under 8 rows has only the last band; a serial pass is band 0.
+inline int BandOf(int y0, int height) {
+    const int step = height / kBandCount;
+    return step == 0 ? kBandCount - 1 : std::min(y0 / step, kBandCount - 1);
+}
+
+// Calls fn(y, n) for consecutive strips of n <= kStripRows rows covering [y0, y1).
+template <class Fn>
+void ForStrips(int y0, int y1, Fn&& fn) {
+    for (int y = y0; y < y1; y += kStripRows) fn(y, std::min(kStripRows, y1 - y));
+}
+
+// A scratch image with at least `rows` x `cols` of `type`, reused while the width holds; returns
+// the top `rows` rows.
+inline cv::Mat ScratchRows(cv::Mat& m, int rows, int cols, int type) {
+    if (m.cols != cols || m.rows < kStripRows || m.type() != type) m.create(kStripRows, cols, type);
+    return m.rowRange(0, rows);
+}
+
+// Byte v as the image library's 8-bit to float conversion with scale 1/255 gives it, so per-pixel
+// code can read the float picture without converting the frame.
+const float* UnitFloats();
+
+}  // namespace orvex::colorfx
