@@ -1,0 +1,211 @@
+// Every creatable built-in effect rendered on the CPU at 1920x1080 with its default parameters,
+// through the lab as a host would, beside two anchors over the same frame and thread count: a
+// plain frame copy and a 256-entry table pass (dst = lut[src]) in 8 row bands. The summary at the
+// end gives each effect's time as a multiple of the table pass.
+//
+//   build/bench/bench_effects [--benchmark_filter=REGEX] [--benchmark_repetitions=N]
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+
+#include "effects/EffectSurface.h"
+#include "host/log/log.h"
+#include "lab/BuiltinEffects.h"
+#include "orvex/orvex.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr const char* kTablePass = "anchor/table_pass";
+constexpr const char* kFrameCopy = "anchor/frame_copy";
+
+// One input and one output frame for the whole run: nothing is allocated inside a timed loop.
+struct Frames {
+    cv::Mat in = cv::Mat(kHeight, kWidth, CV_8UC4);
+    cv::Mat out = cv::Mat(kHeight, kWidth, CV_8UC4, cv::Scalar::all(0));
+    orvex::EffectFramePtr inFrame = Wrap(in);
+    orvex::EffectFramePtr outFrame = Wrap(out);
+
+    Frames() {
+        cv::RNG rng(20240611);
+        rng.fill(in, cv::RNG::UNIFORM, 0, 256);
+    }
+    static orvex::EffectFramePtr Wrap(cv::Mat& m) {
+        auto f = std::make_shared<orvex::EffectFrame>();
+        f->planes = 1;
+        f->pixel_fmt = orvex::BGRA32;
+        f->width[0] = static_cast<uint32_t>(m.cols);
+        f->height[0] = static_cast<uint32_t>(m.rows);
+        f->data[0] = m.data;
+        f->pitch[0] = static_cast<int32_t>(m.step[0]);
+        return f;
+    }
+};
+
+Frames& TheFrames() {
+    static Frames frames;
+    return frames;
+}
+
+// The anchors split rows exactly as the effects do.
+class BandBody : public cv::ParallelLoopBody {
+public:
+    BandBody(const cv::Mat& in, cv::Mat& out) : in_(in), out_(out) {}
+    void operator()(const cv::Range& bands) const override {
+        for (int b = bands.start; b < bands.end; ++b) {
+            int y0, y1;
+            orvex::BandRows(b, in_.rows, &y0, &y1);
+            for (int y = y0; y < y1; ++y) Row(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols * 4);
+        }
+    }
+    virtual void Row(const uint8_t* s, uint8_t* d, int bytes) const = 0;
+
+protected:
+    const cv::Mat& in_;
+    cv::Mat& out_;
+};
+
+class parallelFrameCopy final : public BandBody {
+public:
+    using BandBody::BandBody;
+    void Row(const uint8_t* s, uint8_t* d, int bytes) const override { std::memcpy(d, s, static_cast<size_t>(bytes)); }
+};
+
+class parallelTablePass final : public BandBody {
+public:
+    parallelTablePass(const cv::Mat& in, cv::Mat& out, const uint8_t* lut) : BandBody(in, out), lut_(lut) {}
+    void Row(const uint8_t* s, uint8_t* d, int bytes) const override {
+        for (int i = 0; i < bytes; ++i) d[i] = lut_[s[i]];
+    }
+
+private:
+    const uint8_t* lut_;
+};
+
+void BM_FrameCopy(benchmark::State& state) {
+    Frames& f = TheFrames();
+    parallelFrameCopy body(f.in, f.out);
+    for (auto _ : state) {
+        cv::parallel_for_(cv::Range(0, orvex::kBandCount), body, cv::getNumThreads());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_TablePass(benchmark::State& state) {
+    Frames& f = TheFrames();
+    uint8_t lut[256];
+    for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(255 - i);
+    parallelTablePass body(f.in, f.out, lut);
+    for (auto _ : state) {
+        cv::parallel_for_(cv::Range(0, orvex::kBandCount), body, cv::getNumThreads());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
+    Frames& f = TheFrames();
+    orvex::IOrvexEffect* effect = lab->CreateOrvexEffect(name.c_str());
+    if (!effect) {
+        state.SkipWithError("the lab cannot create this effect");
+        return;
+    }
+    std::vector<orvex::EffectFramePtr> inputs{f.inFrame};
+    // One untimed frame: effects that keep scratch images allocate them here, as on a host's
+    // first frame.
+    orvex::ResultCode result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
+    for (auto _ : state) {
+        result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
+        benchmark::ClobberMemory();
+    }
+    if (result != orvex::Ok) state.SkipWithError("Render failed");
+    lab->ReleaseOrvexEffect(effect);
+}
+
+// Prints the usual table and remembers each benchmark's median wall time for the summary.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    // Colours only on a terminal, as the library's own console reporter does.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            const double ms = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
+                              benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const std::string name = run.run_name.function_name;
+            if (!times_.count(name)) order_.push_back(name);
+            times_[name].push_back(ms);
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void PrintSummary() const {
+        const double table = Median(kTablePass);
+        if (table <= 0) {
+            std::printf("\n(no table-pass anchor in this run: run without a filter for the ratios)\n");
+            return;
+        }
+        std::printf("\n%-50s %10s %10s\n", "1920x1080, CPU, default parameters", "ms/frame", "x table");
+        for (const std::string& name : order_) {
+            const double ms = Median(name);
+            std::printf("%-50s %10.3f %10.2f\n", name.c_str(), ms, ms / table);
+        }
+        std::printf("(median over repetitions; %d OpenCV threads)\n", cv::getNumThreads());
+    }
+
+private:
+    double Median(const std::string& name) const {
+        auto it = times_.find(name);
+        if (it == times_.end() || it->second.empty()) return 0;
+        std::vector<double> v = it->second;
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    }
+    std::map<std::string, std::vector<double>> times_;
+    std::vector<std::string> order_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    orvexhost::SetLogThreshold(7);  // the lab's progress lines would interleave with the table
+    orvex::IOrvex* lab = CreateOrvex();
+    if (!lab) {
+        std::fprintf(stderr, "bench_effects: cannot create the lab\n");
+        return 1;
+    }
+    TheFrames();
+
+    benchmark::RegisterBenchmark(kFrameCopy, BM_FrameCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark(kTablePass, BM_TablePass)->Unit(benchmark::kMillisecond)->UseRealTime();
+    size_t count = 0;
+    const orvex::BuiltinEffect* rows = orvex::BuiltinEffects(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (!rows[i].create) continue;
+        const std::string name = rows[i].name;
+        const std::string shortName = name.substr(name.rfind('/') + 1);
+        benchmark::RegisterBenchmark(("effect/" + shortName).c_str(), BM_Effect, lab, name)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::AddCustomContext("frame", "1920x1080 BGRA, random bytes");
+    benchmark::AddCustomContext("opencv_threads", std::to_string(cv::getNumThreads()));
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+    benchmark::Shutdown();
+    ReleaseOrvex(lab);
+    return 0;
+}
