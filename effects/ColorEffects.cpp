@@ -390,6 +390,7 @@ private:
 
 VideoEffectBrightnessContrast::VideoEffectBrightnessContrast() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     DeclareFloat("bright", &bright_, 20, -100, 100, 20);
     DeclareFloat("contrast", &contrast_, 20, -100, 100, 20);
 }
@@ -437,6 +438,7 @@ ResultCode VideoEffectBrightnessContrast::ProcessCPU(int64_t, EffectFrame* input
 
 VideoEffectGammaCorrection::VideoEffectGammaCorrection() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     DeclareFloat("Gamma", &gamma_, 10, 0, 28, 10);
 }
 
@@ -457,6 +459,7 @@ ResultCode VideoEffectGammaCorrection::ProcessCPU(int64_t, EffectFrame* input, E
 
 VideoEffectTint::VideoEffectTint() : mix_(256 * 256) {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     IntegerLuma();
     DeclareInt("black_red", &blackRed_, 0, 0, 255, 0);
     DeclareInt("black_green", &blackGreen_, 0, 0, 255, 0);
@@ -498,6 +501,7 @@ ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
 
 VideoEffectChannel_Mixer::VideoEffectChannel_Mixer() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     static const char* const kNames[3][4] = {
         {"red_channel_red", "red_channel_green", "red_channel_blue", "red_channel_const"},
         {"green_channel_red", "green_channel_green", "green_channel_blue", "green_channel_const"},
@@ -526,6 +530,7 @@ ResultCode VideoEffectChannel_Mixer::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 VideoEffectColorBanlance::VideoEffectColorBanlance() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     DeclareFloat("Red", &red_, 100, 0, 200, 100);
     DeclareFloat("Green", &green_, 100, 0, 200, 100);
     DeclareFloat("Blue", &blue_, 100, 0, 200, 100);
@@ -546,6 +551,7 @@ ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 VideoEffectBlackWhiteHitfilm::VideoEffectBlackWhiteHitfilm() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     IntegerLuma();
     DeclareFloat("Red", &red_, 100, 0, 300, 100);
     DeclareFloat("Yellow", &yellow_, 100, 0, 300, 100);
@@ -583,6 +589,7 @@ ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input,
 
 VideoEffectAdjustLevels::VideoEffectAdjustLevels() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     static const char* const kNames[4][5] = {
         {"rgb_input_black_level", "rgb_input_white_level", "rgb_output_black_level", "rgb_output_white_level",
          "rgb_gray_level"},
@@ -667,6 +674,7 @@ ResultCode VideoEffectAdjustLevels::ProcessCPU(int64_t, EffectFrame* input, Effe
 
 VideoEffectColorPass::VideoEffectColorPass() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     IntegerLuma();
     DeclareBool("Reverse", &reverse_, false);
     DeclareInt("Similar", &similar_, 8, 0, 100, 8);
@@ -690,6 +698,7 @@ ResultCode VideoEffectColorPass::ProcessCPU(int64_t, EffectFrame* input, EffectF
 
 VideoEffectColorReplace::VideoEffectColorReplace() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     IntegerLuma();
     DeclareBool("Solid", &solid_, false);
     DeclareInt("Similar", &similar_, 8, 0, 100, 8);
@@ -722,6 +731,7 @@ ResultCode VideoEffectColorReplace::ProcessCPU(int64_t, EffectFrame* input, Effe
 
 VideoEffectLeaveColor::VideoEffectLeaveColor() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     IntegerLuma();
     DeclareInt("red_leave", &redLeave_, 255, 0, 255, 255);
     DeclareInt("green_leave", &greenLeave_, 0, 0, 255, 255);

@@ -55,6 +55,8 @@ class VideoEffectBrightnessContrast : public EffectSurface {
 public:
     VideoEffectBrightnessContrast();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
     // T[i] for the stored parameters; `identity` is set when the frame is copied unchanged.
     std::array<uint8_t, 256> BuildTable(bool* identity) const;
@@ -68,6 +70,8 @@ class VideoEffectGammaCorrection : public EffectSurface {
 public:
     VideoEffectGammaCorrection();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     float gamma_ = 10;
@@ -77,6 +81,8 @@ class VideoEffectTint : public EffectSurface {
 public:
     VideoEffectTint();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t blackRed_ = 0;
@@ -94,6 +100,8 @@ class VideoEffectChannel_Mixer : public EffectSurface {
 public:
     VideoEffectChannel_Mixer();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     // Output red, green, blue; each (red term, green term, blue term, constant), in percent.
@@ -105,6 +113,8 @@ class VideoEffectColorBanlance : public EffectSurface {
 public:
     VideoEffectColorBanlance();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     float red_ = 100;
@@ -116,6 +126,8 @@ class VideoEffectBlackWhiteHitfilm : public EffectSurface {
 public:
     VideoEffectBlackWhiteHitfilm();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     float red_ = 100;
@@ -130,6 +142,8 @@ class VideoEffectColorBalanceHLS : public EffectSurface {
 public:
     VideoEffectColorBalanceHLS();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     float hue_ = 0;
@@ -142,6 +156,8 @@ class VideoEffectColorCorrectionColorBalance : public EffectSurface {
 public:
     VideoEffectColorCorrectionColorBalance();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 protected:
     void OnParamStored(const ParamDecl& p) override;
@@ -165,6 +181,8 @@ class VideoEffectChannelInvert : public EffectSurface {
 public:
     VideoEffectChannelInvert();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t channelIndex_ = 0;
@@ -176,6 +194,8 @@ class VideoEffectAdjustLevels : public EffectSurface {
 public:
     VideoEffectAdjustLevels();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
     struct Levels {
         int32_t inputBlack = 0;
@@ -199,6 +219,8 @@ class VideoEffectColorPass : public EffectSurface {
 public:
     VideoEffectColorPass();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     bool reverse_ = false;
@@ -212,6 +234,8 @@ class VideoEffectColorReplace : public EffectSurface {
 public:
     VideoEffectColorReplace();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     bool solid_ = false;
@@ -228,6 +252,8 @@ class VideoEffectLeaveColor : public EffectSurface {
 public:
     VideoEffectLeaveColor();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t redLeave_ = 255;

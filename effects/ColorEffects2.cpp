@@ -364,6 +364,7 @@ private:
 
 VideoEffectColorBalanceHLS::VideoEffectColorBalanceHLS() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     DeclareFloat("hue", &hue_, 0, 0, 360, 0);
     DeclareFloat("lightness", &lightness_, 0, -100, 100, 0);
     DeclareFloat("saturation", &saturation_, 0, -100, 100, 0);
@@ -390,6 +391,7 @@ ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, E
 
 VideoEffectColorCorrectionColorBalance::VideoEffectColorCorrectionColorBalance() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     // f lifts shadows most (f(0) = 0.075 rising to about 1); g peaks at the midtones (g(127) = 0.667).
     for (int x = 0; x < 256; ++x) {
         shadowCurve_[x] = static_cast<float>(1.075 - 1 / (x / 16.0 + 1));
@@ -453,6 +455,7 @@ ResultCode VideoEffectColorCorrectionColorBalance::ProcessCPU(int64_t, EffectFra
 
 VideoEffectChannelInvert::VideoEffectChannelInvert() {
     supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
     DeclareInt("channel_index", &channelIndex_, 0, 0, 12, 0);
     DeclareInt("alpha_blend", &alphaBlend_, 0, 0, 100, 0);
 }

@@ -219,32 +219,6 @@ ResultCode EffectSurface::Render(void*, int64_t position, void*, const std::vect
 
 // --- OpenCL-body helpers ----------------------------------------------------------------------------
 
-KernelArgs::KernelArgs() { ok_ = ZRPAllocParams(&params_) == 0 && params_; }
-
-KernelArgs::~KernelArgs() {
-    if (params_) ZRPObjectFree(params_);
-}
-
-KernelArgs& KernelArgs::Byte(const char* name, uint8_t v) {
-    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamByte, &v, 1) == 0;
-    return *this;
-}
-
-KernelArgs& KernelArgs::Int(const char* name, int32_t v) {
-    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamInt32, &v, 4) == 0;
-    return *this;
-}
-
-KernelArgs& KernelArgs::Float(const char* name, float v) {
-    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamFloat, &v, 4) == 0;
-    return *this;
-}
-
-KernelArgs& KernelArgs::Block(const char* name, const void* data, size_t bytes) {
-    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamBlock, data, bytes) == 0;
-    return *this;
-}
-
 ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_ptr<zrp::Texture>& input,
                            const std::shared_ptr<zrp::Texture>& output) {
     if (!args.ok() || !input || !output) return Failed;

@@ -10,6 +10,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "lab/GpuDispatch.h"
 #include "orvex/IOrvexEffect.h"
 
 namespace orvex {
@@ -120,27 +121,6 @@ private:
 };
 
 // --- OpenCL-body helpers ------------------------------------------------------------------------
-
-// The kernel arguments of one dispatch, set by name in the order the kernel lists them.
-class KernelArgs {
-public:
-    KernelArgs();
-    ~KernelArgs();
-    KernelArgs(const KernelArgs&) = delete;
-    KernelArgs& operator=(const KernelArgs&) = delete;
-
-    KernelArgs& Byte(const char* name, uint8_t v);
-    KernelArgs& Int(const char* name, int32_t v);
-    KernelArgs& Float(const char* name, float v);
-    // Tables and matrices: the kernel takes them as a __constant or __global pointer.
-    KernelArgs& Block(const char* name, const void* data, size_t bytes);
-    zrp::Params* params() { return params_; }
-    bool ok() const { return ok_; }
-
-private:
-    zrp::Params* params_ = nullptr;
-    bool ok_ = true;
-};
 
 // Runs an effect kernel over the output texture with the input texture: Ok, or Failed when the
 // dispatch (or setting an argument) failed, so that rendering falls back to the next path.

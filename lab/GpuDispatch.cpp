@@ -266,6 +266,34 @@ int DispatchOpenGLProgram(zrp::Params* params, const char* key, const std::vecto
     return failed ? 1 : 0;
 }
 
+// --- kernel arguments ------------------------------------------------------------------------------
+
+KernelArgs::KernelArgs() { ok_ = ZRPAllocParams(&params_) == 0 && params_; }
+
+KernelArgs::~KernelArgs() {
+    if (params_) ZRPObjectFree(params_);
+}
+
+KernelArgs& KernelArgs::Byte(const char* name, uint8_t v) {
+    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamByte, &v, 1) == 0;
+    return *this;
+}
+
+KernelArgs& KernelArgs::Int(const char* name, int32_t v) {
+    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamInt32, &v, 4) == 0;
+    return *this;
+}
+
+KernelArgs& KernelArgs::Float(const char* name, float v) {
+    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamFloat, &v, 4) == 0;
+    return *this;
+}
+
+KernelArgs& KernelArgs::Block(const char* name, const void* data, size_t bytes) {
+    ok_ = ok_ && params_->SetParamValue(name, zrp::kParamBlock, data, bytes) == 0;
+    return *this;
+}
+
 // --- TextureHostMapping ---------------------------------------------------------------------------
 
 namespace {

@@ -46,6 +46,28 @@ bool RegisterProgramSource(const std::string& source, const char* key, GPUPlatfo
                            zrp::ImageColorSpace inColorSpace, zrp::ImageColorSpace outColorSpace, int inBits1,
                            int inBits2, int outBits1, int outBits2);
 
+// The kernel arguments of one dispatch, set by name in the order the kernel lists them.
+class KernelArgs {
+public:
+    KernelArgs();
+    ~KernelArgs();
+    KernelArgs(const KernelArgs&) = delete;
+    KernelArgs& operator=(const KernelArgs&) = delete;
+
+    KernelArgs& Byte(const char* name, uint8_t v);
+    KernelArgs& Int(const char* name, int32_t v);
+    KernelArgs& Float(const char* name, float v);
+    // Tables and matrices: the kernel takes them as a __constant or __global pointer.
+    KernelArgs& Block(const char* name, const void* data, size_t bytes);
+    zrp::Params* params() { return params_; }
+    zrp::Params* get() { return params_; }
+    bool ok() const { return params_ && ok_; }
+
+private:
+    zrp::Params* params_ = nullptr;
+    bool ok_ = true;
+};
+
 // The dispatch used by effects: 0 on success, 1 on any failure (1 at once without a factory).
 int DispatchEffectKernel(zrp::Params* params, const char* key, const std::vector<zrp::TexturePtr>& inputs,
                          const std::vector<zrp::TexturePtr>& outputs);

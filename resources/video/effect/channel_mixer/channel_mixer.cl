@@ -1,0 +1,59 @@
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
+// double where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
+__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
+
+// (B, G, R, A) bytes of one pixel.
+int4 load_bgra(__read_only image2d_t img, int x, int y) {
+    float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f;
+    return convert_int4_sat_rte((float4)(p.z, p.y, p.x, p.w));
+}
+
+void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
+    float4 v = convert_float4(clamp(bgra, 0, 255)) / 255.0f;
+    write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
+}
+
+int sat(int v) { return clamp(v, 0, 255); }
+// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
+int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
+int sat_rint(real v) { return sat_real(rint(v)); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
+int luma(int b, int g, int r) {
+    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
+}
+
+// out = clamp(trunc((R r + G g + B b + 255 const) / 100), 0, 255): integer arithmetic.
+int mix_channel(int R, int G, int B, int r, int g, int b, int k) {
+    int sum = R * r + G * g + B * b + k * 255;
+    return sum <= 0 ? 0 : (sum >= 25600 ? 255 : sum / 100);
+}
+
+__kernel void video_effect_channel_mixer(__read_only image2d_t src, __write_only image2d_t dst,
+                                         int red_channel_red, int red_channel_green, int red_channel_blue,
+                                         int red_channel_const, int green_channel_red, int green_channel_green,
+                                         int green_channel_blue, int green_channel_const, int blue_channel_red,
+                                         int blue_channel_green, int blue_channel_blue, int blue_channel_const,
+                                         int monochrome_flag) {
+    int x = get_global_id(0), y = get_global_id(1);
+    if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
+    int4 p = load_bgra(src, x, y);
+    int R = p.z, G = p.y, B = p.x;
+    int r = mix_channel(R, G, B, red_channel_red, red_channel_green, red_channel_blue, red_channel_const);
+    int g = monochrome_flag ? r
+                            : mix_channel(R, G, B, green_channel_red, green_channel_green, green_channel_blue,
+                                          green_channel_const);
+    int b = monochrome_flag ? r
+                            : mix_channel(R, G, B, blue_channel_red, blue_channel_green, blue_channel_blue,
+                                          blue_channel_const);
+    store_bgra(dst, x, y, (int4)(b, g, r, p.w));
+}

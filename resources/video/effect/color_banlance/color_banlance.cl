@@ -1,0 +1,122 @@
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
+// double where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
+__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
+
+// (B, G, R, A) bytes of one pixel.
+int4 load_bgra(__read_only image2d_t img, int x, int y) {
+    float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f;
+    return convert_int4_sat_rte((float4)(p.z, p.y, p.x, p.w));
+}
+
+void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
+    float4 v = convert_float4(clamp(bgra, 0, 255)) / 255.0f;
+    write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
+}
+
+int sat(int v) { return clamp(v, 0, 255); }
+// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
+int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
+int sat_rint(real v) { return sat_real(rint(v)); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
+int luma(int b, int g, int r) {
+    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
+}
+
+// 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
+int4 bgr_to_hls8(int b, int g, int r) {
+    float fb = b * (1.0f / 255.0f), fg = g * (1.0f / 255.0f), fr = r * (1.0f / 255.0f);
+    float vmax = fmax(fmax(fr, fg), fb), vmin = fmin(fmin(fr, fg), fb);
+    float diff = vmax - vmin, l = (vmax + vmin) * 0.5f, h = 0.0f, s = 0.0f;
+    if (diff > FLT_EPSILON) {
+        s = l < 0.5f ? diff / (vmax + vmin) : diff / (2.0f - vmax - vmin);
+        diff = 60.0f / diff;
+        if (vmax == fr) h = (fg - fb) * diff;
+        else if (vmax == fg) h = (fb - fr) * diff + 120.0f;
+        else h = (fr - fg) * diff + 240.0f;
+        if (h < 0.0f) h += 360.0f;
+    }
+    return (int4)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)), 0);
+}
+
+int4 hls8_to_bgr(int H, int L, int S) {
+    float h = (float)H, l = L * (1.0f / 255.0f), s = S * (1.0f / 255.0f);
+    float b, g, r;
+    if (s == 0.0f) {
+        b = g = r = l;
+    } else {
+        float p2 = l <= 0.5f ? l * (1.0f + s) : l + s - l * s;
+        float p1 = 2.0f * l - p2;
+        h *= 6.0f / 180.0f;
+        while (h < 0.0f) h += 6.0f;
+        while (h >= 6.0f) h -= 6.0f;
+        int sector = (int)floor(h);
+        h -= sector;
+        float tab[4] = {p2, p1, p1 + (p2 - p1) * (1.0f - h), p1 + (p2 - p1) * h};
+        const int sectors[6][3] = {{1, 3, 0}, {1, 0, 2}, {3, 0, 1}, {0, 2, 1}, {0, 1, 3}, {2, 1, 0}};
+        b = tab[sectors[sector][0]];
+        g = tab[sectors[sector][1]];
+        r = tab[sectors[sector][2]];
+    }
+    return (int4)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)), 0);
+}
+
+// One program serves two effects under one key: mode 0 is the per-channel gain
+// (out_c = sat(rint(in_c * ratio_c))), mode 1 the hue, lightness and saturation balance on 8-bit
+// HLS. Each effect passes every argument, the other effect's at neutral values.
+int4 hls_balance(int4 p, float hue, float lightness, float saturation) {
+    int4 hls = bgr_to_hls8(p.x, p.y, p.z);
+    bool lighten = lightness > 1e-6f;
+    int hueShift = (int)(hue * 0.5f);
+    real satScale = (real)saturation * (real)0.01 + 1;
+    real l = (real)lightness * (real)0.01;
+    int L = sat_rint((lighten ? 255 - hls.y : hls.y) * l + hls.y);
+    float mx = max(max(p.x, p.y), p.z) * (1.0f / 255.0f), mn = min(min(p.x, p.y), p.z) * (1.0f / 255.0f);
+    real delta = (real)mx - (real)mn;
+    // A zero denominator only comes with L' at 0 or 255 (or a gray pixel): saturation 0 there.
+    real s0;
+    if (L < 128) {
+        if (lighten) {
+            s0 = L > 0 ? delta / (2 * L) * 255 * 255 : 0;
+        } else {
+            real sum = (real)mx + mn;
+            s0 = sum > 0 ? delta / sum * 255 : 0;
+        }
+    } else if (lighten) {
+        real rest = (real)2 - mx - mn;
+        s0 = rest > 0 ? delta / rest * 255 : 0;
+    } else {
+        // 32385 = 127 * 255.
+        s0 = L < 255 ? delta * 32385 / (255 - L) : 0;
+    }
+    int H = hls.x + hueShift;
+    if (H >= 180) H -= 180;
+    int S = sat_rint(trunc(s0 + (real)0.5) * satScale);
+    int4 bgr = hls8_to_bgr(H, L, S);
+    return (int4)(bgr.x, bgr.y, bgr.z, p.w);
+}
+
+__kernel void video_effect_color_banlance(__read_only image2d_t src, __write_only image2d_t dst, float red_ratio,
+                                          float green_ratio, float blue_ratio, float hue, float lightness,
+                                          float saturation, int mode) {
+    int x = get_global_id(0), y = get_global_id(1);
+    if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
+    int4 p = load_bgra(src, x, y);
+    if (mode == 1) {
+        p = hls_balance(p, hue, lightness, saturation);
+    } else {
+        p.x = sat_rint(p.x * (real)blue_ratio);
+        p.y = sat_rint(p.y * (real)green_ratio);
+        p.z = sat_rint(p.z * (real)red_ratio);
+    }
+    store_bgra(dst, x, y, p);
+}

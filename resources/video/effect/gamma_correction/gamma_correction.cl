@@ -1,0 +1,47 @@
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
+// double where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
+__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
+
+// (B, G, R, A) bytes of one pixel.
+int4 load_bgra(__read_only image2d_t img, int x, int y) {
+    float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f;
+    return convert_int4_sat_rte((float4)(p.z, p.y, p.x, p.w));
+}
+
+void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
+    float4 v = convert_float4(clamp(bgra, 0, 255)) / 255.0f;
+    write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
+}
+
+int sat(int v) { return clamp(v, 0, 255); }
+// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
+int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
+int sat_rint(real v) { return sat_real(rint(v)); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
+int luma(int b, int g, int r) {
+    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
+}
+
+// T[i] = min(255, trunc(pow(i * 0.003922, gamma) * 255 + 0.5)); pow(0, 0) = 1.
+int gamma_map(int i, real g) { return min(255, (int)(pow((real)i * (real)0.003922, g) * 255 + (real)0.5)); }
+
+__kernel void video_effect_gamma_correction(__read_only image2d_t src, __write_only image2d_t dst, float gamma) {
+    int x = get_global_id(0), y = get_global_id(1);
+    if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
+    int4 p = load_bgra(src, x, y);
+    real g = gamma;
+    p.x = gamma_map(p.x, g);
+    p.y = gamma_map(p.y, g);
+    p.z = gamma_map(p.z, g);
+    store_bgra(dst, x, y, p);
+}
