@@ -24,8 +24,8 @@
 
 namespace {
 
-// Exit codes: 0 ok, 1 usage, 2 input (files, names, values), 3 render failure.
-enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3 };
+// Exit codes: 0 ok, 1 usage, 2 input (files, names, values), 3 render failure, 4 pictures differ.
+enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3, kDiffer = 4 };
 
 const char* kHelp =
     "usage:\n"
@@ -34,13 +34,15 @@ const char* kHelp =
     "               [--frame N] [--resources DIR] IN OUT\n"
     "                                      render one effect on a PNG or JPEG picture\n"
     "  orvex testcard [--size WxH] OUT     write the generated test card\n"
+    "  orvex compare [--tolerance N] A B   largest byte difference of two pictures\n"
     "  orvex --help\n"
     "\n"
     "Parameter values follow the parameter's type: true/false for bool, an integer for int,\n"
     "a number for float. Alpha is kept as read; a picture without alpha gets alpha 255.\n"
     "--device defaults to OpenCL when a device is present, else the CPU.\n"
     "\n"
-    "exit codes: 0 ok, 1 usage, 2 bad input (file, effect, parameter or value), 3 render failure\n";
+    "exit codes: 0 ok, 1 usage, 2 bad input (file, effect, parameter or value), 3 render failure,\n"
+    "            4 compared pictures differ beyond the tolerance\n";
 
 int Usage(const char* message) {
     std::fprintf(stderr, "orvex: %s\n\n%s", message, kHelp);
@@ -164,6 +166,37 @@ bool WritePicture(const std::string& path, const cv::Mat& bgra) {
     } catch (const cv::Exception&) {
         return false;
     }
+}
+
+// Largest difference of one byte between two pictures of the same size (alpha included).
+int Compare(int argc, char** argv) {
+    int tolerance = 0;
+    std::vector<std::string> files;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--tolerance" && i + 1 < argc) {
+            char* end = nullptr;
+            tolerance = static_cast<int>(std::strtol(argv[++i], &end, 10));
+            if (*end || tolerance < 0) return Usage("--tolerance wants a non-negative integer");
+        } else if (a.rfind("--", 0) == 0) {
+            return Usage(("unknown option: " + a).c_str());
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2) return Usage("compare needs two pictures");
+    cv::Mat a, b;
+    if (!ReadBGRA(files[0], &a) || !ReadBGRA(files[1], &b)) {
+        std::fprintf(stderr, "orvex: cannot read %s\n", (a.empty() ? files[0] : files[1]).c_str());
+        return kInput;
+    }
+    if (a.size() != b.size()) {
+        std::fprintf(stderr, "orvex: the pictures differ in size (%dx%d, %dx%d)\n", a.cols, a.rows, b.cols, b.rows);
+        return kDiffer;
+    }
+    const double maxDiff = cv::norm(a, b, cv::NORM_INF);
+    std::printf("max difference %g\n", maxDiff);
+    return maxDiff <= tolerance ? kOk : kDiffer;
 }
 
 const char* TypeName(orvex::EffectParamType t) {
@@ -385,5 +418,6 @@ int main(int argc, char** argv) {
     if (cmd == "list") return List(argc - 2, argv + 2);
     if (cmd == "render") return Render(argc - 2, argv + 2);
     if (cmd == "testcard") return TestCard(argc - 2, argv + 2);
+    if (cmd == "compare") return Compare(argc - 2, argv + 2);
     return Usage(("unknown command: " + cmd).c_str());
 }
