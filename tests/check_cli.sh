@@ -24,6 +24,8 @@ expect 0 "" -- render --effect VIDEO/EFFECT/BRIGHTNESS_CONTRAST --device cpu --f
 [ -s "$work/out.jpg" ] || { echo "FAIL: no jpeg written"; fail=1; }
 expect 0 "$bc" -- list
 expect 0 "usage" -- --help
+expect 0 "range \[-100, 100\]" -- info $bc
+expect 2 "unknown effect" -- info video/effect/nope
 expect 1 "needs --effect" -- render "$work/card.png" "$work/x.png"
 expect 1 "unknown command" -- frobnicate
 expect 2 "unknown effect" -- render --effect video/effect/nope "$work/card.png" "$work/x.png"

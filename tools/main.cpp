@@ -30,6 +30,7 @@ enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3, kDiffer = 4 };
 const char* kHelp =
     "usage:\n"
     "  orvex list [--resources DIR]        creatable effects and the catalogue's entries\n"
+    "  orvex info NAME [--resources DIR]   an effect's parameters (type, default, range) and paths\n"
     "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl]\n"
     "               [--frame N] [--resources DIR] IN OUT\n"
     "                                      render one effect on a PNG or JPEG picture\n"
@@ -247,6 +248,43 @@ std::string FormatStored(const orvex::ParamDecl& p) {
     return buf;
 }
 
+// The parameters and render paths of one effect, read from the library.
+int Info(int argc, char** argv) {
+    std::string effectName, resources;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--resources" && i + 1 < argc) resources = argv[++i];
+        else if (a.rfind("--", 0) == 0) return Usage(("unknown option: " + a).c_str());
+        else if (effectName.empty()) effectName = a;
+        else return Usage(("unexpected argument: " + a).c_str());
+    }
+    if (effectName.empty()) return Usage("info needs an effect name");
+    Lab lab;
+    if (!lab.lab) return kRender;
+    UseResources(lab.lab, FindResources(resources));
+    orvex::IOrvexEffect* effect = lab.lab->CreateOrvexEffect(effectName.c_str());
+    if (!effect) {
+        std::fprintf(stderr, "orvex: unknown effect %s (orvex list shows the effects)\n", effectName.c_str());
+        return kInput;
+    }
+    bool cpu = false, cl = false, gl = false;
+    effect->GetSupportedPaths(&cpu, &cl, &gl);
+    std::string paths;
+    if (cpu) paths += " CPU";
+    if (cl) paths += " OpenCL";
+    if (gl) paths += " OpenGL";
+    std::printf("%s\npaths:%s\nparameters:\n", effectName.c_str(), paths.empty() ? " none" : paths.c_str());
+    if (auto* surface = dynamic_cast<orvex::EffectSurface*>(effect)) {
+        for (const orvex::ParamDecl& p : surface->Params()) {
+            std::printf("  %-28s %-6s default %-8s", p.name.c_str(), TypeName(p.type), FormatStored(p).c_str());
+            if (p.hasRange) std::printf(" range [%g, %g], out of range stores %g", p.minValue, p.maxValue, p.substitute);
+            std::printf("\n");
+        }
+    }
+    lab.lab->ReleaseOrvexEffect(effect);
+    return kOk;
+}
+
 int Render(int argc, char** argv) {
     std::string effectName, device = "best", resources;
     std::vector<std::pair<std::string, std::string>> params;
@@ -417,6 +455,7 @@ int main(int argc, char** argv) {
     }
     if (cmd == "list") return List(argc - 2, argv + 2);
     if (cmd == "render") return Render(argc - 2, argv + 2);
+    if (cmd == "info") return Info(argc - 2, argv + 2);
     if (cmd == "testcard") return TestCard(argc - 2, argv + 2);
     if (cmd == "compare") return Compare(argc - 2, argv + 2);
     return Usage(("unknown command: " + cmd).c_str());
