@@ -1,10 +1,13 @@
 #include "visual/VisualProcess.h"
 
 #include <cmath>
+#include <future>
 #include <string>
+#include <vector>
 
 #include "corelog.h"
 #include "lab/GpuDispatch.h"
+#include "visual/ProgramTable.h"
 
 namespace orvex {
 namespace {
@@ -82,9 +85,21 @@ ResultCode VisualProcess::SetATLUFactory(zrp::ATLUFactory* factory) {
     return Ok;
 }
 
-// The program table is empty until the visual/cl programs are written; each one that lands is
-// entered here. gpuLoaded_ stays clear until there is a table to hand to the dispatch.
-void VisualProcess::LoadOpenCLTable() {}
+void VisualProcess::LoadOpenCLTable() {
+    if (gpuLoaded_) return;
+    ORVEX_LOG(1, "orvex", "LoadAllGPUAlgorithm_OPENCL begin");
+    openclTable_ = BuildOpenCLProgramTable();
+    AddAlgorithms(openclTable_);
+    // Compiling takes a while per program, so the most used ones build side by side now rather
+    // than on their first frame. A name whose program is not in this build is not in the table:
+    // its registration answers 1 at once, with nothing to log.
+    std::vector<std::future<int>> warmUp;
+    for (const char* name : {"NV12ToRGB", "MAIN", "resize_cubic", "NV12Resize", "BlendAndTransform"})
+        warmUp.push_back(std::async(std::launch::async, [name] { return EnsureAlgorithmRegistered(name); }));
+    for (auto& w : warmUp) w.get();
+    ORVEX_LOG(1, "orvex", "LoadAllGPUAlgorithm_OPENCL end");
+    gpuLoaded_ = true;
+}
 
 // The visual/glsl programs are entered here as they are written.
 void VisualProcess::LoadOpenGLTable() {}
@@ -123,10 +138,6 @@ ResultCode VisualProcess::YUVToRGB_GPU(const char*, const EffectFrame&, EffectFr
     return Unavailable("YUVToRGB_GPU");
 }
 
-ResultCode VisualProcess::YUVCrop(const char*, const EffectFrame&, fxRectf, EffectFrame&) {
-    return Unavailable("YUVCrop");
-}
-
 // --- operations whose routines are not in this build ---------------------------------------------
 
 ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr, ColorSpace::pl_color_space, const EffectFrame&,
@@ -140,8 +151,6 @@ ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSpace::pl
     // The short form stretches to the output (resize type 0).
     return Convert(repr, space, in, intermediate, out, 0, quality, alphaMode);
 }
-
-ResultCode VisualProcess::Resize(const EffectFrame&, EffectFrame&, int32_t, int32_t) { return Unavailable("Resize"); }
 
 ResultCode VisualProcess::Blend(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, EffectFrame&, int32_t,
                                 int32_t, double, int32_t) {
@@ -168,13 +177,7 @@ ResultCode VisualProcess::BlendMask(const EffectFrame&, fxRectf, const EffectFra
     return Unavailable("BlendMask");
 }
 
-ResultCode VisualProcess::Rotate(const EffectFrame&, EffectFrame&, double, int32_t) { return Unavailable("Rotate"); }
-
 ResultCode VisualProcess::Motion(const EffectFrame&, EffectFrame&, fxRectf, fxRectf) { return Unavailable("Motion"); }
-
-ResultCode VisualProcess::PixelRotate(const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("PixelRotate");
-}
 
 ResultCode VisualProcess::Deinterlace(const EffectFrame&, EffectFrame&, int32_t) {
     return Unavailable("Deinterlace");
@@ -193,18 +196,6 @@ ResultCode VisualProcess::Premultiply(const EffectFrame&, EffectFrame&, int32_t,
 ResultCode VisualProcess::solidColorBlend(const EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t, int32_t,
                                           int32_t, double, int32_t) {
     return Unavailable("solidColorBlend");
-}
-
-ResultCode VisualProcess::CropFrame(const EffectFrame&, fxRectf, EffectFrame&, int32_t) {
-    return Unavailable("CropFrame");
-}
-
-ResultCode VisualProcess::ResizeWithPrefilter(const EffectFrame&, EffectFrame&) {
-    return Unavailable("ResizeWithPrefilter");
-}
-
-ResultCode VisualProcess::ResizeBlur(const EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t, int32_t) {
-    return Unavailable("ResizeBlur");
 }
 
 ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame&) { return Unavailable("AnalyzeColorReference"); }
@@ -286,10 +277,6 @@ ResultCode VisualProcess::HDR2SDR(const EffectFrame&, EffectFrame&, int32_t, Col
 }
 
 ResultCode VisualProcess::SDR2HDR(const EffectFrame&, EffectFrame&, int32_t, int32_t) { return Unavailable("SDR2HDR"); }
-
-ResultCode VisualProcess::HorizontalFlip(const EffectFrame&, EffectFrame&) { return Unavailable("HorizontalFlip"); }
-
-ResultCode VisualProcess::VerticalFlip(const EffectFrame&, EffectFrame&) { return Unavailable("VerticalFlip"); }
 
 ResultCode VisualProcess::viewmaskasresult(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
     return Unavailable("viewmaskasresult");

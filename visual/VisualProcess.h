@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
+#include "lab/GpuDispatch.h"
 #include "orvex/IVisualProcess.h"
 
 namespace orvex {
@@ -139,9 +141,11 @@ public:
 private:
     // The generic YUV -> RGB GPU routine behind the 4:2:2 entries of conversions_.
     ResultCode YUVToRGB_GPU(const char* kernel, const EffectFrame& in, EffectFrame& out, CLSMode mode);
-    // The planar YUV crop routine behind the 4:2:2 entries of crops_.
+    // The planar YUV crop routine behind the 4:2:2 entries of crops_; it pads with the black of
+    // cropRangeMode_, which CropFrame sets before calling through the table.
     ResultCode YUVCrop(const char* kernel, const EffectFrame& in, fxRectf rect, EffectFrame& out);
-    // The GPU program tables; they fill in as the programs are written.
+    ResultCode CropPlanar(const char* kernel, const EffectFrame& in, fxRectf rect, EffectFrame& out,
+                          int32_t rangeMode);
 
     cv::Matx33f rgbToLms_;
     cv::Matx33f lmsToLab_;
@@ -159,6 +163,13 @@ private:
     bool cubeLoaded_ = false;
     Conversion conversions_[PIXFMT_COUNT][PIXFMT_COUNT];
     Crop crops_[PIXFMT_COUNT];
+    // The OpenCL programs by algorithm name, handed to the dispatch when they load.
+    AlgorithmMap openclTable_;
+    int32_t cropRangeMode_ = 0;
+    // Working memory of the geometric operations, reused from frame to frame: a scaled picture
+    // before its central crop, or a blurred copy before its reduction.
+    cv::Mat pictureScratch_;
+    std::vector<uint8_t> planeScratch_;
 };
 
 }  // namespace orvex

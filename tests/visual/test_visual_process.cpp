@@ -78,9 +78,16 @@ TEST(VisualProcessConstruction, BoundRoutinesFailUntilTheyAreBuilt) {
     LogCapture cap;
     EXPECT_EQ((*vp.conversion(orvex::YUV422, orvex::BGRA32))("yuv422_to_rgb_uchar", in, out, orvex::BT709_Limited),
               orvex::Failed);
-    EXPECT_EQ((*vp.crop(orvex::YUV422))("YUV422Crop", in, fxRectf{0, 0, 1, 1}, out), orvex::Failed);
     EXPECT_TRUE(cap.Has("YUVToRGB_GPU is not available in this build", "orvex:YUVToRGB_GPU", 4)) << cap.Dump();
-    EXPECT_TRUE(cap.Has("YUVCrop is not available in this build", "orvex:YUVCrop", 4)) << cap.Dump();
+}
+
+TEST(VisualProcessConstruction, BoundCropRejectsEmptyFramesWithoutTouchingThem) {
+    VisualProcess vp;
+    EffectFrame in, out;
+    in.pixel_fmt = out.pixel_fmt = orvex::YUV422;
+    LogCapture cap;
+    EXPECT_EQ((*vp.crop(orvex::YUV422))("YUV422Crop", in, fxRectf{0, 0, 1, 1}, out), orvex::InvalidArgument);
+    EXPECT_TRUE(cap.Has("input is nullptr!!", "orvex:YUVACrop", 6)) << cap.Dump();
 }
 
 TEST(VisualProcessConstruction, DestroysThroughTheInterface) {
@@ -225,7 +232,6 @@ const UnavailableCase kUnavailable[] = {
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
          return p.Convert(ColorSpace::pl_color_repr{}, ColorSpace::pl_color_space{}, a, b, c, 0, 1, 0);
      }},
-    {"Resize", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Resize(a, b, 0, 1); }},
     {"Blend",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
          return p.Blend(a, kRect, b, kRect, c, 1, 0, 1.0, 0);
@@ -246,11 +252,8 @@ const UnavailableCase kUnavailable[] = {
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
          return p.BlendMask(a, kRect, b, kRect, c, 0);
      }},
-    {"Rotate", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Rotate(a, b, 30.0, 1); }},
     {"Motion",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Motion(a, b, kRect, kRect); }},
-    {"PixelRotate",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.PixelRotate(a, b, 0); }},
     {"Deinterlace",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Deinterlace(a, b, 0); }},
     {"BGRAToBGR", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.BGRAToBGR(a, b); }},
@@ -262,12 +265,6 @@ const UnavailableCase kUnavailable[] = {
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
          return p.solidColorBlend(a, b, 0, 0, 0, 255, 0, 1.0, 0);
      }},
-    {"CropFrame",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.CropFrame(a, kRect, b, 0); }},
-    {"ResizeWithPrefilter",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.ResizeWithPrefilter(a, b); }},
-    {"ResizeBlur",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.ResizeBlur(a, b, 8, 8, 0, 5); }},
     {"AnalyzeColorReference",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.AnalyzeColorReference(a); }},
     {"ConvertTo8Bit",
@@ -327,9 +324,6 @@ const UnavailableCase kUnavailable[] = {
          return p.HDR2SDR(a, b, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
      }},
     {"SDR2HDR", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.SDR2HDR(a, b, 1, 2); }},
-    {"HorizontalFlip",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.HorizontalFlip(a, b); }},
-    {"VerticalFlip", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.VerticalFlip(a, b); }},
     {"viewmaskasresult",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.viewmaskasresult(a, b, c, 1); }},
     {"viewmaskasalpha",

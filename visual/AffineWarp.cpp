@@ -1,0 +1,201 @@
+#include "visual/AffineWarp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+#include "imagecpu/LayerBlend.h"
+
+namespace orvex {
+namespace {
+
+constexpr int kStripes = 8;
+
+// Where one output pixel reads: the four neighbours and weights, or nothing (outside).
+struct Tap {
+    int i0 = 0, i1 = 0;
+    float f = 0;
+    bool inside = false;
+};
+
+// q is a continuous input coordinate; size the input's extent on that axis.
+inline Tap TapAt(double q, int size, bool bilinear) {
+    Tap t;
+    t.inside = q >= 0.0 && q < static_cast<double>(size);  // false for NaN too
+    if (!t.inside) return t;
+    if (!bilinear) {
+        t.i0 = t.i1 = std::min(static_cast<int>(q), size - 1);
+        return t;
+    }
+    const double s = q - 0.5;
+    const double fl = std::floor(s);
+    t.f = static_cast<float>(s - fl);
+    const int i = static_cast<int>(fl);
+    t.i0 = std::clamp(i, 0, size - 1);
+    t.i1 = std::clamp(i + 1, 0, size - 1);
+    return t;
+}
+
+template <typename T>
+inline T Round(float v) {
+    constexpr float kMax = static_cast<float>(std::numeric_limits<T>::max());
+    return static_cast<T>(std::lrintf(std::clamp(v, 0.0f, kMax)));
+}
+
+template <typename T>
+class WarpBody : public cv::ParallelLoopBody {
+public:
+    WarpBody(const cv::Mat& src, cv::Mat& dst, const cv::Matx23d& inv, bool bilinear)
+        : src_(src), dst_(dst), inv_(inv), bilinear_(bilinear) {
+        // Without rotation or shear each column and each row reads one fixed place.
+        fast_ = std::abs(inv(0, 1)) < 1e-9 && std::abs(inv(1, 0)) < 1e-9;
+        if (fast_) {
+            cols_.resize(dst.cols);
+            for (int x = 0; x < dst.cols; ++x) cols_[x] = TapAt(inv(0, 0) * (x + 0.5) + inv(0, 2), src.cols, bilinear);
+        }
+    }
+
+    void operator()(const cv::Range& range) const override {
+        for (int s = range.start; s < range.end; ++s) {
+            const cv::Range rows = StripeRows(s, kStripes, dst_.rows);
+            for (int y = rows.start; y < rows.end; ++y) fast_ ? FastRow(y) : Row(y);
+        }
+    }
+
+private:
+    void Put(T* out, const Tap& tx, const Tap& ty) const {
+        if (!tx.inside || !ty.inside) {
+            std::memset(out, 0, 4 * sizeof(T));
+            return;
+        }
+        const T* r0 = src_.ptr<T>(ty.i0);
+        const T* r1 = src_.ptr<T>(ty.i1);
+        if (!bilinear_) {
+            std::memcpy(out, r0 + 4 * tx.i0, 4 * sizeof(T));
+            return;
+        }
+        const T* a = r0 + 4 * tx.i0;
+        const T* b = r0 + 4 * tx.i1;
+        const T* c = r1 + 4 * tx.i0;
+        const T* d = r1 + 4 * tx.i1;
+        const float fx = tx.f, fy = ty.f;
+        for (int k = 0; k < 4; ++k) {
+            const float top = a[k] + (b[k] - static_cast<float>(a[k])) * fx;
+            const float bottom = c[k] + (d[k] - static_cast<float>(c[k])) * fx;
+            out[k] = Round<T>(top + (bottom - top) * fy);
+        }
+    }
+
+    void FastRow(int y) const {
+        const Tap ty = TapAt(inv_(1, 1) * (y + 0.5) + inv_(1, 2), src_.rows, bilinear_);
+        T* out = dst_.ptr<T>(y);
+        for (int x = 0; x < dst_.cols; ++x) Put(out + 4 * x, cols_[x], ty);
+    }
+
+    void Row(int y) const {
+        const double py = y + 0.5;
+        T* out = dst_.ptr<T>(y);
+        for (int x = 0; x < dst_.cols; ++x) {
+            const double px = x + 0.5;
+            const double qx = inv_(0, 0) * px + inv_(0, 1) * py + inv_(0, 2);
+            const double qy = inv_(1, 0) * px + inv_(1, 1) * py + inv_(1, 2);
+            Put(out + 4 * x, TapAt(qx, src_.cols, bilinear_), TapAt(qy, src_.rows, bilinear_));
+        }
+    }
+
+    const cv::Mat& src_;
+    cv::Mat& dst_;
+    cv::Matx23d inv_;
+    bool bilinear_;
+    bool fast_ = false;
+    std::vector<Tap> cols_;
+};
+
+}  // namespace
+
+bool AffineWarp(const cv::Mat& src, cv::Mat& dst, const cv::Matx23d& M, int sampler) {
+    if (src.empty() || dst.empty() || src.type() != dst.type() || (src.type() != CV_8UC4 && src.type() != CV_16UC4))
+        return false;
+    const double det = M(0, 0) * M(1, 1) - M(0, 1) * M(1, 0);
+    if (!std::isfinite(det) || std::abs(det) < 1e-12) return false;
+    for (int i = 0; i < 6; ++i)
+        if (!std::isfinite(M.val[i])) return false;
+    cv::Matx23d inv;
+    cv::invertAffineTransform(M, inv);
+    const bool bilinear = sampler != 0;
+    if (src.depth() == CV_8U) cv::parallel_for_(cv::Range(0, kStripes), WarpBody<uint8_t>(src, dst, inv, bilinear));
+    else cv::parallel_for_(cv::Range(0, kStripes), WarpBody<uint16_t>(src, dst, inv, bilinear));
+    return true;
+}
+
+// --- box filter ------------------------------------------------------------------------------------
+
+namespace {
+
+class BoxBody : public cv::ParallelLoopBody {
+public:
+    BoxBody(const cv::Mat& src, cv::Mat& dst, int r) : src_(src), dst_(dst), r_(r) {
+        const double n = static_cast<double>(2 * r + 1) * (2 * r + 1);
+        inv_ = 1.0 / n;
+    }
+
+    void operator()(const cv::Range& range) const override {
+        const int w = src_.cols, h = src_.rows;
+        // Column sums of the window rows, one row of them per stripe.
+        std::vector<int64_t> cols(static_cast<size_t>(w) * 4);
+        for (int s = range.start; s < range.end; ++s) {
+            const cv::Range rows = StripeRows(s, kStripes, h);
+            if (rows.empty()) continue;
+            std::fill(cols.begin(), cols.end(), 0);
+            for (int k = rows.start - r_; k <= rows.start + r_; ++k) AddRow(cols, std::clamp(k, 0, h - 1), +1);
+            for (int y = rows.start; y < rows.end; ++y) {
+                if (y > rows.start) {
+                    AddRow(cols, std::clamp(y + r_, 0, h - 1), +1);
+                    AddRow(cols, std::clamp(y - r_ - 1, 0, h - 1), -1);
+                }
+                Emit(cols, dst_.ptr<uint8_t>(y));
+            }
+        }
+    }
+
+private:
+    void AddRow(std::vector<int64_t>& cols, int y, int sign) const {
+        const uint8_t* p = src_.ptr<uint8_t>(y);
+        for (size_t i = 0; i < cols.size(); ++i) cols[i] += sign * p[i];
+    }
+
+    void Emit(const std::vector<int64_t>& cols, uint8_t* out) const {
+        const int w = src_.cols;
+        int64_t sum[4] = {0, 0, 0, 0};
+        auto col = [&](int x, int c) { return cols[static_cast<size_t>(std::clamp(x, 0, w - 1)) * 4 + c]; };
+        for (int c = 0; c < 4; ++c)
+            for (int k = -r_; k <= r_; ++k) sum[c] += col(k, c);
+        for (int x = 0; x < w; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                out[4 * x + c] = static_cast<uint8_t>(static_cast<double>(sum[c]) * inv_ + 0.5);
+                sum[c] += col(x + r_ + 1, c) - col(x - r_, c);
+            }
+        }
+    }
+
+    const cv::Mat& src_;
+    cv::Mat& dst_;
+    int r_;
+    double inv_;
+};
+
+}  // namespace
+
+bool BoxFilterBGRA(const cv::Mat& src, cv::Mat& dst, int radius) {
+    if (src.empty() || src.type() != CV_8UC4 || dst.type() != CV_8UC4 || src.size() != dst.size() || radius < 0)
+        return false;
+    cv::parallel_for_(cv::Range(0, kStripes), BoxBody(src, dst, radius));
+    return true;
+}
+
+}  // namespace orvex

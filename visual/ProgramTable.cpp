@@ -1,0 +1,80 @@
+#include "visual/ProgramTable.h"
+
+#include <vector>
+
+// The program texts, generated at build time from visual/cl/<name>.cl.
+namespace orvex::clsrc {
+extern const char* const rotate_resize;
+extern const char* const pixel_rotate;
+extern const char* const nv12_crop;
+extern const char* const nv12_rotate;
+extern const char* const yv12_resize;
+extern const char* const bgra_crop;
+extern const char* const planar_crop;
+extern const char* const resize_area;
+extern const char* const nv12_resize;
+extern const char* const resize_blur;
+extern const char* const resize_cubic;
+extern const char* const yuv_rotate;
+extern const char* const flip;
+}  // namespace orvex::clsrc
+
+namespace orvex {
+namespace {
+
+constexpr zrp::BitFormat k8 = zrp::kBitFormat8;
+constexpr zrp::BitFormat k16{4, 16, 16};
+constexpr zrp::BitFormat kP010{4, 10, 10};
+
+// A kernel that keeps its image layout (in and out of one colour space and depth).
+GPUKernelDesc Same(const char* name, zrp::ImageColorSpace cs, zrp::BitFormat bits) {
+    return GPUKernelDesc{name, cs, bits, cs, bits};
+}
+
+struct Program {
+    const char* source;
+    std::vector<GPUKernelDesc> kernels;
+};
+
+}  // namespace
+
+AlgorithmMap BuildOpenCLProgramTable() {
+    using namespace zrp;
+    const Program programs[] = {
+        {clsrc::rotate_resize, {Same("Rotate", kColorSpaceBGRA, k8), Same("Resize_Mid_Low", kColorSpaceBGRA, k8)}},
+        {clsrc::pixel_rotate, {Same("PixelRotate", kColorSpaceBGRA, k8)}},
+        {clsrc::nv12_crop, {Same("NV12Crop", kColorSpaceNV12, k8), Same("NV12Crop_16", kColorSpaceNV12, kP010)}},
+        {clsrc::nv12_rotate,
+         {Same("NV12Rotate", kColorSpaceNV12, k8), Same("NV12Rotate_16", kColorSpaceNV12, kP010)}},
+        {clsrc::yv12_resize,
+         {Same("YV12Resize", kColorSpaceYV12, k8), Same("YV12Resize_UINT16", kColorSpaceYV12, k16)}},
+        {clsrc::bgra_crop, {Same("BGRACrop", kColorSpaceBGRA, k8)}},
+        {clsrc::planar_crop,
+         {Same("YV12Crop", kColorSpaceYV12, k8), Same("YV12Crop_UINT16", kColorSpaceYV12, k16),
+          Same("YUV422Crop", kColorSpaceYUV422, k8), Same("YUV422Crop_UINT16", kColorSpaceYUV422, k16),
+          Same("YUVACROP", kColorSpaceYUVA, k8), Same("YUVACROP_UINT16", kColorSpaceYUVA, k16)}},
+        {clsrc::resize_area,
+         {Same("resizeAREA_FAST", kColorSpaceBGRA, k8), Same("resizeAREA", kColorSpaceBGRA, k8)}},
+        {clsrc::nv12_resize,
+         {Same("NV12Resize", kColorSpaceNV12, k8), Same("NV12Resize_16", kColorSpaceNV12, kP010)}},
+        {clsrc::resize_blur, {Same("ResizeBlur", kColorSpaceBGRA, k8)}},
+        {clsrc::resize_cubic, {Same("resize_cubic", kColorSpaceBGRA, k8)}},
+        {clsrc::yuv_rotate,
+         {Same("yuva_rotate", kColorSpaceYUVA, k8), Same("yv12_rotate", kColorSpaceYV12, k8),
+          Same("yuva_rotate_UINT16", kColorSpaceYUVA, k16), Same("yv12_rotate_UINT16", kColorSpaceYV12, k16)}},
+        {clsrc::flip,
+         {Same("video_effect_horizontal_filp", kColorSpaceBGRA, k8),
+          Same("video_effect_vertical_filp", kColorSpaceBGRA, k8)}},
+    };
+    AlgorithmMap table;
+    for (const Program& p : programs) {
+        auto data = std::make_shared<GPUKernelData>();
+        data->source = p.source;
+        data->platform = OpenCL;
+        data->kernels = p.kernels;
+        for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
+    }
+    return table;
+}
+
+}  // namespace orvex
