@@ -138,12 +138,15 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            if (run.error_occurred) continue;
+            // Repetitions reported as aggregates only still leave their median.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) continue;
             const double ms = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
                               benchmark::GetTimeUnitMultiplier(run.time_unit);
             const std::string name = run.run_name.function_name;
-            if (!times_.count(name)) order_.push_back(name);
-            times_[name].push_back(ms);
+            if (!times_.count(name) && !medians_.count(name)) order_.push_back(name);
+            (median ? medians_[name] : times_[name]).push_back(ms);
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -164,6 +167,8 @@ public:
 
 private:
     double Median(const std::string& name) const {
+        auto reported = medians_.find(name);
+        if (reported != medians_.end() && !reported->second.empty()) return reported->second.front();
         auto it = times_.find(name);
         if (it == times_.end() || it->second.empty()) return 0;
         std::vector<double> v = it->second;
@@ -171,6 +176,7 @@ private:
         return v[v.size() / 2];
     }
     std::map<std::string, std::vector<double>> times_;
+    std::map<std::string, std::vector<double>> medians_;
     std::vector<std::string> order_;
 };
 
