@@ -1,0 +1,529 @@
+#include "effects/BlurEffects.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <opencv2/imgproc.hpp>
+
+#include "effects/EffectFrames.h"
+#include "effects/EffectMath.h"
+#include "imagecpu/BlendTables.h"
+
+namespace orvex {
+namespace {
+
+template <class F>
+ResultCode GuardOpenCV(F&& body) {
+    try {
+        return body();
+    } catch (const cv::Exception&) {
+        return Failed;
+    }
+}
+
+inline uint8_t SatAdd(int a, int b) { return static_cast<uint8_t>(std::min(255, a + b)); }
+
+// out = T[a][b] per colour byte from two pictures; alpha from `alphaFrom`. The per-pixel work of
+// compound blur, unsharp mask, sharpen and find edges: a 64K table built once per frame.
+class parallelPairTable final : public RowBandBody {
+public:
+    parallelPairTable(const cv::Mat& a, const cv::Mat& b, const cv::Mat& alphaFrom, cv::Mat& out, const uint8_t* t)
+        : a_(a), b_(b), alpha_(alphaFrom), out_(out), t_(t) {}
+    void Rows(int y0, int y1) const override {
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* pa = a_.ptr(y);
+            const uint8_t* pb = b_.ptr(y);
+            const uint8_t* pc = alpha_.ptr(y);
+            uint8_t* d = out_.ptr(y);
+            for (int x = 0; x < out_.cols; ++x, pa += 4, pb += 4, pc += 4, d += 4) {
+                const uint8_t b = t_[pa[0] * 256 + pb[0]], g = t_[pa[1] * 256 + pb[1]], r = t_[pa[2] * 256 + pb[2]];
+                d[0] = b;
+                d[1] = g;
+                d[2] = r;
+                d[3] = pc[3];
+            }
+        }
+    }
+
+private:
+    const cv::Mat& a_;
+    const cv::Mat& b_;
+    const cv::Mat& alpha_;
+    cv::Mat& out_;
+    const uint8_t* t_;
+};
+
+// Sharpen's last pass: out = min(255, in + M[E][a]); alpha copied.
+class parallelSharpen final : public RowBandBody {
+public:
+    parallelSharpen(const cv::Mat& in, const cv::Mat& edges, cv::Mat& out, const uint8_t* boost)
+        : in_(in), e_(edges), out_(out), boost_(boost) {}
+    void Rows(int y0, int y1) const override {
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* s = in_.ptr(y);
+            const uint8_t* e = e_.ptr(y);
+            uint8_t* d = out_.ptr(y);
+            for (int x = 0; x < out_.cols; ++x, s += 4, e += 4, d += 4) {
+                const uint8_t b = SatAdd(s[0], boost_[e[0]]), g = SatAdd(s[1], boost_[e[1]]),
+                              r = SatAdd(s[2], boost_[e[2]]);
+                d[0] = b;
+                d[1] = g;
+                d[2] = r;
+                d[3] = s[3];
+            }
+        }
+    }
+
+private:
+    const cv::Mat& in_;
+    const cv::Mat& e_;
+    cv::Mat& out_;
+    const uint8_t* boost_;
+};
+
+// Emboss: colour from T[I][J], J one row away; alpha copied.
+class parallelEmboss final : public RowBandBody {
+public:
+    parallelEmboss(const cv::Mat& in, cv::Mat& out, int offset, const uint8_t* t)
+        : in_(in), out_(out), offset_(offset), t_(t) {}
+    void Rows(int y0, int y1) const override {
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* s = in_.ptr(y);
+            const uint8_t* j = in_.ptr(std::clamp(y + offset_, 0, in_.rows - 1));
+            uint8_t* d = out_.ptr(y);
+            for (int x = 0; x < out_.cols; ++x, s += 4, j += 4, d += 4) {
+                const uint8_t b = t_[s[0] * 256 + j[0]], g = t_[s[1] * 256 + j[1]], r = t_[s[2] * 256 + j[2]];
+                d[0] = b;
+                d[1] = g;
+                d[2] = r;
+                d[3] = s[3];
+            }
+        }
+    }
+
+private:
+    const cv::Mat& in_;
+    cv::Mat& out_;
+    int offset_;
+    const uint8_t* t_;
+};
+
+// Compound blur's mix: out = M[B][g] + M[in][255 - g], g the map's byte.
+class parallelCompoundBlur final : public RowBandBody {
+public:
+    parallelCompoundBlur(const cv::Mat& in, const cv::Mat& blurred, const cv::Mat& map, cv::Mat& out)
+        : in_(in), b_(blurred), g_(map), out_(out), m_(MulTable()) {}
+    void Rows(int y0, int y1) const override {
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* s = in_.ptr(y);
+            const uint8_t* b = b_.ptr(y);
+            const uint8_t* g = g_.ptr(y);
+            uint8_t* d = out_.ptr(y);
+            for (int x = 0; x < out_.cols; ++x, s += 4, b += 4, d += 4) {
+                const int gx = g[x];
+                const uint8_t* mb = m_ + gx;          // M[.][g]
+                const uint8_t* mi = m_ + (255 - gx);  // M[.][255 - g]
+                const uint8_t c0 = SatAdd(mb[b[0] * 256], mi[s[0] * 256]), c1 = SatAdd(mb[b[1] * 256], mi[s[1] * 256]),
+                              c2 = SatAdd(mb[b[2] * 256], mi[s[2] * 256]);
+                d[0] = c0;
+                d[1] = c1;
+                d[2] = c2;
+                d[3] = s[3];
+            }
+        }
+    }
+
+private:
+    const cv::Mat& in_;
+    const cv::Mat& b_;
+    const cv::Mat& g_;
+    cv::Mat& out_;
+    const uint8_t* m_;
+};
+
+// k = trunc(alpha 0.01 255) for an integer percentage, held to 0..255: in integers, since in float
+// 40 x 0.01f x 255 is 101.99999 where the exact product is 102.
+int AlphaWeight(int32_t alpha) { return std::clamp(alpha, 0, 100) * 255 / 100; }
+
+// The sharpen weight a = trunc(255 amount), amount = Amount x 0.01 as the kernel receives it. The
+// 1e-3 guard restores the exact products that the float argument lost (0.4f x 255 is 101.99999).
+int SharpenWeight(float amount) { return static_cast<int>(std::clamp(amount * 255.0f + 1e-3f, 0.0f, 255.0f)); }
+
+// T[x][y] = min(255, M[x][wx] + M[y][wy]): a weighted mix of two bytes through the multiply table.
+std::vector<uint8_t> MixTable(int wx, int wy) {
+    std::vector<uint8_t> t(256 * 256);
+    for (int x = 0; x < 256; ++x)
+        for (int y = 0; y < 256; ++y) t[x * 256 + y] = SatAdd(Mul(x, wx), Mul(y, wy));
+    return t;
+}
+
+}  // namespace
+
+// --- Gaussian blur --------------------------------------------------------------------------------------
+
+VideoEffectGaussianBlur::VideoEffectGaussianBlur() {
+    supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
+    DeclareInt("Blurriness", &blurriness_, 1, 0, 50, 1);
+}
+
+const std::vector<float>& VideoEffectGaussianBlur::KernelTable() {
+    if (tableRadius_ == blurriness_) return table_;
+    const int r = blurriness_, n = 2 * r + 1;
+    std::vector<double> w(static_cast<size_t>(n) * n);
+    double sum = 0;
+    for (int i = -r; i <= r; ++i)
+        for (int j = -r; j <= r; ++j) sum += w[(i + r) * n + (j + r)] = std::exp(-(i * i + j * j) / 200.0);
+    table_.resize(w.size());
+    for (size_t k = 0; k < w.size(); ++k) table_[k] = static_cast<float>(w[k] / sum);
+    tableRadius_ = r;
+    return table_;
+}
+
+ResultCode VideoEffectGaussianBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, Failed, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const int n = 2 * blurriness_ + 1;
+        cv::GaussianBlur(ReadableInput(WrapBGRA(*input), out), out, cv::Size(n, n), 10, 0, cv::BORDER_REFLECT_101);
+        return Ok;
+    });
+}
+
+ResultCode VideoEffectGaussianBlur::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                  const std::shared_ptr<zrp::Texture>& output) {
+    if (!SameTextureSize(input, output)) return Failed;
+    const std::vector<float>& table = KernelTable();
+    KernelArgs args;
+    args.Block("kernel_array", table.data(), table.size() * sizeof(float)).Int("mask_length", 2 * tableRadius_ + 1);
+    return RunEffectKernel("video_effect_gaussian_blur", args, input, output);
+}
+
+// --- direction blur ----------------------------------------------------------------------------------------
+
+VideoEffectDirectionBlur::VideoEffectDirectionBlur() {
+    supportedPaths_.insert(1);
+    DeclareFloat("direction", &direction_, 45);
+    DeclareFloat("blur_length", &length_, 5);
+}
+
+cv::Mat VideoEffectDirectionBlur::Kernel() const {
+    // Lengths beyond 1000 pixels are held at 1000: the kernel is k x k floats.
+    const int half = std::isfinite(length_) ? static_cast<int>(std::clamp(length_, 0.0f, 1000.0f)) : 0;
+    const int k = 2 * half + 1;
+    const float centre = std::isfinite(length_) ? std::clamp(length_, 0.0f, 1000.0f) : 0.0f;
+    const cv::Mat line = cv::Mat::eye(k, k, CV_32F);
+    const cv::Mat turn = cv::getRotationMatrix2D(cv::Point2f(centre, centre), 135.0 - direction_, 1.0);
+    cv::Mat kernel;
+    cv::warpAffine(line, kernel, turn, line.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(0));
+    return kernel / k;
+}
+
+ResultCode VideoEffectDirectionBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, Ok, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        cv::Mat filtered;
+        cv::filter2D(in, filtered, -1, Kernel(), cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
+        // Stretch the colour (the three channels together) to span 0..255; alpha is the input's.
+        int lo = 255, hi = 0;
+        for (int y = 0; y < filtered.rows; ++y) {
+            const uint8_t* p = filtered.ptr(y);
+            for (int x = 0; x < filtered.cols * 4; x += 4)
+                for (int c = 0; c < 3; ++c) lo = std::min<int>(lo, p[x + c]), hi = std::max<int>(hi, p[x + c]);
+        }
+        uint8_t stretch[256];
+        // A picture without any contrast left (a flat frame) keeps its filtered value rather than
+        // turning black.
+        const double scale = hi > lo ? 255.0 / (hi - lo) : 1.0, shift = hi > lo ? -lo * scale : 0.0;
+        for (int v = 0; v < 256; ++v) stretch[v] = cv::saturate_cast<uint8_t>(v * scale + shift);
+        for (int y = 0; y < out.rows; ++y) {
+            const uint8_t* f = filtered.ptr(y);
+            const uint8_t* s = in.ptr(y);
+            uint8_t* d = out.ptr(y);
+            for (int x = 0; x < out.cols * 4; x += 4) {
+                d[x] = stretch[f[x]], d[x + 1] = stretch[f[x + 1]], d[x + 2] = stretch[f[x + 2]];
+                d[x + 3] = s[x + 3];
+            }
+        }
+        return Ok;
+    });
+}
+
+// --- camera blur ------------------------------------------------------------------------------------------
+
+VideoEffectCameraBlur::VideoEffectCameraBlur() {
+    supportedPaths_.insert(1);
+    DeclareInt("percent_blur", &percent_, 25, 0, 100, 25);
+}
+
+ResultCode VideoEffectCameraBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, Ok, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        if (percent_ == 0) {
+            CopyFrame(in, out);
+        } else {
+            ThreeBoxBlur(in, out, percent_);
+        }
+        return Ok;
+    });
+}
+
+// --- compound blur -----------------------------------------------------------------------------------------
+
+VideoEffectCompoundBlur::VideoEffectCompoundBlur() {
+    supportedPaths_.insert(1);
+    DeclareFloat("Maximum_Blur", &maximum_, 20);
+    DeclareBool("Reverse", &reverse_, false);
+}
+
+ResultCode VideoEffectCompoundBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        if (!(maximum_ >= 1e-6f)) {
+            CopyFrame(in, out);
+            return Ok;
+        }
+        cv::Mat map, blurred;
+        cv::cvtColor(in, map, cv::COLOR_BGRA2GRAY);
+        if (reverse_) cv::bitwise_not(map, map);
+        ThreeBoxBlur(in, blurred, maximum_);
+        parallelCompoundBlur body(in, blurred, map, out);
+        RunRowBands(body, out.cols, out.rows);
+        return Ok;
+    });
+}
+
+// --- channel blur ------------------------------------------------------------------------------------------
+
+VideoEffectChannelBlur::VideoEffectChannelBlur() {
+    supportedPaths_.insert(1);
+    DeclareInt("Red_Blurriness", &red_, 0);
+    DeclareInt("Green_Blurriness", &green_, 0);
+    DeclareInt("Blue_Blurriness", &blue_, 0);
+    DeclareInt("Alpha_Blurriness", &alpha_, 0);
+    DeclareBool("Repeat_Edge_Pixel", &repeatEdge_, false);
+    DeclareInt("Mode", &mode_, 0);
+}
+
+ResultCode VideoEffectChannelBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, Failed, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        if (red_ == 0 && green_ == 0 && blue_ == 0 && alpha_ == 0) {
+            CopyFrame(in, out);
+            return Ok;
+        }
+        std::vector<cv::Mat> planes;
+        cv::split(in, planes);
+        const int amounts[4] = {blue_, green_, red_, alpha_};
+        const int border = repeatEdge_ ? cv::BORDER_REFLECT_101 : cv::BORDER_CONSTANT;
+        for (int c = 0; c < 4; ++c) {
+            if (amounts[c] <= 1 || mode_ < 0 || mode_ > 2) continue;
+            ThreeBoxBlur(planes[c].clone(), planes[c], amounts[c], border, mode_ != 2, mode_ != 1);
+        }
+        cv::merge(planes, out);
+        return Ok;
+    });
+}
+
+// --- sharpen ----------------------------------------------------------------------------------------------
+
+VideoEffectSharpen::VideoEffectSharpen() {
+    supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
+    DeclareFloat("Amount", &amount_, 100, 0, 100, 100);
+}
+
+cv::Size VideoEffectSharpen::EdgeMapSize(int w, int h) {
+    if (w > h && w > 1080) return {686, 386};
+    if (h > w && h > 1080) return {386, 686};
+    return {w, h};
+}
+
+ResultCode VideoEffectSharpen::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, Failed, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        const int a = SharpenWeight(amount_ * 0.01f);
+        if (a == 0) {
+            CopyFrame(in, out);  // M[E][0] = 0
+            return Ok;
+        }
+        // The edge map rides on all four channels (alpha's is computed and ignored): dropping
+        // alpha first would cost a conversion pass and change no colour byte.
+        const cv::Matx33f laplace(0, -1, 0, -1, 4, -1, 0, -1, 0);
+        const cv::Size mapSize = EdgeMapSize(in.cols, in.rows);
+        cv::Mat edges;
+        if (mapSize == in.size()) {
+            cv::filter2D(in, edges, -1, laplace, cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
+        } else {
+            // The library's bit-exact bilinear both ways, which the kernel reproduces.
+            cv::Mat small, smallEdges;
+            cv::resize(in, small, mapSize, 0, 0, cv::INTER_LINEAR_EXACT);
+            cv::filter2D(small, smallEdges, -1, laplace, cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
+            cv::resize(smallEdges, edges, in.size(), 0, 0, cv::INTER_LINEAR_EXACT);
+        }
+        uint8_t boost[256];
+        for (int e = 0; e < 256; ++e) boost[e] = Mul(e, a);
+        parallelSharpen body(in, edges, out, boost);
+        RunRowBands(body, out.cols, out.rows);
+        return Ok;
+    });
+}
+
+ResultCode VideoEffectSharpen::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                             const std::shared_ptr<zrp::Texture>& output) {
+    if (!SameTextureSize(input, output)) return Failed;
+    KernelArgs args;
+    args.Float("amount", amount_ * 0.01f);
+    return RunEffectKernel("video_effect_sharpen", args, input, output);
+}
+
+// --- unsharp mask ---------------------------------------------------------------------------------------
+
+VideoEffectUnsharpenMask::VideoEffectUnsharpenMask() {
+    supportedPaths_.insert(1);
+    DeclareFloat("Amount", &amount_, 50, 0, 100, 50);
+    DeclareFloat("Radius", &radius_, 1, 0.1f, 100, 1);
+    DeclareInt("Threshold", &threshold_, 0, 0, 255, 0);
+}
+
+ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, Ok, &result)) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        cv::Mat blurred;
+        ThreeBoxBlur(in, blurred, radius_ * 0.5);
+        // T[in][blur]: the weighted sum in float with halves to even, as the library's weighted
+        // sum rounds it.
+        const float a = amount_ * 0.01f;
+        std::vector<uint8_t> t(256 * 256);
+        for (int i = 0; i < 256; ++i) {
+            for (int b = 0; b < 256; ++b) {
+                const float v = std::nearbyint(static_cast<float>(i) * (1.0f + a) + static_cast<float>(b) * -a);
+                t[i * 256 + b] = std::abs(i - b) < threshold_ ? static_cast<uint8_t>(i)
+                                                              : static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f));
+            }
+        }
+        parallelPairTable body(in, blurred, in, out, t.data());
+        RunRowBands(body, out.cols, out.rows);
+        return Ok;
+    });
+}
+
+// --- emboss and colour emboss ---------------------------------------------------------------------------
+
+EmbossEffect::EmbossEffect(bool colour, float concave, const char* kernelKey, ResultCode reject)
+    : colour_(colour), kernelKey_(kernelKey), reject_(reject), concave_(concave) {
+    supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
+    DeclareFloat("angle", &angle_, 45);
+    // An out-of-range concave is replaced by the default and still reported as accepted.
+    DeclareFloat("concave", &concave_, concave, 0, 10, concave).onSubstitute = Ok;
+    DeclareInt("contrast", &contrast_, 100, 0, std::numeric_limits<int32_t>::max(), 100);
+    DeclareInt("alpha", &alpha_, 100, 0, 100, 100);
+}
+
+int EmbossEffect::RowOffset() const {
+    // d = sin(135 - angle) concave, rounded half up to a whole row. The 1e-4 row guard keeps the
+    // last bit of sin from deciding: sin 30 degrees is 0.49999999999999994 in double and 0.5 in
+    // float, and both bodies must pick the same row.
+    const double d = std::sin((135.0 - angle_) * 0.017453292519944444) * concave_;
+    return std::isfinite(d) ? static_cast<int>(std::floor(d + 0.5 + 1e-4)) : 0;
+}
+
+ResultCode EmbossEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result;
+    if (!FramesUsable(input, output, reject_, &result)) return result;
+    cv::Mat out = WrapBGRA(*output);
+    const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+    // e and the mix per (I, J), in float with halves to even, as the kernel computes them.
+    const float c = static_cast<float>(contrast_) * 0.01f;
+    const int k = AlphaWeight(alpha_);
+    std::vector<uint8_t> t(256 * 256);
+    for (int i = 0; i < 256; ++i) {
+        for (int j = 0; j < 256; ++j) {
+            const float base = colour_ ? static_cast<float>(i) : 128.0f;
+            const float v = std::nearbyint(static_cast<float>(i - j) * c + base);
+            const int e = static_cast<int>(std::clamp(v, 0.0f, 255.0f));
+            t[i * 256 + j] = SatAdd(Mul(i, 255 - k), Mul(e, k));
+        }
+    }
+    parallelEmboss body(in, out, RowOffset(), t.data());
+    RunRowBands(body, out.cols, out.rows);
+    return Ok;
+}
+
+ResultCode EmbossEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                       const std::shared_ptr<zrp::Texture>& output) {
+    if (!SameTextureSize(input, output)) return Failed;
+    KernelArgs args;
+    args.Float("angle", angle_).Float("concave", concave_).Int("contrast", contrast_).Int("alpha", alpha_);
+    return RunEffectKernel(kernelKey_, args, input, output);
+}
+
+VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1, "video_effect_emboss", Ok) {}
+
+VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5, "video_effect_color_emboss", Failed) {}
+
+// --- find edges -----------------------------------------------------------------------------------------
+
+VideoEffectFindEdges::VideoEffectFindEdges() {
+    supportedPaths_.insert(1);
+    supportedPaths_.insert(OpenCL);
+    DeclareBool("reverse", &reverse_, false);
+    DeclareInt("alpha", &alpha_, 100);
+}
+
+ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    // The pixel format is not checked; the planes must still hold the frame.
+    ResultCode result;
+    if (!FramesUsable(input, output, Failed, &result, {false, true})) return result;
+    return GuardOpenCV([&] {
+        cv::Mat out = WrapBGRA(*output);
+        const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+        cv::Mat gx, gy, ax, ay, edges;
+        cv::Sobel(in, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REFLECT_101);
+        cv::Sobel(in, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REFLECT_101);
+        cv::convertScaleAbs(gx, ax);
+        cv::convertScaleAbs(gy, ay);
+        cv::add(ax, ay, edges);
+        const int k = AlphaWeight(alpha_);
+        std::vector<uint8_t> t = MixTable(k, 255 - k);
+        if (!reverse_) {
+            // Dark edges on white: index the table with 255 - E.
+            std::vector<uint8_t> flipped(t.size());
+            for (int e = 0; e < 256; ++e) std::copy_n(&t[(255 - e) * 256], 256, &flipped[e * 256]);
+            t.swap(flipped);
+        }
+        parallelPairTable body(edges, in, in, out, t.data());
+        RunRowBands(body, out.cols, out.rows);
+        return Ok;
+    });
+}
+
+ResultCode VideoEffectFindEdges::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                               const std::shared_ptr<zrp::Texture>& output) {
+    if (!SameTextureSize(input, output)) return Failed;
+    KernelArgs args;
+    args.Int("reverse_flag", reverse_ ? 1 : 0).Int("alpha", alpha_);
+    return RunEffectKernel("video_effect_find_edges", args, input, output);
+}
+
+}  // namespace orvex
