@@ -1,10 +1,12 @@
 // Every creatable built-in effect rendered on the CPU at 1920x1080 with its default parameters,
 // through the lab as a host would, beside two anchors over the same frame and thread count: a
-// plain frame copy and a 256-entry table pass (dst = lut[src]) in 8 row bands. The summary at the
-// end gives each effect's time as a multiple of the table pass.
+// plain frame copy and a 256-entry table pass (dst = lut[src]) in 8 row bands. Each effect's
+// frames alternate with table passes, and the summary at the end gives the effect's time as a
+// multiple of the table pass.
 //
 //   build/bench/bench_effects [--benchmark_filter=REGEX] [--benchmark_repetitions=N]
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -100,17 +102,31 @@ void BM_FrameCopy(benchmark::State& state) {
     }
 }
 
+// The anchor's table: any 256 bytes do, the pass costs the same.
+struct InvertTable {
+    uint8_t lut[256];
+    InvertTable() {
+        for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(255 - i);
+    }
+};
+
 void BM_TablePass(benchmark::State& state) {
     Frames& f = TheFrames();
-    uint8_t lut[256];
-    for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(255 - i);
-    parallelTablePass body(f.in, f.out, lut);
+    static const InvertTable table;
+    parallelTablePass body(f.in, f.out, table.lut);
     for (auto _ : state) {
         cv::parallel_for_(cv::Range(0, orvex::kBandCount), body, cv::getNumThreads());
         benchmark::ClobberMemory();
     }
 }
 
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+// The effect's frames are timed one by one, and each is followed by one table pass over the same
+// frame: "x_table" divides the two sums, so load from other programs that comes and goes during
+// the run weighs on both alike.
 void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
     Frames& f = TheFrames();
     orvex::IOrvexEffect* effect = lab->CreateOrvexEffect(name.c_str());
@@ -118,19 +134,32 @@ void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
         state.SkipWithError("the lab cannot create this effect");
         return;
     }
+    static const InvertTable table;
+    parallelTablePass anchor(f.in, f.out, table.lut);
     std::vector<orvex::EffectFramePtr> inputs{f.inFrame};
     // One untimed frame: effects that keep scratch images allocate them here, as on a host's
     // first frame.
     orvex::ResultCode result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
+    double effectSeconds = 0, anchorSeconds = 0;
     for (auto _ : state) {
+        const Clock::time_point t0 = Clock::now();
         result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
         benchmark::ClobberMemory();
+        const Clock::time_point t1 = Clock::now();
+        cv::parallel_for_(cv::Range(0, orvex::kBandCount), anchor, cv::getNumThreads());
+        benchmark::ClobberMemory();
+        const Clock::time_point t2 = Clock::now();
+        effectSeconds += Seconds(t0, t1);
+        anchorSeconds += Seconds(t1, t2);
+        state.SetIterationTime(Seconds(t0, t1));
     }
     if (result != orvex::Ok) state.SkipWithError("Render failed");
+    if (anchorSeconds > 0) state.counters["x_table"] = effectSeconds / anchorSeconds;
     lab->ReleaseOrvexEffect(effect);
 }
 
-// Prints the usual table and remembers each benchmark's median wall time for the summary.
+// Prints the usual table, then a summary of each benchmark's time per frame (median over
+// repetitions) and, for the effects, its multiple of the interleaved table pass.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     // Colours only on a terminal, as the library's own console reporter does.
@@ -142,41 +171,53 @@ public:
             // Repetitions reported as aggregates only still leave their median.
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             if (run.run_type != Run::RT_Iteration && !median) continue;
-            const double ms = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
-                              benchmark::GetTimeUnitMultiplier(run.time_unit);
+            Sample s;
+            s.ms = run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
+                   benchmark::GetTimeUnitMultiplier(run.time_unit);
+            auto ratio = run.counters.find("x_table");
+            if (ratio != run.counters.end()) s.ratio = ratio->second.value;
             const std::string name = run.run_name.function_name;
-            if (!times_.count(name) && !medians_.count(name)) order_.push_back(name);
-            (median ? medians_[name] : times_[name]).push_back(ms);
+            if (!samples_.count(name) && !medians_.count(name)) order_.push_back(name);
+            (median ? medians_[name] : samples_[name]).push_back(s);
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
     void PrintSummary() const {
-        const double table = Median(kTablePass);
-        if (table <= 0) {
-            std::printf("\n(no table-pass anchor in this run: run without a filter for the ratios)\n");
-            return;
-        }
-        std::printf("\n%-50s %10s %10s\n", "1920x1080, CPU, default parameters", "ms/frame", "x table");
+        std::printf("\n%-42s %10s %10s\n", "1920x1080, CPU, default parameters", "ms/frame", "x table");
         for (const std::string& name : order_) {
-            const double ms = Median(name);
-            std::printf("%-50s %10.3f %10.2f\n", name.c_str(), ms, ms / table);
+            const Sample s = Median(name);
+            if (s.ratio > 0)
+                std::printf("%-42s %10.3f %10.2f\n", name.c_str(), s.ms, s.ratio);
+            else
+                std::printf("%-42s %10.3f\n", name.c_str(), s.ms);
         }
-        std::printf("(median over repetitions; %d OpenCV threads)\n", cv::getNumThreads());
+        std::printf("(x table: the effect's time over a table pass run after each of its frames; median over\n"
+                    "repetitions; %d OpenCV threads)\n",
+                    cv::getNumThreads());
     }
 
 private:
-    double Median(const std::string& name) const {
+    struct Sample {
+        double ms = 0;
+        double ratio = 0;
+    };
+    Sample Median(const std::string& name) const {
         auto reported = medians_.find(name);
         if (reported != medians_.end() && !reported->second.empty()) return reported->second.front();
-        auto it = times_.find(name);
-        if (it == times_.end() || it->second.empty()) return 0;
-        std::vector<double> v = it->second;
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
+        auto it = samples_.find(name);
+        if (it == samples_.end() || it->second.empty()) return {};
+        std::vector<double> ms, ratio;
+        for (const Sample& s : it->second) {
+            ms.push_back(s.ms);
+            ratio.push_back(s.ratio);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::sort(ratio.begin(), ratio.end());
+        return {ms[ms.size() / 2], ratio[ratio.size() / 2]};
     }
-    std::map<std::string, std::vector<double>> times_;
-    std::map<std::string, std::vector<double>> medians_;
+    std::map<std::string, std::vector<Sample>> samples_;
+    std::map<std::string, std::vector<Sample>> medians_;
     std::vector<std::string> order_;
 };
 
@@ -201,7 +242,7 @@ int main(int argc, char** argv) {
         const std::string shortName = name.substr(name.rfind('/') + 1);
         benchmark::RegisterBenchmark(("effect/" + shortName).c_str(), BM_Effect, lab, name)
             ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+            ->UseManualTime();
     }
 
     benchmark::Initialize(&argc, argv);
