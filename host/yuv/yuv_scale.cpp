@@ -22,34 +22,47 @@ libyuv::FilterMode Filter(int filter) { return static_cast<libyuv::FilterMode>(f
 
 int Half(int n) { return (n + 1) / 2; }
 
-// One 16-bit chroma component out of interleaved pairs, or back into them.
-void SplitComponent(const uint16_t* uv, int pitch, int width, int height, int component, uint16_t* out) {
+// One chroma component out of interleaved pairs, or back into them; pitches in samples.
+template <typename T>
+void SplitComponent(const T* uv, int pitch, int width, int height, int component, T* out) {
     for (int y = 0; y < height; ++y) {
-        const uint16_t* row = uv + static_cast<size_t>(pitch) * y;
-        uint16_t* o = out + static_cast<size_t>(width) * y;
+        const T* row = uv + static_cast<size_t>(pitch) * y;
+        T* o = out + static_cast<size_t>(width) * y;
         for (int x = 0; x < width; ++x) o[x] = row[2 * x + component];
     }
 }
 
-void MergeComponent(const uint16_t* in, int width, int height, int component, uint16_t* uv, int pitch) {
+template <typename T>
+void MergeComponent(const T* in, int width, int height, int component, T* uv, int pitch) {
     for (int y = 0; y < height; ++y) {
-        const uint16_t* i = in + static_cast<size_t>(width) * y;
-        uint16_t* row = uv + static_cast<size_t>(pitch) * y;
+        const T* i = in + static_cast<size_t>(width) * y;
+        T* row = uv + static_cast<size_t>(pitch) * y;
         for (int x = 0; x < width; ++x) row[2 * x + component] = i[x];
     }
 }
 
-// libyuv's 16-bit pair scaler handles only a few ratios, so each component is scaled as a plane
-// of its own through scratch planes that stay with the thread and are reused.
-void ScaleUV16(const uint16_t* src, int srcPitch, int srcWidth, int srcHeight, uint16_t* dst, int dstPitch,
-               int dstWidth, int dstHeight, libyuv::FilterMode filter) {
-    thread_local std::vector<uint16_t> in, out;
+inline void ScaleOne(const uint8_t* s, int sp, int sw, int sh, uint8_t* d, int dp, int dw, int dh,
+                     libyuv::FilterMode f) {
+    libyuv::ScalePlane(s, sp, sw, sh, d, dp, dw, dh, f);
+}
+inline void ScaleOne(const uint16_t* s, int sp, int sw, int sh, uint16_t* d, int dp, int dw, int dh,
+                     libyuv::FilterMode f) {
+    libyuv::ScalePlane_16(s, sp, sw, sh, d, dp, dw, dh, f);
+}
+
+// Interleaved pairs scaled one component at a time through scratch planes that stay with the
+// thread. libyuv's own pair scalers are not used: the 16-bit one handles only a few ratios and
+// the 8-bit one picks the wrong pairs when halving wide rows without filtering; its plane scaler
+// is right for both, and scales chroma exactly as it scales luma.
+template <typename T>
+void ScalePairs(const T* src, int srcPitch, int srcWidth, int srcHeight, T* dst, int dstPitch, int dstWidth,
+                int dstHeight, libyuv::FilterMode filter) {
+    thread_local std::vector<T> in, out;
     in.resize(static_cast<size_t>(srcWidth) * srcHeight);
     out.resize(static_cast<size_t>(dstWidth) * dstHeight);
     for (int c = 0; c < 2; ++c) {
         SplitComponent(src, srcPitch, srcWidth, srcHeight, c, in.data());
-        libyuv::ScalePlane_16(in.data(), srcWidth, srcWidth, srcHeight, out.data(), dstWidth, dstWidth, dstHeight,
-                              filter);
+        ScaleOne(in.data(), srcWidth, srcWidth, srcHeight, out.data(), dstWidth, dstWidth, dstHeight, filter);
         MergeComponent(out.data(), dstWidth, dstHeight, c, dst, dstPitch);
     }
 }
@@ -107,10 +120,9 @@ int imageNV12Resize(const uint8_t* srcY, int srcPitchY, const uint8_t* srcUV, in
         if (!PlaneOk(srcY, srcPitchY, srcWidth) || !PlaneOk(srcUV, srcPitchUV, scw * 2) ||
             !PlaneOk(dstY, dstPitchY, dstWidth) || !PlaneOk(dstUV, dstPitchUV, dcw * 2))
             return 1;
-        return libyuv::NV12Scale(srcY, srcPitchY, srcUV, srcPitchUV, srcWidth, srcHeight, dstY, dstPitchY, dstUV,
-                                 dstPitchUV, dstWidth, dstHeight, Filter(filter)) == 0
-                   ? 0
-                   : 1;
+        libyuv::ScalePlane(srcY, srcPitchY, srcWidth, srcHeight, dstY, dstPitchY, dstWidth, dstHeight, Filter(filter));
+        ScalePairs(srcUV, srcPitchUV, scw, sch, dstUV, dstPitchUV, dcw, dch, Filter(filter));
+        return 0;
     }
     if (sampleBytes != 2) return 1;
     if (!Plane16Ok(srcY, srcPitchY, srcWidth) || !Plane16Ok(srcUV, srcPitchUV, scw * 2) ||
@@ -118,8 +130,8 @@ int imageNV12Resize(const uint8_t* srcY, int srcPitchY, const uint8_t* srcUV, in
         return 1;
     libyuv::ScalePlane_16(reinterpret_cast<const uint16_t*>(srcY), srcPitchY / 2, srcWidth, srcHeight,
                           reinterpret_cast<uint16_t*>(dstY), dstPitchY / 2, dstWidth, dstHeight, Filter(filter));
-    ScaleUV16(reinterpret_cast<const uint16_t*>(srcUV), srcPitchUV / 2, scw, sch, reinterpret_cast<uint16_t*>(dstUV),
-              dstPitchUV / 2, dcw, dch, Filter(filter));
+    ScalePairs(reinterpret_cast<const uint16_t*>(srcUV), srcPitchUV / 2, scw, sch, reinterpret_cast<uint16_t*>(dstUV),
+               dstPitchUV / 2, dcw, dch, Filter(filter));
     return 0;
 }
 
@@ -135,10 +147,8 @@ int ResizeUVPlane(const uint8_t* src, int srcPitch, int srcWidth, int srcHeight,
                   int dstWidth, int dstHeight, int filter) {
     if (srcWidth < 1 || srcHeight < 1 || dstWidth < 1 || dstHeight < 1 || !FilterOk(filter)) return 1;
     if (!PlaneOk(src, srcPitch, srcWidth * 2) || !PlaneOk(dst, dstPitch, dstWidth * 2)) return 1;
-    return libyuv::UVScale(src, srcPitch, srcWidth, srcHeight, dst, dstPitch, dstWidth, dstHeight, Filter(filter)) ==
-                   0
-               ? 0
-               : 1;
+    ScalePairs(src, srcPitch, srcWidth, srcHeight, dst, dstPitch, dstWidth, dstHeight, Filter(filter));
+    return 0;
 }
 
 int imageYV12Rotate(const uint8_t* srcY, int srcPitchY, const uint8_t* srcU, int srcPitchU, const uint8_t* srcV,

@@ -121,6 +121,21 @@ TEST(YuvScale, OnePlaneAndPairsNearestDoubling) {
     EXPECT_EQ(ouv.values(), (std::vector<uint8_t>{40, 110}));
 }
 
+TEST(YuvScale, WidePairRowsHalvedWithoutFilteringTakeEverySecondPair) {
+    // 32 pairs (U = pair index, V = 100 + pair index) by 2 rows onto 16 pairs by 1 row: pixel
+    // centres aligned, output pair i reads pair floor((i + 0.5) * 2) = 2i + 1 of row 1. Rows this
+    // wide go through vectorised code, where a pair scaler can go wrong while narrow rows pass.
+    std::vector<uint8_t> values;
+    for (int y = 0; y < 2; ++y)
+        for (int p = 0; p < 32; ++p) values.insert(values.end(), {uint8_t(p + 50 * y), uint8_t(100 + p)});
+    P8 uv(64, 2, values), out(32, 1);
+    ASSERT_EQ(ResizeUVPlane(uv.data(), uv.bytes(), 32, 2, out.data(), out.bytes(), 16, 1, 0), 0);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(out.at(2 * i, 0), 2 * i + 1 + 50) << "pair " << i;
+        EXPECT_EQ(out.at(2 * i + 1, 0), 100 + 2 * i + 1) << "pair " << i;
+    }
+}
+
 // A 4 x 2 frame: Y = 10 y + x, U = (100, 101), V = (200, 201).
 struct RotateCase {
     int type;
