@@ -2,7 +2,20 @@
 // region. Pixel centres sit at (x + 0.5, y + 0.5); source positions are continuous coordinates.
 
 __constant sampler_t samplerOVLN = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
-__constant sampler_t samplerOVLL = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_LINEAR;
+
+// The four pixels around pixel-centre position s (edges clamped), mixed bilinearly. Written out
+// rather than left to a linear sampler so that every device (and the CPU path) mixes alike.
+float4 SampleBilinear(__read_only image2d_t src, float2 s) {
+    const float2 f0 = floor(s);
+    const float2 f = s - f0;
+    const int2 i = convert_int2(f0);
+    const float4 a = read_imagef(src, samplerOVLN, i);
+    const float4 b = read_imagef(src, samplerOVLN, i + (int2)(1, 0));
+    const float4 c = read_imagef(src, samplerOVLN, i + (int2)(0, 1));
+    const float4 d = read_imagef(src, samplerOVLN, i + (int2)(1, 1));
+    const float4 top = a + (b - a) * f.x, bottom = c + (d - c) * f.x;
+    return top + (bottom - top) * f.y;
+}
 
 // uv rotated about center by theta radians (y grows downwards).
 float2 rotateFunc(float2 uv, float2 center, float theta) {
@@ -23,8 +36,18 @@ __kernel void Rotate(__read_only image2d_t src, __write_only image2d_t dst, int 
     const float2 q = rotateFunc(p - (cout - cin), cin, -theta * 0.0174532925199433f);
     float4 v = (float4)(0.0f);
     if (q.x >= 0.0f && q.y >= 0.0f && q.x < sizeIn.x && q.y < sizeIn.y)
-        v = sampertype == 0 ? read_imagef(src, samplerOVLN, q) : read_imagef(src, samplerOVLL, q);
+        v = sampertype == 0 ? read_imagef(src, samplerOVLN, convert_int2(floor(q))) : SampleBilinear(src, q - 0.5f);
     write_imagef(dst, (int2)(x, y), v);
+}
+
+// Nearest source index of output index x for a span of `span` outputs over `size` inputs starting
+// at `origin`: the output centre at (x - origin + 0.5) * size / span, stepped in 16.16 fixed point
+// exactly as the CPU's nearest resize steps it, so that both pick the same pixel when a centre
+// falls on the border between two.
+int nearestIndex(int x, int origin, int span, int size) {
+    const long step = (((long)size << 16) + span / 2) / span;
+    const long p = step / 2 - 1 + (long)(x - origin) * step;
+    return clamp((int)(p >> 16), 0, size - 1);
 }
 
 // Scales the whole input onto the region (roiX, roiY, roiWidth, roiHeight) of the output, which may
@@ -39,19 +62,9 @@ __kernel void Resize_Mid_Low(__read_only image2d_t src, __write_only image2d_t d
         const int Win = get_image_width(src), Hin = get_image_height(src);
         const float2 s = (float2)((float)Win / roiWidth * (x + 0.5f - roiX) - 0.5f,
                                   (float)Hin / roiHeight * (y + 0.5f - roiY) - 0.5f);
-        if (quality == 0) {
-            v = read_imagef(src, samplerOVLN, convert_int2(floor(s + 0.5f)));
-        } else {
-            const float2 f0 = floor(s);
-            const float2 f = s - f0;
-            const int2 i = convert_int2(f0);
-            const float4 a = read_imagef(src, samplerOVLN, i);
-            const float4 b = read_imagef(src, samplerOVLN, i + (int2)(1, 0));
-            const float4 c = read_imagef(src, samplerOVLN, i + (int2)(0, 1));
-            const float4 d = read_imagef(src, samplerOVLN, i + (int2)(1, 1));
-            const float4 top = a + (b - a) * f.x, bottom = c + (d - c) * f.x;
-            v = clamp(top + (bottom - top) * f.y, 0.0f, 1.0f);
-        }
+        v = quality == 0 ? read_imagef(src, samplerOVLN, (int2)(nearestIndex(x, roiX, roiWidth, Win),
+                                                                nearestIndex(y, roiY, roiHeight, Hin)))
+                         : clamp(SampleBilinear(src, s), 0.0f, 1.0f);
     }
     write_imagef(dst, (int2)(x, y), v);
 }
