@@ -21,6 +21,7 @@
 #include "lab/BuiltinEffects.h"
 #include "orvex/orvex.h"
 #include "testcard.h"
+#include "vp_commands.h"
 
 namespace {
 
@@ -451,6 +452,7 @@ int main(int argc, char** argv) {
     std::string cmd = argv[1];
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         std::fputs(kHelp, stdout);
+        std::printf("\nframe operations (visual processing):\n%s", orvexcli::kVisualHelp);
         return kOk;
     }
     if (cmd == "list") return List(argc - 2, argv + 2);
@@ -458,5 +460,6 @@ int main(int argc, char** argv) {
     if (cmd == "info") return Info(argc - 2, argv + 2);
     if (cmd == "testcard") return TestCard(argc - 2, argv + 2);
     if (cmd == "compare") return Compare(argc - 2, argv + 2);
+    if (cmd == "vp") return orvexcli::VisualCommand(argc - 2, argv + 2);
     return Usage(("unknown command: " + cmd).c_str());
 }

@@ -1,0 +1,255 @@
+// orvex vp resize|crop|rotate|flip: one IVisualProcess operation on a picture, on the CPU or on
+// OpenCL textures.
+#include "vp_commands.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "host/kit/kit.h"
+#include "orvex/orvex.h"
+
+namespace orvexcli {
+
+const char* const kVisualHelp =
+    "  orvex vp resize --size WxH [--type T] [--quality Q] [--device cpu|opencl] IN OUT\n"
+    "                                      scale; T: 0 stretch, 1 fit (transparent bars), 4 zoom\n"
+    "                                      (fill, cropped); Q: 0 nearest, 1 bilinear, 2 bicubic\n"
+    "                                      (area when reducing), 3 best\n"
+    "  orvex vp crop --rect X,Y,W,H [--size WxH] [--device cpu|opencl] IN OUT\n"
+    "                                      cut a rectangle given in fractions of the picture (0..1)\n"
+    "                                      and scale it to WxH (default: the rectangle's own size)\n"
+    "  orvex vp rotate (--quarter R | --angle DEG [--nearest] [--size WxH]) [--device cpu|opencl]\n"
+    "               IN OUT                 R: 0 90 degrees clockwise, 1 180, 2 270, 3 mirror\n"
+    "                                      left-right, 4 mirror top-bottom; --angle turns freely\n"
+    "                                      about the centre (output size: the input's by default)\n"
+    "  orvex vp flip --horizontal|--vertical [--device cpu|opencl] IN OUT\n"
+    "                                      vp commands run on the CPU unless --device opencl\n";
+
+namespace {
+
+enum Exit { kOk = 0, kUsage = 1, kInput = 2, kFailed = 3 };
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "orvex vp: %s\n\nusage:\n%s", message.c_str(), kVisualHelp);
+    return kUsage;
+}
+
+bool ParseSize(const std::string& s, int* w, int* h) {
+    char tail = 0;
+    return std::sscanf(s.c_str(), "%dx%d%c", w, h, &tail) == 2 && *w > 0 && *h > 0 && *w <= 16384 && *h <= 16384;
+}
+
+bool ParseInt(const std::string& s, int lo, int hi, int* v) {
+    char* end = nullptr;
+    const long n = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end || n < lo || n > hi) return false;
+    *v = static_cast<int>(n);
+    return true;
+}
+
+bool ParseNumber(const std::string& s, double* v) {
+    char* end = nullptr;
+    *v = std::strtod(s.c_str(), &end);
+    return !s.empty() && !*end && std::isfinite(*v);
+}
+
+bool ParseRect(const std::string& s, orvex::fxRectf* r) {
+    char tail = 0;
+    return std::sscanf(s.c_str(), "%f,%f,%f,%f%c", &r->x, &r->y, &r->width, &r->height, &tail) == 4 &&
+           std::isfinite(r->x) && std::isfinite(r->y) && r->width > 0 && r->height > 0;
+}
+
+// 8-bit BGRA; alpha kept when the file has it, 255 otherwise.
+bool ReadPicture(const std::string& path, cv::Mat* out) {
+    cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
+    if (img.empty()) return false;
+    if (img.depth() == CV_16U) img.convertTo(img, CV_8U, 1.0 / 257.0);
+    else if (img.depth() != CV_8U) img.convertTo(img, CV_8U);
+    switch (img.channels()) {
+    case 1: cv::cvtColor(img, *out, cv::COLOR_GRAY2BGRA); return true;
+    case 3: cv::cvtColor(img, *out, cv::COLOR_BGR2BGRA); return true;
+    case 4: *out = img; return true;
+    default: return false;
+    }
+}
+
+bool WritePicture(const std::string& path, const cv::Mat& bgra) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    try {
+        if (ext == ".jpg" || ext == ".jpeg") {
+            cv::Mat bgr;
+            cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
+            return cv::imwrite(path, bgr);
+        }
+        return cv::imwrite(path, bgra);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+orvex::EffectFrame Wrap(cv::Mat& m) {
+    orvex::EffectFrame f;
+    f.planes = 1;
+    f.bitDepth = 8;
+    f.pixel_fmt = orvex::BGRA32;
+    f.width[0] = static_cast<uint32_t>(m.cols);
+    f.height[0] = static_cast<uint32_t>(m.rows);
+    f.data[0] = m.data;
+    f.pitch[0] = static_cast<int32_t>(m.step[0]);
+    return f;
+}
+
+struct Options {
+    std::string op, device = "cpu";
+    std::vector<std::string> files;
+    int width = 0, height = 0;  // 0: chosen by the operation
+    int type = 0, quality = 1, quarter = -1, flip = 0;  // flip: 1 horizontal, 2 vertical
+    bool hasAngle = false, nearest = false, hasRect = false;
+    double angle = 0;
+    orvex::fxRectf rect{0, 0, 1, 1};
+};
+
+// Parses the options after the operation name; an empty string means they are fine.
+std::string Parse(int argc, char** argv, Options* o) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        const std::string v = hasValue ? argv[i + 1] : "";
+        if (a == "--size") {
+            if (!hasValue || !ParseSize(v, &o->width, &o->height)) return "--size wants WxH, for example 1280x720";
+            ++i;
+        } else if (a == "--type") {
+            if (!hasValue || !ParseInt(v, 0, 4, &o->type)) return "--type wants 0 to 4";
+            ++i;
+        } else if (a == "--quality") {
+            if (!hasValue || !ParseInt(v, 0, 3, &o->quality)) return "--quality wants 0 to 3";
+            ++i;
+        } else if (a == "--quarter") {
+            if (!hasValue || !ParseInt(v, 0, 4, &o->quarter)) return "--quarter wants 0 to 4";
+            ++i;
+        } else if (a == "--angle") {
+            if (!hasValue || !ParseNumber(v, &o->angle)) return "--angle wants a number of degrees";
+            o->hasAngle = true;
+            ++i;
+        } else if (a == "--rect") {
+            if (!hasValue || !ParseRect(v, &o->rect)) return "--rect wants X,Y,W,H as fractions, W and H above 0";
+            o->hasRect = true;
+            ++i;
+        } else if (a == "--device") {
+            if (!hasValue || (v != "cpu" && v != "opencl")) return "--device is cpu or opencl";
+            o->device = v;
+            ++i;
+        } else if (a == "--nearest") {
+            o->nearest = true;
+        } else if (a == "--horizontal") {
+            o->flip = 1;
+        } else if (a == "--vertical") {
+            o->flip = 2;
+        } else if (a.rfind("--", 0) == 0) {
+            return "unknown option " + a;
+        } else {
+            o->files.push_back(a);
+        }
+    }
+    if (o->files.size() != 2) return o->op + " needs an input and an output file";
+    if (o->op == "resize" && o->width == 0) return "resize needs --size WxH";
+    if (o->op == "crop" && !o->hasRect) return "crop needs --rect X,Y,W,H";
+    if (o->op == "rotate" && (o->quarter < 0) == !o->hasAngle) return "rotate needs one of --quarter or --angle";
+    if (o->op == "flip" && o->flip == 0) return "flip needs --horizontal or --vertical";
+    return {};
+}
+
+// The output size of the operation on a w x h picture.
+cv::Size OutputSize(const Options& o, int w, int h) {
+    if (o.width > 0 && (o.op != "rotate" || o.hasAngle)) return {o.width, o.height};
+    if (o.op == "crop")
+        return {std::max(1, static_cast<int>(std::floor(w * o.rect.width + 0.5))),
+                std::max(1, static_cast<int>(std::floor(h * o.rect.height + 0.5)))};
+    if (o.op == "rotate" && (o.quarter == 0 || o.quarter == 2)) return {h, w};
+    return {w, h};
+}
+
+orvex::ResultCode Run(orvex::IVisualProcess& vp, const Options& o, const orvex::EffectFrame& in, orvex::EffectFrame& out) {
+    if (o.op == "resize") return vp.Resize(in, out, o.type, o.quality);
+    if (o.op == "crop") return vp.CropFrame(in, o.rect, out, 1);
+    if (o.op == "rotate")
+        return o.hasAngle ? vp.Rotate(in, out, o.angle, o.nearest ? 0 : 1) : vp.PixelRotate(in, out, o.quarter);
+    return o.flip == 1 ? vp.HorizontalFlip(in, out) : vp.VerticalFlip(in, out);
+}
+
+}  // namespace
+
+int VisualCommand(int argc, char** argv) {
+    if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate or flip");
+    Options o;
+    o.op = argv[0];
+    if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip")
+        return Usage("unknown vp operation " + o.op);
+    if (const std::string problem = Parse(argc - 1, argv + 1, &o); !problem.empty()) return Usage(problem);
+
+    cv::Mat input;
+    if (!ReadPicture(o.files[0], &input)) {
+        std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", o.files[0].c_str());
+        return kInput;
+    }
+    const cv::Size size = OutputSize(o, input.cols, input.rows);
+    cv::Mat output(size, CV_8UC4, cv::Scalar::all(0));
+
+    // The factory outlives the visual-processing object that points at it.
+    std::unique_ptr<zrp::ATLUFactory> factory;
+    if (o.device == "opencl") {
+        orvexhost::KitOptions options;
+        options.opengl = false;
+        factory = orvexhost::MakeFactory(options);
+        if (!factory) {
+            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
+            return kInput;
+        }
+    }
+    std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
+                                                                                 ReleaseVisualProcess);
+    if (!vp) {
+        std::fprintf(stderr, "orvex vp: cannot create the visual-processing object\n");
+        return kFailed;
+    }
+    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
+    if (factory) {
+        vp->SetATLUFactory(factory.get());
+        in.texture = orvexhost::UploadFrame(*factory, in);
+        out.texture = orvexhost::CreateTextureLike(*factory, out);
+        if (!in.texture || !out.texture) {
+            std::fprintf(stderr, "orvex vp: cannot create OpenCL textures for a %dx%d picture\n", input.cols,
+                         input.rows);
+            return kFailed;
+        }
+        in.data[0] = out.data[0] = nullptr;  // the operation works on the textures
+    }
+    orvex::ResultCode r = Run(*vp, o, in, out);
+    if (r == orvex::Ok && factory) {
+        out.data[0] = output.data;
+        if (!orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    }
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex vp: %s failed (result %d)\n", o.op.c_str(), static_cast<int>(r));
+        return kFailed;
+    }
+    if (!WritePicture(o.files[1], output)) {
+        std::fprintf(stderr, "orvex vp: cannot write %s\n", o.files[1].c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
+}  // namespace orvexcli

@@ -1,0 +1,13 @@
+#pragma once
+// orvex vp: the visual-processing service's frame operations on picture files.
+
+namespace orvexcli {
+
+// The help block of the vp commands, for orvex --help.
+extern const char* const kVisualHelp;
+
+// argv holds what follows "vp": the operation, its options and the two files. Returns the
+// command's exit code (0 ok, 1 usage, 2 bad input, 3 the operation failed).
+int VisualCommand(int argc, char** argv);
+
+}  // namespace orvexcli
