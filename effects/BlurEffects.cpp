@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
@@ -24,7 +25,7 @@ ResultCode GuardOpenCV(F&& body) {
 inline uint8_t SatAdd(int a, int b) { return static_cast<uint8_t>(std::min(255, a + b)); }
 
 // out = T[a][b] per colour byte from two pictures; alpha from `alphaFrom`. The per-pixel work of
-// compound blur, unsharp mask, sharpen and find edges: a 64K table built once per frame.
+// the unsharp mask and find edges: a 64K table built once per frame.
 class parallelPairTable final : public RowBandBody {
 public:
     parallelPairTable(const cv::Mat& a, const cv::Mat& b, const cv::Mat& alphaFrom, cv::Mat& out, const uint8_t* t)
@@ -53,30 +54,46 @@ private:
     const uint8_t* t_;
 };
 
-// Sharpen's last pass: out = min(255, in + M[E][a]); alpha copied.
+// Sharpen's last pass: out = min(255, in + M[E][a]); alpha copied. E comes from the reduced-size
+// map (three channels) when there is one, else from the 3 x 3 filter evaluated in place
+// (reflect-101 rows and columns), as the kernel does, which spares a frame-sized map.
 class parallelSharpen final : public RowBandBody {
 public:
-    parallelSharpen(const cv::Mat& in, const cv::Mat& edges, cv::Mat& out, const uint8_t* boost)
+    parallelSharpen(const cv::Mat& in, const cv::Mat* edges, cv::Mat& out, const uint8_t* boost)
         : in_(in), e_(edges), out_(out), boost_(boost) {}
     void Rows(int y0, int y1) const override {
+        const int w = in_.cols, h = in_.rows;
         for (int y = y0; y < y1; ++y) {
+            const uint8_t* up = in_.ptr(Reflect101(y - 1, h));
             const uint8_t* s = in_.ptr(y);
-            const uint8_t* e = e_.ptr(y);
+            const uint8_t* down = in_.ptr(Reflect101(y + 1, h));
             uint8_t* d = out_.ptr(y);
-            for (int x = 0; x < out_.cols; ++x, s += 4, e += 4, d += 4) {
-                const uint8_t b = SatAdd(s[0], boost_[e[0]]), g = SatAdd(s[1], boost_[e[1]]),
-                              r = SatAdd(s[2], boost_[e[2]]);
-                d[0] = b;
-                d[1] = g;
-                d[2] = r;
-                d[3] = s[3];
+            if (e_) {
+                const uint8_t* e = e_->ptr(y);
+                for (int x = 0; x < w; ++x, s += 4, d += 4, e += 3) {
+                    const uint8_t b = SatAdd(s[0], boost_[e[0]]), g = SatAdd(s[1], boost_[e[1]]),
+                                  r = SatAdd(s[2], boost_[e[2]]);
+                    d[0] = b, d[1] = g, d[2] = r, d[3] = s[3];
+                }
+                continue;
+            }
+            for (int x = 0; x < w; ++x) {
+                const int l = (x > 0 ? x - 1 : Reflect101(-1, w)) * 4, r = (x < w - 1 ? x + 1 : Reflect101(w, w)) * 4;
+                const int m = x * 4;
+                uint8_t px[4];
+                for (int c = 0; c < 3; ++c) {
+                    const int e = std::clamp(4 * s[m + c] - up[m + c] - down[m + c] - s[l + c] - s[r + c], 0, 255);
+                    px[c] = SatAdd(s[m + c], boost_[e]);
+                }
+                px[3] = s[m + 3];
+                std::memcpy(d + m, px, 4);
             }
         }
     }
 
 private:
     const cv::Mat& in_;
-    const cv::Mat& e_;
+    const cv::Mat* e_;
     cv::Mat& out_;
     const uint8_t* boost_;
 };
@@ -226,7 +243,7 @@ ResultCode VideoEffectDirectionBlur::ProcessCPU(int64_t, EffectFrame* input, Eff
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
-        cv::Mat filtered;
+        cv::Mat& filtered = filtered_;
         cv::filter2D(in, filtered, -1, Kernel(), cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
         // Stretch the colour (the three channels together) to span 0..255; alpha is the input's.
         int lo = 255, hi = 0;
@@ -293,11 +310,10 @@ ResultCode VideoEffectCompoundBlur::ProcessCPU(int64_t, EffectFrame* input, Effe
             CopyFrame(in, out);
             return Ok;
         }
-        cv::Mat map, blurred;
-        cv::cvtColor(in, map, cv::COLOR_BGRA2GRAY);
-        if (reverse_) cv::bitwise_not(map, map);
-        ThreeBoxBlur(in, blurred, maximum_);
-        parallelCompoundBlur body(in, blurred, map, out);
+        cv::cvtColor(in, map_, cv::COLOR_BGRA2GRAY);
+        if (reverse_) cv::bitwise_not(map_, map_);
+        ThreeBoxBlur(in, blurred_, maximum_);
+        parallelCompoundBlur body(in, blurred_, map_, out);
         RunRowBands(body, out.cols, out.rows);
         return Ok;
     });
@@ -325,13 +341,14 @@ ResultCode VideoEffectChannelBlur::ProcessCPU(int64_t, EffectFrame* input, Effec
             CopyFrame(in, out);
             return Ok;
         }
-        std::vector<cv::Mat> planes;
+        std::vector<cv::Mat>& planes = planes_;
         cv::split(in, planes);
         const int amounts[4] = {blue_, green_, red_, alpha_};
         const int border = repeatEdge_ ? cv::BORDER_REFLECT_101 : cv::BORDER_CONSTANT;
         for (int c = 0; c < 4; ++c) {
             if (amounts[c] <= 1 || mode_ < 0 || mode_ > 2) continue;
-            ThreeBoxBlur(planes[c].clone(), planes[c], amounts[c], border, mode_ != 2, mode_ != 1);
+            planes[c].copyTo(scratch_);
+            ThreeBoxBlur(scratch_, planes[c], amounts[c], border, mode_ != 2, mode_ != 1);
         }
         cv::merge(planes, out);
         return Ok;
@@ -363,19 +380,18 @@ ResultCode VideoEffectSharpen::ProcessCPU(int64_t, EffectFrame* input, EffectFra
             CopyFrame(in, out);  // M[E][0] = 0
             return Ok;
         }
-        // The edge map rides on all four channels (alpha's is computed and ignored): dropping
-        // alpha first would cost a conversion pass and change no colour byte.
-        const cv::Matx33f laplace(0, -1, 0, -1, 4, -1, 0, -1, 0);
         const cv::Size mapSize = EdgeMapSize(in.cols, in.rows);
-        cv::Mat edges;
-        if (mapSize == in.size()) {
-            cv::filter2D(in, edges, -1, laplace, cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
-        } else {
-            // The library's bit-exact bilinear both ways, which the kernel reproduces.
-            cv::Mat small, smallEdges;
-            cv::resize(in, small, mapSize, 0, 0, cv::INTER_LINEAR_EXACT);
-            cv::filter2D(small, smallEdges, -1, laplace, cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
-            cv::resize(smallEdges, edges, in.size(), 0, 0, cv::INTER_LINEAR_EXACT);
+        const cv::Mat* edges = nullptr;
+        if (mapSize != in.size()) {
+            // The library's bit-exact bilinear both ways, which the kernel reproduces. The frame is
+            // reduced with its alpha and the small copy dropped to three channels: each channel is
+            // scaled on its own, and the frame-sized steps run on the fewest bytes.
+            const cv::Matx33f laplace(0, -1, 0, -1, 4, -1, 0, -1, 0);
+            cv::resize(in, small_, mapSize, 0, 0, cv::INTER_LINEAR_EXACT);
+            cv::cvtColor(small_, small3_, cv::COLOR_BGRA2BGR);
+            cv::filter2D(small3_, smallEdges_, -1, laplace, cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
+            cv::resize(smallEdges_, edges_, in.size(), 0, 0, cv::INTER_LINEAR_EXACT);
+            edges = &edges_;
         }
         uint8_t boost[256];
         for (int e = 0; e < 256; ++e) boost[e] = Mul(e, a);
@@ -408,8 +424,7 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
-        cv::Mat blurred;
-        ThreeBoxBlur(in, blurred, radius_ * 0.5);
+        ThreeBoxBlur(in, blurred_, radius_ * 0.5);
         // T[in][blur]: the weighted sum in float with halves to even, as the library's weighted
         // sum rounds it.
         const float a = amount_ * 0.01f;
@@ -421,7 +436,7 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
                                                               : static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f));
             }
         }
-        parallelPairTable body(in, blurred, in, out, t.data());
+        parallelPairTable body(in, blurred_, in, out, t.data());
         RunRowBands(body, out.cols, out.rows);
         return Ok;
     });
@@ -498,12 +513,13 @@ ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectF
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
-        cv::Mat gx, gy, ax, ay, edges;
-        cv::Sobel(in, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REFLECT_101);
-        cv::Sobel(in, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REFLECT_101);
-        cv::convertScaleAbs(gx, ax);
-        cv::convertScaleAbs(gy, ay);
-        cv::add(ax, ay, edges);
+        // The library's Sobel sums are exact integers (16-bit), as the kernel's; the
+        // intermediates are kept between frames so that frames do not allocate.
+        cv::Sobel(in, gx_, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REFLECT_101);
+        cv::Sobel(in, gy_, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REFLECT_101);
+        cv::convertScaleAbs(gx_, ax_);
+        cv::convertScaleAbs(gy_, ay_);
+        cv::add(ax_, ay_, edges_);
         const int k = AlphaWeight(alpha_);
         std::vector<uint8_t> t = MixTable(k, 255 - k);
         if (!reverse_) {
@@ -512,7 +528,7 @@ ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectF
             for (int e = 0; e < 256; ++e) std::copy_n(&t[(255 - e) * 256], 256, &flipped[e * 256]);
             t.swap(flipped);
         }
-        parallelPairTable body(edges, in, in, out, t.data());
+        parallelPairTable body(edges_, in, in, out, t.data());
         RunRowBands(body, out.cols, out.rows);
         return Ok;
     });

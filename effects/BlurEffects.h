@@ -50,6 +50,7 @@ public:
 private:
     float direction_ = 45;
     float length_ = 5;
+    cv::Mat filtered_;  // scratch, kept so that frames do not allocate
 };
 
 class VideoEffectCameraBlur : public EffectSurface {
@@ -69,6 +70,7 @@ public:
 private:
     float maximum_ = 20;
     bool reverse_ = false;
+    cv::Mat map_, blurred_;  // scratch, kept so that frames do not allocate
 };
 
 class VideoEffectChannelBlur : public EffectSurface {
@@ -80,6 +82,8 @@ private:
     int32_t red_ = 0, green_ = 0, blue_ = 0, alpha_ = 0;
     bool repeatEdge_ = false;
     int32_t mode_ = 0;
+    std::vector<cv::Mat> planes_;  // scratch, kept so that frames do not allocate
+    cv::Mat scratch_;
 };
 
 class VideoEffectSharpen : public EffectSurface {
@@ -94,6 +98,7 @@ public:
 
 private:
     float amount_ = 100;
+    cv::Mat small_, small3_, smallEdges_, edges_;  // scratch for the reduced-size edge map
 };
 
 class VideoEffectUnsharpenMask : public EffectSurface {
@@ -105,6 +110,7 @@ private:
     float amount_ = 50;
     float radius_ = 1;
     int32_t threshold_ = 0;
+    cv::Mat blurred_;  // scratch, kept so that frames do not allocate
 };
 
 // Emboss and colour emboss share everything but the base of e and the defaults of concave.
@@ -150,6 +156,7 @@ public:
 private:
     bool reverse_ = false;
     int32_t alpha_ = 100;
+    cv::Mat gx_, gy_, ax_, ay_, edges_;  // scratch, kept so that frames do not allocate
 };
 
 }  // namespace orvex

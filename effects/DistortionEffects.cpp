@@ -342,6 +342,13 @@ ResultCode VideoEffectLensDistortion::ProcessCPU(int64_t, EffectFrame* input, Ef
     if (!FramesUsable(input, output, Ok, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
+    if (square_ == 0 && quad_ == 0 && scale_ == 0) {
+        // No distortion and no zoom: every pixel reads itself (brightness 1 + 0 br), whatever the
+        // centre; copying also keeps the bytes the cubic weights would round off a centre that is
+        // not a whole pixel.
+        CopyFrame(in, out);
+        return Ok;
+    }
     const double w = in.cols, h = in.rows;
     LensParams p;
     p.nrm = 4.0 / (w * w + h * h);

@@ -26,20 +26,41 @@ void ThreeBoxBlur(const cv::Mat& src, cv::Mat& dst, double p, int borderType, bo
     }
 }
 
-void BoxCoverage(int len, int lo, int hi, int k, int32_t* counts) {
+namespace {
+
+// |[a, b) n [lo, hi)|
+int64_t Overlap(int64_t a, int64_t b, int64_t lo, int64_t hi) {
+    return std::max<int64_t>(0, std::min(b, hi) - std::max(a, lo));
+}
+
+// How many p in [0, n) have Reflect101(p, len) in [lo, hi) (len > 1). One period [0, 2 len - 2)
+// visits 0..len-1 going up and len-2..1 coming down.
+int64_t CoveredBelow(int64_t n, int64_t len, int64_t lo, int64_t hi) {
+    const int64_t period = 2 * len - 2;
+    const int64_t perPeriod = Overlap(0, len, lo, hi) + Overlap(1, len - 1, lo, hi);
+    const int64_t r = n % period;
+    int64_t count = (n / period) * perPeriod + Overlap(0, std::min(r, len), lo, hi);
+    // p in [len, r) reads period - p, which runs over [period - r + 1, len - 2].
+    if (r > len) count += Overlap(period - r + 1, len - 1, lo, hi);
+    return count;
+}
+
+}  // namespace
+
+int64_t BoxCoverageAt(int x, int len, int lo, int hi, int64_t k) {
     lo = std::max(lo, 0);
     hi = std::min(hi, len);
-    const int anchor = k / 2;
-    for (int x = 0; x < len; ++x) {
-        int n = 0;
-        if (lo < hi) {
-            for (int i = 0; i < k; ++i) {
-                const int p = Reflect101(x - anchor + i, len);
-                n += p >= lo && p < hi;
-            }
-        }
-        counts[x] = n;
-    }
+    if (lo >= hi || k <= 0) return 0;
+    if (len == 1) return k;  // every position reads the one sample, which is inside
+    const int64_t s = static_cast<int64_t>(x) - k / 2, e = s + k;
+    // Negative positions read like their mirror: Reflect101(-p) = Reflect101(p).
+    if (s >= 0) return CoveredBelow(e, len, lo, hi) - CoveredBelow(s, len, lo, hi);
+    if (e <= 0) return CoveredBelow(-s + 1, len, lo, hi) - CoveredBelow(-e + 1, len, lo, hi);
+    return CoveredBelow(-s + 1, len, lo, hi) - CoveredBelow(1, len, lo, hi) + CoveredBelow(e, len, lo, hi);
+}
+
+void BoxCoverage(int len, int lo, int hi, int64_t k, int64_t* counts) {
+    for (int x = 0; x < len; ++x) counts[x] = BoxCoverageAt(x, len, lo, hi, k);
 }
 
 }  // namespace orvex

@@ -49,10 +49,13 @@ ThreeBoxSides ThreeBoxSizes(double p);
 void ThreeBoxBlur(const cv::Mat& src, cv::Mat& dst, double p, int borderType = cv::BORDER_REFLECT_101,
                   bool horizontal = true, bool vertical = true);
 
-// Box filter of a rectangle mask along one axis: for each position x in [0, len), how many of the k
-// window positions [x - k/2, x - k/2 + k) fall, after reflect-101, inside [lo, hi). The box filter
-// of a rectangle is the product of its two axis counts, so a feathered rectangle mask costs
-// O(width + height) counts instead of a frame-sized filter pass.
-void BoxCoverage(int len, int lo, int hi, int k, int32_t* counts);
+// Box filter of a rectangle mask along one axis: how many of the k window positions
+// [x - k/2, x - k/2 + k) fall, after reflect-101, inside [lo, hi). The box filter of a rectangle is
+// the product of its two axis counts, so a feathered rectangle mask costs O(width + height) counts
+// instead of a frame-sized filter pass. Reflect-101 repeats with period 2 (len - 1), so a count
+// takes constant time whatever k is.
+int64_t BoxCoverageAt(int x, int len, int lo, int hi, int64_t k);
+// The counts for every x in [0, len).
+void BoxCoverage(int len, int lo, int hi, int64_t k, int64_t* counts);
 
 }  // namespace orvex

@@ -78,20 +78,31 @@ private:
     const uint8_t* t_;
 };
 
-// Colour x mask/255 (truncated) with the mask the product of two axis coverages of a k x k box;
-// alpha copied from the input or, for the edge feather, left as the output holds it.
+// Colour x mask/255 (truncated), the mask the mean of a 0/255 rectangle under a k x k box to the
+// nearest byte (halves up): (255 cx cy + area/2) div area with the two axis coverages cx, cy and
+// area = k^2. Alpha is copied from the input or, for the edge feather, left as the output holds
+// it. Up to k = 1024 the mask of each coverage pair comes from a table built once per frame, so the
+// pixel loop does no division.
 class parallelFeather final : public RowBandBody {
 public:
-    parallelFeather(const cv::Mat& in, cv::Mat& out, const int32_t* cx, const int32_t* cy, int k, bool writeAlpha)
-        : in_(in), out_(out), cx_(cx), cy_(cy), area_(static_cast<int64_t>(k) * k), writeAlpha_(writeAlpha) {}
+    parallelFeather(const cv::Mat& in, cv::Mat& out, const int64_t* cx, const int64_t* cy, int64_t k, bool writeAlpha)
+        : in_(in), out_(out), cx_(cx), cy_(cy), area_(k * k), writeAlpha_(writeAlpha) {
+        if (k <= 1024) {
+            stride_ = static_cast<size_t>(k) + 1;
+            masks_.resize(stride_ * stride_);
+            for (size_t a = 0; a < stride_; ++a)
+                for (size_t b = 0; b < stride_; ++b)
+                    masks_[a * stride_ + b] = Mask(static_cast<int64_t>(a), static_cast<int64_t>(b));
+        }
+    }
     void Rows(int y0, int y1) const override {
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = in_.ptr(y);
             uint8_t* d = out_.ptr(y);
             for (int x = 0; x < in_.cols; ++x, s += 4, d += 4) {
-                // The box filter's mean of a 0/255 mask, to the nearest byte (halves up).
-                const int64_t covered = static_cast<int64_t>(cx_[x]) * cy_[y];
-                const int mask = static_cast<int>((covered * 510 + area_) / (2 * area_));
+                const int mask = masks_.empty()
+                                     ? Mask(cx_[x], cy_[y])
+                                     : masks_[static_cast<size_t>(cx_[x]) * stride_ + static_cast<size_t>(cy_[y])];
                 d[0] = static_cast<uint8_t>(s[0] * mask / 255);
                 d[1] = static_cast<uint8_t>(s[1] * mask / 255);
                 d[2] = static_cast<uint8_t>(s[2] * mask / 255);
@@ -101,13 +112,31 @@ public:
     }
 
 private:
+    uint8_t Mask(int64_t a, int64_t b) const {
+        // a b <= area, so the product is computed as a fraction of the area first when it is huge.
+        const double covered = static_cast<double>(a) * static_cast<double>(b);
+        if (area_ > (int64_t{1} << 26)) return static_cast<uint8_t>(std::floor(covered * 255.0 / area_ + 0.5));
+        return static_cast<uint8_t>((a * b * 510 + area_) / (2 * area_));
+    }
+
     const cv::Mat& in_;
     cv::Mat& out_;
-    const int32_t* cx_;
-    const int32_t* cy_;
+    const int64_t* cx_;
+    const int64_t* cy_;
     int64_t area_;
     bool writeAlpha_;
+    size_t stride_ = 0;
+    std::vector<uint8_t> masks_;
 };
+
+// Feathers `in` into `out` with a k x k box over the rectangle [x0, x1) x [y0, y1) of 255.
+void Feather(const cv::Mat& in, cv::Mat& out, int x0, int y0, int x1, int y1, int64_t k, bool writeAlpha) {
+    std::vector<int64_t> cx(in.cols), cy(in.rows);
+    BoxCoverage(in.cols, x0, x1, k, cx.data());
+    BoxCoverage(in.rows, y0, y1, k, cy.data());
+    parallelFeather body(in, out, cx.data(), cy.data(), k, writeAlpha);
+    RunRowBands(body, in.cols, in.rows);
+}
 
 // Runs an OpenCV-based body: the image library reports misuse by exception, which becomes Failed.
 template <class F>
@@ -368,12 +397,11 @@ ResultCode VideoEffectCrop::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
             out.setTo(cv::Scalar::all(0));
             in(kept).copyTo(out(kept));
         } else {
-            const int e = feather_;
-            std::vector<int32_t> cx(w), cy(h);
-            BoxCoverage(w, kept.x - e, kept.x + kept.width + e, e, cx.data());
-            BoxCoverage(h, kept.y - e, kept.y + kept.height + e, e, cy.data());
-            parallelFeather body(in, out, cx.data(), cy.data(), e, true);
-            RunRowBands(body, w, h);
+            // The grown rectangle in 64 bits: e may be any positive int.
+            const int64_t e = feather_;
+            auto edge = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, 1 << 30)); };
+            Feather(in, out, edge(kept.x - e), edge(kept.y - e), edge(kept.x + kept.width + e),
+                    edge(kept.y + kept.height + e), e, true);
         }
         return Ok;
     });
@@ -409,11 +437,7 @@ ResultCode VideoEffectEdgeFeather::ProcessCPU(int64_t, EffectFrame* input, Effec
     const int m = static_cast<int>(f * 0.5);
     const int k = std::max(f, 1);
     // The mask is 255 on [m, w - m) x [m, h - m), box-filtered k x k with a reflect-101 border.
-    std::vector<int32_t> cx(w), cy(h);
-    BoxCoverage(w, m, w - m, k, cx.data());
-    BoxCoverage(h, m, h - m, k, cy.data());
-    parallelFeather body(in, out, cx.data(), cy.data(), k, false);
-    RunRowBands(body, w, h);
+    Feather(in, out, m, m, w - m, h - m, k, false);
     return Ok;
 }
 

@@ -162,10 +162,31 @@ TEST(ThreeBox, ReflectAndCoverage) {
     EXPECT_EQ(Reflect101(-7, 5), 1);  // -7 -> 7 -> 1
     EXPECT_EQ(Reflect101(3, 1), 0);
     // len 6, mask [2, 4), k 3 (window [x - 1, x + 2)): x = 0 reads 1, 0, 1 -> 0 inside.
-    int32_t counts[6];
+    int64_t counts[6];
     BoxCoverage(6, 2, 4, 3, counts);
-    const int32_t expected[6] = {0, 1, 2, 2, 1, 0};
+    const int64_t expected[6] = {0, 1, 2, 2, 1, 0};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(counts[i], expected[i]) << i;
+}
+
+TEST(ThreeBox, ConstantTimeCoverageCountsLikeTheWindowWalk) {
+    // The closed form against walking the window tap by tap, windows longer than the axis included.
+    for (int len : {1, 2, 3, 7, 20}) {
+        for (int lo = -2; lo <= len + 1; lo += 2) {
+            for (int hi = lo; hi <= len + 3; hi += 3) {
+                for (int k : {1, 2, 3, 4, 9, 25, 60}) {
+                    for (int x = 0; x < len; ++x) {
+                        int64_t walk = 0;
+                        for (int i = 0; i < k; ++i) {
+                            const int p = Reflect101(x - k / 2 + i, len);
+                            walk += p >= lo && p < hi;
+                        }
+                        ASSERT_EQ(BoxCoverageAt(x, len, lo, hi, k), walk)
+                            << "len " << len << " [" << lo << ", " << hi << ") k " << k << " x " << x;
+                    }
+                }
+            }
+        }
+    }
 }
 
 // --- Gaussian blur -----------------------------------------------------------------------------------

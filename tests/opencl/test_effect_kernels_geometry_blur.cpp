@@ -75,6 +75,10 @@ const KernelCase kCases[] = {
      0},
     {"crop_feather_odd", "video/effect/crop",
      [](IOrvexEffect* e) { F(e, "Left", 3), F(e, "Right", 60), I(e, "EdgeFeather", 9); }, 0},
+    // A feather wider than the frame: the box window wraps through several reflections.
+    {"crop_feather_wide", "video/effect/crop",
+     [](IOrvexEffect* e) { F(e, "Left", 30), F(e, "Bottom", 45), I(e, "EdgeFeather", 150); },
+     0},
     {"crop_zoom", "video/effect/crop",
      [](IOrvexEffect* e) {
          F(e, "Left", 12), F(e, "Top", 7), F(e, "Right", 31), F(e, "Bottom", 22), B(e, "Zoom", true);

@@ -2,8 +2,9 @@
 // x1 = w - trunc(right 0.01 w + 0.5) (likewise y); nothing kept gives transparent black. Otherwise
 //   zoom:         the rectangle resized to the frame with the image library's bit-exact bilinear;
 //   feather e > 0: colour x mask / 255 (truncated), alpha kept, mask the e x e box filter
-//                  (reflect-101) of 255 on the rectangle grown by e: 255 x cx cy / e^2 to the
-//                  nearest, cx and cy the window positions falling inside along each axis;
+//                  (reflect-101) of 255 on the rectangle grown by e: 255 cx cy / e^2 to the
+//                  nearest (halves up), cx and cy the window positions falling inside along each
+//                  axis;
 //   otherwise:    the rectangle in place on transparent black.
 #pragma OPENCL FP_CONTRACT OFF
 #ifdef cl_khr_fp64
@@ -24,13 +25,6 @@ void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
 }
 
-// Reflect-101: -1 reads 1, len reads len - 2.
-int Reflect101(int p, int len) {
-    if (len <= 1) return 0;
-    while (p < 0 || p >= len) p = p < 0 ? -p : 2 * len - 2 - p;
-    return p;
-}
-
 // One axis of the bit-exact bilinear resize from ssize to dsize samples: the first source index
 // and the weights (c0, c1) in 1/256, c1 = rint(fraction x 256); outside the source the edge sample
 // with weight 256.
@@ -48,16 +42,29 @@ int3 ResizeTap(int val, int ssize, int dsize) {
     return (int3)(0, 256, 0);
 }
 
-int Coverage(int p, int len, int lo, int hi, int k) {
+long Overlap(long a, long b, long lo, long hi) { return max(0L, min(b, hi) - max(a, lo)); }
+
+// How many p in [0, n) read (reflect-101) a sample in [lo, hi); one period [0, 2 len - 2) visits
+// 0..len-1 going up and len-2..1 coming down.
+long CoveredBelow(long n, long len, long lo, long hi) {
+    const long period = 2 * len - 2;
+    const long r = n % period;
+    long count = (n / period) * (Overlap(0, len, lo, hi) + Overlap(1, len - 1, lo, hi)) + Overlap(0, min(r, len), lo, hi);
+    if (r > len) count += Overlap(period - r + 1, len - 1, lo, hi);
+    return count;
+}
+
+// How many of the k window positions [x - k/2, x - k/2 + k) read a sample in [lo, hi), in constant
+// time: negative positions read like their mirror.
+long Coverage(int x, int len, int lo, int hi, long k) {
     lo = max(lo, 0);
     hi = min(hi, len);
-    if (lo >= hi) return 0;
-    int n = 0;
-    for (int i = 0; i < k; ++i) {
-        const int q = Reflect101(p - k / 2 + i, len);
-        n += q >= lo && q < hi;
-    }
-    return n;
+    if (lo >= hi || k <= 0) return 0;
+    if (len == 1) return k;
+    const long s = (long)x - k / 2, e = s + k;
+    if (s >= 0) return CoveredBelow(e, len, lo, hi) - CoveredBelow(s, len, lo, hi);
+    if (e <= 0) return CoveredBelow(-s + 1, len, lo, hi) - CoveredBelow(-e + 1, len, lo, hi);
+    return CoveredBelow(-s + 1, len, lo, hi) - CoveredBelow(1, len, lo, hi) + CoveredBelow(e, len, lo, hi);
 }
 
 __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t dst, float left_percent,
@@ -89,9 +96,16 @@ __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t ds
         StorePixel(dst, x, y, inside ? p : (int4)(0));
         return;
     }
-    const int e = edge_feather;
-    const long covered = (long)Coverage(x, w, x0 - e, x1 + e, e) * Coverage(y, h, y0 - e, y1 + e, e);
-    const long area = (long)e * e;
-    const int mask = (int)((covered * 510 + area) / (2 * area));
+    const long e = edge_feather;
+    const int gx0 = (int)clamp(x0 - e, -1L, 1L << 30), gx1 = (int)clamp(x1 + e, -1L, 1L << 30);
+    const int gy0 = (int)clamp(y0 - e, -1L, 1L << 30), gy1 = (int)clamp(y1 + e, -1L, 1L << 30);
+    const long cx = Coverage(x, w, gx0, gx1, e), cy = Coverage(y, h, gy0, gy1, e);
+    const long area = e * e;
+    int mask;
+    if (area > (1L << 26)) {
+        mask = (int)floor((real)cx * (real)cy * (real)255 / (real)area + (real)0.5);
+    } else {
+        mask = (int)((cx * cy * 510 + area) / (2 * area));
+    }
     StorePixel(dst, x, y, (int4)(p.xyz * mask / 255, p.w));
 }
