@@ -21,19 +21,54 @@ namespace {
 
 inline int At(int x, int y) { return x * 256 + y; }
 
+// Row y of M: M[x][y] = round(x*y/255) is symmetric, so M[x][y] = Row(M, y)[x]. Reading along one
+// 256-byte row keeps a body's scaling for a given weight in a few cache lines.
+inline const uint8_t* Row(const uint8_t* M, int y) { return M + y * 256; }
+
 inline void Copy4(const uint8_t* from, uint8_t* to) { std::memcpy(to, from, 4); }
+
+// The straight-alpha mix L[p][q][k] = (p*k + q*(255 - k)) div 255 from two 64 KB byte tables
+// instead of L's 17 MB: with x*y = 255*D[x][y] + R[x][y] (R < 255), the quotient of the sum is
+// D[p][k] + D[q][255 - k], plus one when the two remainders reach 255 -- the same bytes as L. For
+// one weight the four rows used stay in cache, where reads of L scatter over all of it.
+struct MixTables {
+    uint8_t D[256 * 256];
+    uint8_t R[256 * 256];
+};
+
+const MixTables& Mix() {
+    static const MixTables* const tables = [] {
+        auto* t = new MixTables;
+        for (int x = 0; x < 256; ++x)
+            for (int y = 0; y < 256; ++y) {
+                t->D[At(x, y)] = static_cast<uint8_t>(x * y / 255);
+                t->R[At(x, y)] = static_cast<uint8_t>(x * y % 255);
+            }
+        return t;
+    }();
+    return *tables;
+}
+
+// L[.][.][k] for one weight k.
+struct MixRows {
+    const uint8_t *dk, *dn, *rk, *rn;
+    MixRows(const MixTables& m, int k)
+        : dk(Row(m.D, k)), dn(Row(m.D, 255 - k)), rk(Row(m.R, k)), rn(Row(m.R, 255 - k)) {}
+    uint8_t operator()(int p, int q) const { return static_cast<uint8_t>(dk[p] + dn[q] + (rk[p] + rn[q] >= 255)); }
+};
 
 struct Luts {
     const uint8_t* M = MulTable();
-    const uint8_t* L = GetBlendTables().lerp();
+    const MixTables* mix = &Mix();
     const uint8_t* U = GetBlendTables().table(kTableAlphaUnion);
 };
 
 inline void TableInPlace(const uint8_t* o, uint8_t* d, const uint8_t* T, const uint8_t* M, int op) {
     if (o[3] == 0) return;
-    const int a = M[At(o[3], op)], inv = 255 - a;
+    const int a = Row(M, op)[o[3]];
+    const uint8_t *Ma = Row(M, a), *Minv = Row(M, 255 - a);
     // Each term is at most its weight (a or inv), so the sum never passes 255.
-    for (int c = 0; c < 4; ++c) d[c] = static_cast<uint8_t>(M[At(T[At(d[c], o[c])], a)] + M[At(d[c], inv)]);
+    for (int c = 0; c < 4; ++c) d[c] = static_cast<uint8_t>(Ma[T[At(d[c], o[c])]] + Minv[d[c]]);
 }
 
 inline void TableAlone(const uint8_t* o, const uint8_t* b, uint8_t* out, const uint8_t* T, const uint8_t* M, int op) {
@@ -41,29 +76,39 @@ inline void TableAlone(const uint8_t* o, const uint8_t* b, uint8_t* out, const u
         Copy4(b, out);
         return;
     }
-    const int a = M[At(o[3], op)], inv = 255 - a;
+    const int a = Row(M, op)[o[3]];
+    const uint8_t *Ma = Row(M, a), *Minv = Row(M, 255 - a);
     uint8_t px[4];
-    for (int c = 0; c < 3; ++c) px[c] = static_cast<uint8_t>(std::min(255, M[At(T[At(b[c], o[c])], a)] + M[At(b[c], inv)]));
-    px[3] = static_cast<uint8_t>(std::min(255, a + M[At(b[3], inv)]));
+    for (int c = 0; c < 3; ++c) px[c] = static_cast<uint8_t>(std::min(255, Ma[T[At(b[c], o[c])]] + Minv[b[c]]));
+    px[3] = static_cast<uint8_t>(std::min(255, a + Minv[b[3]]));
     Copy4(px, out);
 }
 
 inline void NormalPre(const uint8_t* o, uint8_t* d, const uint8_t* M, int op) {
     if (o[3] == 0) return;
-    const int a = M[At(o[3], op)], inv = 255 - a;
-    for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(std::min(255, M[At(d[c], inv)] + M[At(o[c], op)]));
-    d[3] = static_cast<uint8_t>(std::min(255, a + M[At(d[3], inv)]));
+    const uint8_t* Mop = Row(M, op);
+    const int a = Mop[o[3]];
+    const uint8_t* Minv = Row(M, 255 - a);
+    for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(std::min(255, Minv[d[c]] + Mop[o[c]]));
+    d[3] = static_cast<uint8_t>(std::min(255, a + Minv[d[3]]));
 }
 
 inline void NormalStraight(const uint8_t* o, uint8_t* d, const Luts& t, int op) {
-    const int a = t.M[At(o[3], op)];
+    const int a = Row(t.M, op)[o[3]];
     if (a == 0) return;
-    for (int c = 0; c < 3; ++c) d[c] = t.L[static_cast<size_t>(At(o[c], d[c])) * kLerpRowBytes + a];
+    if (a == 255) {
+        // L[p][q][255] = p and U[255][y] = 255: the table values, without reaching into L.
+        d[0] = o[0], d[1] = o[1], d[2] = o[2], d[3] = 255;
+        return;
+    }
+    const MixRows L(*t.mix, a);
+    for (int c = 0; c < 3; ++c) d[c] = L(o[c], d[c]);
     d[3] = t.U[At(a, d[3])];
 }
 
 inline void HollowIn(const uint8_t* o, uint8_t* d, const uint8_t* M) {
-    for (int c = 0; c < 4; ++c) d[c] = M[At(d[c], o[3])];
+    const uint8_t* Ma = Row(M, o[3]);
+    for (int c = 0; c < 4; ++c) d[c] = Ma[d[c]];
 }
 
 inline void HollowOut(const uint8_t* o, uint8_t* d, const uint8_t* M) {
@@ -71,13 +116,13 @@ inline void HollowOut(const uint8_t* o, uint8_t* d, const uint8_t* M) {
         Copy4(o, d);
         return;
     }
-    const int keep = 255 - o[3];
-    for (int c = 0; c < 4; ++c) d[c] = M[At(d[c], keep)];
+    const uint8_t* Mkeep = Row(M, 255 - o[3]);
+    for (int c = 0; c < 4; ++c) d[c] = Mkeep[d[c]];
 }
 
 inline void BgHollowIn(const uint8_t* o, uint8_t* d, const uint8_t* M) {
-    const int alpha = d[3];
-    for (int c = 0; c < 4; ++c) d[c] = M[At(o[c], alpha)];
+    const uint8_t* Ma = Row(M, d[3]);
+    for (int c = 0; c < 4; ++c) d[c] = Ma[o[c]];
 }
 
 // The body a mode number selects (the routing of the blend modes onto the CPU bodies).
@@ -544,7 +589,7 @@ public:
         cv::Mat* out;
     };
     PlaneMixBody(std::initializer_list<Plane> planes, int rows, uint8_t opacity, int stripes)
-        : StripeBody(rows, stripes), planes_(planes), opacity_(opacity) {}
+        : StripeBody(rows, stripes), planes_(planes), L_(Mix(), opacity) {}
 
 protected:
     void Row(int y) const override {
@@ -552,14 +597,13 @@ protected:
             const uint8_t* a = p.a->ptr<uint8_t>(y);
             const uint8_t* b = p.b->ptr<uint8_t>(y);
             uint8_t* d = p.out->ptr<uint8_t>(y);
-            for (int x = 0; x < p.out->cols; ++x)
-                d[x] = t_.L[static_cast<size_t>(At(a[x], b[x])) * kLerpRowBytes + opacity_];
+            for (int x = 0; x < p.out->cols; ++x) d[x] = L_(a[x], b[x]);
         }
     }
 
 private:
     std::vector<Plane> planes_;
-    uint8_t opacity_;
+    MixRows L_;
 };
 
 class parallelYV12Blend_Y : public PlaneMixBody {

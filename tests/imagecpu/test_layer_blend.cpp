@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
 
 namespace orvex {
@@ -125,6 +126,62 @@ INSTANTIATE_TEST_SUITE_P(Bodies, PixelRule, ::testing::ValuesIn(kPixelCases),
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return n;
                          });
+
+TEST(LayerBlendTables, RowReadsAndTheOpaqueShortcutKeepTheTableValues) {
+    // The bodies read M along rows (M[x][y] as row y at x), which relies on M being symmetric.
+    const uint8_t* M = MulTable();
+    for (int x = 0; x < 256; ++x)
+        for (int y = 0; y < x; ++y) ASSERT_EQ(M[x * 256 + y], M[y * 256 + x]) << x << "," << y;
+    // Opaque overlays under full opacity take the straight body's shortcut; it must give the
+    // table values: L[p][q][255] = p, alpha union [255][q] = 255.
+    cv::Mat overlay = OnePixel({12, 34, 56, 255}), background = OnePixel({200, 100, 50, 7});
+    ASSERT_TRUE(BlendLayers(overlay, background, 0, 255, false, 1));
+    EXPECT_EQ(Read(background), (Px{12, 34, 56, 255}));
+}
+
+TEST(LayerBlendTables, StraightNormalGivesTheInterpolationTableForEveryByteAndWeight) {
+    // Overlay byte p = column, background byte q = row, overlay alpha k (opacity 255, so a' = k):
+    // every colour byte must be L[p][q][k] exactly, alpha the alpha union [k][q].
+    const uint8_t* L = GetBlendTables().lerp();
+    const uint8_t* U = GetBlendTables().table(kTableAlphaUnion);
+    cv::Mat overlay(256, 256, CV_8UC4), base(256, 256, CV_8UC4), work;
+    for (int q = 0; q < 256; ++q)
+        for (int p = 0; p < 256; ++p) {
+            overlay.at<cv::Vec4b>(q, p) = cv::Vec4b(p, 255 - p, p, 0);
+            base.at<cv::Vec4b>(q, p) = cv::Vec4b(q, q, 255 - q, q);
+        }
+    for (int k = 1; k < 256; ++k) {
+        cv::Mat alpha = overlay.clone();
+        for (int q = 0; q < 256; ++q)
+            for (int p = 0; p < 256; ++p) alpha.at<cv::Vec4b>(q, p)[3] = static_cast<uint8_t>(k);
+        base.copyTo(work);
+        ASSERT_TRUE(BlendLayers(alpha, work, 0, 255, false, 4));
+        for (int q = 0; q < 256; ++q)
+            for (int p = 0; p < 256; ++p) {
+                const cv::Vec4b r = work.at<cv::Vec4b>(q, p);
+                auto l = [&](int a, int b) { return L[static_cast<size_t>(a * 256 + b) * kLerpRowBytes + k]; };
+                ASSERT_EQ(r[0], l(p, q)) << "p " << p << " q " << q << " k " << k;
+                ASSERT_EQ(r[1], l(255 - p, q)) << "p " << 255 - p << " q " << q << " k " << k;
+                ASSERT_EQ(r[2], l(p, 255 - q)) << "p " << p << " q " << 255 - q << " k " << k;
+                ASSERT_EQ(r[3], U[k * 256 + q]) << "k " << k << " q " << q;
+            }
+    }
+}
+
+TEST(LayerBlendTables, YV12MixGivesTheInterpolationTableForEveryOpacity) {
+    const uint8_t* L = GetBlendTables().lerp();
+    cv::Mat a(256, 256, CV_8UC1), b(256, 256, CV_8UC1), c(1, 1, CV_8UC1, cv::Scalar(0)), o(256, 256, CV_8UC1);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) a.at<uint8_t>(y, x) = static_cast<uint8_t>(x), b.at<uint8_t>(y, x) = static_cast<uint8_t>(y);
+    cv::Mat cu(1, 1, CV_8UC1), cv_(1, 1, CV_8UC1);
+    for (int k = 0; k < 256; k += 5) {
+        ASSERT_TRUE(BlendYV12(a, c, c, b, c, c, o, cu, cv_, static_cast<uint8_t>(k), 8));
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                ASSERT_EQ(o.at<uint8_t>(y, x), L[static_cast<size_t>(x * 256 + y) * kLerpRowBytes + k])
+                    << x << " over " << y << " at " << k;
+    }
+}
 
 // --- solid colour -------------------------------------------------------------------------------------
 
