@@ -1,5 +1,7 @@
 // CropFrame, PixelRotate, Rotate and the flips on host frames, against hand-made pictures.
 #include <cmath>
+#include <functional>
+#include <vector>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -283,6 +285,54 @@ TEST(Flip, NonBGRAFailsAndSizesMustMatch) {
     auto out = orvextest::SolidFrame(4, 3, cv::Scalar::all(7));
     EXPECT_EQ(vp.VerticalFlip(*in.frame, *out.frame), InvalidArgument);
     EXPECT_EQ(out.image.at<cv::Vec4b>(0, 0), cv::Vec4b(7, 7, 7, 7));
+}
+
+}  // namespace
+}  // namespace orvex
+
+namespace orvex {
+namespace {
+
+// Every geometric operation, every format number 0..16, frames that are empty, that lack planes,
+// whose pitches are shorter than a row, or that claim sizes past any real frame: each call must
+// fail cleanly and leave the caller's memory alone.
+TEST(GeometryInput, BadFramesFailWithoutCrashingOrWriting) {
+    const std::function<ResultCode(VisualProcess&, EffectFrame&, EffectFrame&)> ops[] = {
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.Resize(a, b, 1, 2); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.Resize(a, b, 4, 0); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.CropFrame(a, fxRectf{0, 0, 1, 1}, b, 0); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.PixelRotate(a, b, 1); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.Rotate(a, b, 10, 1); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.HorizontalFlip(a, b); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.VerticalFlip(a, b); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.ResizeWithPrefilter(a, b); },
+        [](VisualProcess& vp, EffectFrame& a, EffectFrame& b) { return vp.ResizeBlur(a, b, 4, 4, 1, 5); },
+    };
+    VisualProcess vp;
+    std::vector<uint8_t> memory(64, 0x5A);
+    LogCapture quiet;
+    for (uint32_t fmt = 0; fmt <= 16; ++fmt) {
+        EffectFrame empty;
+        empty.pixel_fmt = fmt;
+        EffectFrame noPlanes = empty;
+        noPlanes.width[0] = noPlanes.height[0] = 8;
+        EffectFrame shortPitch = noPlanes;
+        for (int i = 0; i < 4; ++i) {
+            shortPitch.data[i] = memory.data();
+            shortPitch.pitch[i] = 1;
+            shortPitch.height[i] = 8;
+        }
+        EffectFrame huge = shortPitch;
+        huge.width[0] = huge.height[0] = 100000;
+        huge.pitch[0] = 4;
+        for (EffectFrame* f : {&empty, &noPlanes, &shortPitch, &huge}) {
+            for (const auto& op : ops) {
+                EffectFrame in = *f, out = *f;
+                EXPECT_NE(op(vp, in, out), Ok) << "format " << fmt;
+            }
+        }
+    }
+    for (uint8_t b : memory) ASSERT_EQ(b, 0x5A);
 }
 
 }  // namespace
