@@ -2,7 +2,6 @@
 #include "visual/ResizeOps.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 
