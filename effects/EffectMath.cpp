@@ -1,11 +1,15 @@
 #include "effects/EffectMath.h"
 
 #include <algorithm>
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 
 namespace orvex {
 
 ThreeBoxSides ThreeBoxSizes(double p) {
+    // Sizes past a million pixels mean nothing on a frame and would overflow the box sides.
+    if (!(p >= -1e6)) p = -1e6;
+    if (!(p <= 1e6)) p = 1e6;
     const double sigma = ((p - 1) * 0.5 - 1) * 0.3 + 0.8;
     const double v = 12 * sigma * sigma;
     int wl = static_cast<int>(std::sqrt(v / 3 + 1));
@@ -18,9 +22,13 @@ ThreeBoxSides ThreeBoxSizes(double p) {
 
 void ThreeBoxBlur(const cv::Mat& src, cv::Mat& dst, double p, int borderType, bool horizontal, bool vertical) {
     const ThreeBoxSides s = ThreeBoxSizes(p);
+    // A box wider than twice the frame covers all of it from every position; wider ones only
+    // cost memory (the library pads each row by the box size), so they are held there.
+    const int widest = 2 * std::max(src.rows, src.cols) + 1;
     const cv::Mat* from = &src;
     for (int i = 0; i < 3; ++i) {
-        const cv::Size box(horizontal ? s.side[i] : 1, vertical ? s.side[i] : 1);
+        const int side = std::min(s.side[i], widest);
+        const cv::Size box(horizontal ? side : 1, vertical ? side : 1);
         cv::blur(*from, dst, box, cv::Point(-1, -1), borderType);
         from = &dst;
     }

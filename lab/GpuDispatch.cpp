@@ -39,9 +39,19 @@ int EnsureAlgorithmRegistered(const std::string& name) {
         if (it == g_registry.end()) return 1;
         data = it->second;
     }
-    // One registration per algorithm even when the warm-up asks from several threads.
-    static std::mutex registerMutex;
-    std::lock_guard<std::mutex> lock(registerMutex);
+    // One registration per algorithm even when the warm-up asks from several threads; different
+    // algorithms register in parallel.
+    std::lock_guard<std::mutex> lock(data->registering);
+    if (data->registeredWith != g_atlu_factory) {
+        data->state = 0;
+        data->registeredWith = g_atlu_factory;
+    }
+    const char* named = GPUPlatformName(static_cast<GPUPlatform>(data->platform));
+    const char* platformName = named ? named : "";
+    // A factory made at the address of one since destroyed does not have the program.
+    if (data->state == 1 && g_atlu_factory && !data->kernels.empty() &&
+        g_atlu_factory->IsAlgorithmRegistered(platformName, data->kernels[0].name) != 0)
+        data->state = 0;
     if (data->state == 1) return 0;
     if (data->state == 2) return 1;
     if (!g_atlu_factory || data->kernels.empty()) {
@@ -54,8 +64,7 @@ int EnsureAlgorithmRegistered(const std::string& name) {
             ZRPAlgorithmUnitAlloc(k.inColorSpace, k.inBits, k.outColorSpace, k.outBits, k.name);
         if (unit) units.push_back(unit);
     }
-    const char* platformName = GPUPlatformName(static_cast<GPUPlatform>(data->platform));
-    zrp::ResultCode r = g_atlu_factory->RegisterAlgorithm(platformName ? platformName : "", data->kernels[0].name,
+    zrp::ResultCode r = g_atlu_factory->RegisterAlgorithm(platformName, data->kernels[0].name,
                                                          data->source.data(), data->source.size(), units);
     for (zrp::AlgorithmUnit* unit : units) ZRPObjectFree(unit);
     data->state = r == 0 ? 1 : 2;

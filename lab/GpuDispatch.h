@@ -3,6 +3,7 @@
 // in: acquire a unit, schedule, wait without limit, finalise.
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,15 @@ struct GPUKernelDesc {
 };
 
 // One GPU algorithm: its program source, language and kernels, and whether the factory has it
-// (0 not yet, 1 registered, 2 failed; a failure is not retried).
+// (0 not yet, 1 registered, 2 failed; a failure is not retried with the same factory). A factory
+// handed over later starts again from 0: the state is the one of `registeredWith`.
 struct GPUKernelData {
     std::string source;
     int32_t platform = OpenCL;
     std::vector<GPUKernelDesc> kernels;
     int32_t state = 0;
+    zrp::ATLUFactory* registeredWith = nullptr;
+    std::mutex registering;  // one registration at a time per algorithm
 };
 using GPUKernelDataPtr = std::shared_ptr<GPUKernelData>;
 using AlgorithmMap = std::map<std::string, GPUKernelDataPtr>;
