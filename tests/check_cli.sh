@@ -33,5 +33,13 @@ expect 2 "no parameter brightness" -- render --effect $bc --param brightness=1 "
 expect 2 "not a float value" -- render --effect $bc --param bright=true "$work/card.png" "$work/x.png"
 expect 2 "stored 20 instead" -- render --effect $bc --param bright=150 "$work/card.png" "$work/x.png"
 expect 2 "cannot read" -- render --effect $bc "$work/missing.png" "$work/x.png"
+# Frame operations on picture files.
+expect 0 "" -- vp resize --size 80x45 --quality 1 --device cpu "$work/card.png" "$work/small.png"
+expect 0 "" -- vp rotate --quarter 0 --device cpu "$work/card.png" "$work/turned.png"
+expect 0 "" -- vp flip --horizontal --device cpu "$work/card.png" "$work/flipped.png"
+expect 0 "" -- vp flip --horizontal --device cpu "$work/flipped.png" "$work/back.png"
+expect 0 "max difference 0" -- compare "$work/card.png" "$work/back.png"
+expect 0 "" -- vp crop --rect 0,0,0.5,0.5 --device cpu "$work/card.png" "$work/quarter.png"
+expect 1 "" -- vp resize "$work/card.png" "$work/x.png"
 [ $fail -eq 0 ] && echo "cli: all cases passed"
 exit $fail
