@@ -478,8 +478,7 @@ VideoEffectChange2Color::VideoEffectChange2Color() {
     supportedPaths_.insert(1);
     // Lightness and saturation values are percentages kept as fractions, like the HLS picture.
     auto percent = [this](const char* name, float* field, float def) {
-        DeclareFloat(name, field, def).scale = 0.01;
-        *field = static_cast<float>(def * 0.01);
+        Scaled(DeclareFloat(name, field, def), 0.01);
     };
     DeclareFloat("from_h", &fromH_, 0);
     percent("from_l", &fromL_, 100);

@@ -126,6 +126,12 @@ ParamDecl& EffectSurface::DeclareText(const char* name, std::string* field, cons
     return params_.back();
 }
 
+ParamDecl& EffectSurface::Scaled(ParamDecl& p, double scale) {
+    p.scale = scale;
+    Store(p, EffectParamValue{}, p.defaultValue);
+    return p;
+}
+
 void EffectSurface::Store(const ParamDecl& p, const EffectParamValue& value, double numeric) {
     switch (p.field) {
     case ParamDecl::Field::Float:

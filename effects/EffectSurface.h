@@ -90,6 +90,8 @@ protected:
     ParamDecl& DeclareByte(const char* name, uint8_t* field, uint8_t def);
     ParamDecl& DeclareBool(const char* name, bool* field, bool def);
     ParamDecl& DeclareText(const char* name, std::string* field, const char* def);
+    // Stores the parameter in another unit (stored = given * scale), its default included.
+    ParamDecl& Scaled(ParamDecl& p, double scale);
 
     // Called after a declared parameter was stored (accepted or substituted).
     virtual void OnParamStored(const ParamDecl&) {}
