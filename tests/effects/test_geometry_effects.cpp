@@ -10,6 +10,7 @@
 
 #include "effects/EffectMath.h"
 #include "effects/GeometryEffects.h"
+#include "effect_helpers.h"
 #include "frames.h"
 #include "lab/BuiltinEffects.h"
 
@@ -20,37 +21,7 @@ using orvextest::SolidFrame;
 
 namespace {
 
-ResultCode Render(EffectSurface& e, HostFrame& in, HostFrame& out) {
-    std::vector<EffectFramePtr> inputs{in.frame};
-    return e.Render(nullptr, 0, nullptr, inputs, out.frame);
-}
-
-ResultCode SetF(EffectSurface& e, const char* name, float v) {
-    return e.SetParam(name, ParamFloat, EffectParamValue::Float(v));
-}
-ResultCode SetI(EffectSurface& e, const char* name, int v) {
-    return e.SetParam(name, ParamInt, EffectParamValue::Int(v));
-}
-ResultCode SetB(EffectSurface& e, const char* name, bool v) {
-    return e.SetParam(name, ParamBool, EffectParamValue::Bool(v));
-}
-
-double Stored(EffectSurface& e, const char* name) {
-    for (const ParamDecl& p : e.Params())
-        if (p.name == name) return EffectSurface::StoredValue(p);
-    ADD_FAILURE() << "no parameter " << name;
-    return NAN;
-}
-
-cv::Vec4b At(const HostFrame& f, int x, int y) { return f.image.at<cv::Vec4b>(y, x); }
-
-// Asserts two pictures are equal, naming the first differing pixel.
-void ExpectSamePicture(const cv::Mat& a, const cv::Mat& b, const std::string& what) {
-    ASSERT_EQ(a.size(), b.size()) << what;
-    for (int y = 0; y < a.rows; ++y)
-        for (int x = 0; x < a.cols; ++x)
-            ASSERT_EQ(a.at<cv::Vec4b>(y, x), b.at<cv::Vec4b>(y, x)) << what << " at " << x << "," << y;
-}
+using namespace orvextest;
 
 const cv::Vec4b kClear(0, 0, 0, 0);
 
