@@ -15,7 +15,6 @@
 
 namespace orvex {
 
-using colorfx::FramesUsable;
 using colorfx::parallelColorTable;
 using colorfx::Sat;
 using colorfx::SatRint;
@@ -427,7 +426,8 @@ ResultCode VideoEffectBrightnessContrast::ProcessCPU(int64_t, EffectFrame* input
     bool identity = false;
     const std::array<uint8_t, 256> table = BuildTable(&identity);
     if (identity) {
-        colorfx::CopyFrame(*input, *output);
+        cv::Mat out = WrapBGRA(*output);
+        CopyFrame(WrapBGRA(*input), out);
         return Ok;
     }
     RunTables<parallelColorTable>(*input, *output, table.data(), table.data(), table.data());

@@ -15,7 +15,6 @@ namespace orvex {
 
 using colorfx::BandOf;
 using colorfx::ForStrips;
-using colorfx::FramesUsable;
 using colorfx::Sat;
 using colorfx::SatRint;
 using colorfx::ScratchRows;
@@ -441,7 +440,8 @@ ResultCode VideoEffectColorCorrectionColorBalance::ProcessCPU(int64_t, EffectFra
     bool allZero = true;
     for (int c = 0; c < 3; ++c) allZero = allZero && shadow_[c] == 0 && midtone_[c] == 0 && highlight_[c] == 0;
     if (allZero) {
-        colorfx::CopyFrame(*input, *output);
+        cv::Mat out = WrapBGRA(*output);
+        CopyFrame(WrapBGRA(*input), out);
         return Ok;
     }
     cv::Mat in = WrapBGRA(*input);

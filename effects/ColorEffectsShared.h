@@ -1,6 +1,6 @@
 #pragma once
-// Helpers the colour effects share between their two sources: rounding words, the frame check,
-// the three-table body, and the strip walk of the bodies that convert colour spaces.
+// Helpers the colour effects share between their two sources: rounding words, the three-table
+// body, and the strip walk of the bodies that convert colour spaces.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -18,26 +18,6 @@ inline int Sat(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 inline int Sat(double v) { return v >= 255 ? 255 : (v > 0 ? static_cast<int>(v) : 0); }
 // rint in the default rounding mode (ties to even), then sat.
 inline int SatRint(double v) { return Sat(std::nearbyint(v)); }
-
-// Ok when the body may run. Otherwise `*result` is what ProcessCPU returns: the effect's reject
-// code for a frame that is not 8-bit BGRA (0 included), InvalidArgument for unusable frames.
-inline bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result) {
-    // Failed is only ever the format verdict here, so a reject code of 0 stays distinguishable.
-    const ResultCode check = CheckBGRAFrames(in, out, Failed);
-    if (check == Ok) return true;
-    *result = check == Failed ? reject : check;
-    return false;
-}
-
-// Copies the input rows to the output (alpha included); a no-op when they are the same memory.
-inline void CopyFrame(const EffectFrame& in, EffectFrame& out) {
-    if (in.data[0] == out.data[0] && in.pitch[0] == out.pitch[0]) return;
-    const size_t rowBytes = static_cast<size_t>(in.width[0]) * 4;
-    for (uint32_t y = 0; y < in.height[0]; ++y) {
-        std::memmove(out.data[0] + static_cast<size_t>(y) * out.pitch[0],
-                     in.data[0] + static_cast<size_t>(y) * in.pitch[0], rowBytes);
-    }
-}
 
 // Blue, green and red each through its own 256-entry table; alpha copied. Pixels move as one
 // 32-bit word: the loads and stores are what this loop costs.

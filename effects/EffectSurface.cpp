@@ -235,20 +235,32 @@ ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_
 
 // --- CPU-body helpers -------------------------------------------------------------------------------
 
-static bool PlaneUsable(const EffectFrame& f) {
-    if (!f.data[0] || f.width[0] == 0 || f.height[0] == 0) return false;
-    // Pitches are bytes per row; a row of BGRA needs width * 4 of them.
-    return f.pitch[0] > 0 && static_cast<uint64_t>(f.pitch[0]) >= static_cast<uint64_t>(f.width[0]) * 4 &&
-           f.width[0] <= (1u << 30) / 4;
+bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result,
+                  FrameRules rules) {
+    auto planeOk = [](const EffectFrame& f) {
+        return f.data[0] && f.width[0] > 0 && f.height[0] > 0 && f.width[0] <= (1u << 28) && f.pitch[0] > 0 &&
+               static_cast<uint64_t>(f.pitch[0]) >= static_cast<uint64_t>(f.width[0]) * 4;
+    };
+    *result = InvalidArgument;
+    if (!in || !out) return false;
+    if (rules.checkFormat && (!IsBGRA8(out->pixel_fmt) || !IsBGRA8(in->pixel_fmt))) {
+        *result = reject;
+        return false;
+    }
+    if (!planeOk(*in) || !planeOk(*out)) return false;
+    if (rules.sameSize && (in->width[0] != out->width[0] || in->height[0] != out->height[0])) return false;
+    *result = Ok;
+    return true;
 }
 
-ResultCode CheckBGRAFrames(const EffectFrame* input, const EffectFrame* output, ResultCode rejectCode) {
-    if (!input || !output) return InvalidArgument;
-    if (!IsBGRA8(output->pixel_fmt)) return rejectCode;
-    if (!IsBGRA8(input->pixel_fmt)) return rejectCode;
-    if (!PlaneUsable(*input) || !PlaneUsable(*output)) return InvalidArgument;
-    if (input->width[0] != output->width[0] || input->height[0] != output->height[0]) return InvalidArgument;
-    return Ok;
+void CopyFrame(const cv::Mat& in, cv::Mat& out) {
+    if (in.data == out.data && in.step == out.step) return;
+    for (int y = 0; y < in.rows; ++y) std::memmove(out.ptr(y), in.ptr(y), static_cast<size_t>(in.cols) * 4);
+}
+
+cv::Mat ReadableInput(const cv::Mat& in, const cv::Mat& out) {
+    const bool overlap = in.datastart < out.dataend && out.datastart < in.dataend;
+    return overlap ? in.clone() : in;
 }
 
 cv::Mat WrapBGRA(const EffectFrame& frame) {

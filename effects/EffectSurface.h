@@ -131,10 +131,23 @@ ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_
 
 // --- CPU-body helpers shared by the effect families ---------------------------------------------
 
-// Checks the frames a per-pixel BGRA body needs: a non-BGRA output gives `rejectCode` (nothing
-// written); null frames or planes, pitches shorter than a row, or a size mismatch give
-// InvalidArgument. Ok when the body may run.
-ResultCode CheckBGRAFrames(const EffectFrame* input, const EffectFrame* output, ResultCode rejectCode);
+struct FrameRules {
+    bool checkFormat = true;  // false for the bodies that do not check the pixel format
+    bool sameSize = true;     // false for the warps, whose output size may differ
+};
+
+// True when the body may run. Otherwise *result is what ProcessCPU returns: `reject` for a frame
+// that is not 8-bit BGRA (when the format is checked; 0 included), InvalidArgument for frames it
+// cannot read or write safely (null, no plane, short pitch, sizes that differ where they must not).
+bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result,
+                  FrameRules rules = {});
+
+// Copies the input rows to the output (alpha included); nothing to do when they are one picture.
+void CopyFrame(const cv::Mat& in, cv::Mat& out);
+
+// The input as the body may read it while writing `out`: the wrapped frame itself, or a copy
+// when the two share memory (rendering in place), so that no output row is read back as input.
+cv::Mat ReadableInput(const cv::Mat& in, const cv::Mat& out);
 
 // Wraps a frame's first plane as an 8-bit four-channel image without copying.
 cv::Mat WrapBGRA(const EffectFrame& frame);
