@@ -31,7 +31,7 @@ expect 1 "unknown command" -- frobnicate
 expect 2 "unknown effect" -- render --effect video/effect/nope "$work/card.png" "$work/x.png"
 expect 2 "no parameter brightness" -- render --effect $bc --param brightness=1 "$work/card.png" "$work/x.png"
 expect 2 "not a float value" -- render --effect $bc --param bright=true "$work/card.png" "$work/x.png"
-expect 2 "stored 20 instead" -- render --effect $bc --param bright=150 "$work/card.png" "$work/x.png"
+expect 2 "store 20 instead" -- render --effect $bc --param bright=150 "$work/card.png" "$work/x.png"
 expect 2 "cannot read" -- render --effect $bc "$work/missing.png" "$work/x.png"
 # Frame operations on picture files.
 expect 0 "" -- vp resize --size 80x45 --quality 1 --device cpu "$work/card.png" "$work/small.png"

@@ -74,19 +74,23 @@ zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::Effect
 
 zrp::TexturePtr UploadFrame(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame) {
     zrp::TexturePtr texture = CreateTextureLike(factory, frame);
-    if (!texture) return nullptr;
-    zrp::MappedBuffer* m = texture->Map(1);
-    if (!m) return nullptr;
+    if (!texture || !UploadInto(*texture, frame)) return nullptr;
+    return texture;
+}
+
+bool UploadInto(zrp::Texture& texture, const orvex::EffectFrame& frame) {
+    zrp::MappedBuffer* m = texture.Map(1);
+    if (!m) return false;
     bool ok = true;
     for (int32_t i = 0; i < m->GetPlaneCount() && ok; ++i) {
         zrp::MappedPlane p = m->GetPlane(i);
         const size_t rowBytes = static_cast<size_t>(p.pitch);
-        ok = i < 4 && frame.data[i] && frame.pitch[i] >= p.pitch;
+        ok = i < 4 && frame.data[i] && frame.pitch[i] >= p.pitch && frame.height[i] >= static_cast<uint32_t>(p.height);
         for (int32_t y = 0; ok && y < p.height; ++y)
             std::memcpy(p.data + rowBytes * y, frame.data[i] + static_cast<size_t>(frame.pitch[i]) * y, rowBytes);
     }
-    ok = texture->Unmap(m) == 0 && ok;
-    return ok ? texture : nullptr;
+    ok = texture.Unmap(m) == 0 && ok;
+    return ok;
 }
 
 bool DownloadFrame(zrp::Texture& texture, orvex::EffectFrame& frame) {

@@ -40,6 +40,9 @@ bool TextureFormatFor(uint32_t pixelFormat, uint32_t bitDepth, zrp::ImageColorSp
 
 // A new OpenCL texture holding a copy of a host frame; null on any failure.
 zrp::TexturePtr UploadFrame(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame);
+// Copies a host frame into an existing texture of the same shape (a video loop reuses its
+// textures); false on failure.
+bool UploadInto(zrp::Texture& texture, const orvex::EffectFrame& frame);
 // A new, uninitialised OpenCL texture shaped like a host frame.
 zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame);
 // Copies every plane of a texture into a host frame of the same shape; false on failure.

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs the build into a scratch prefix, builds a host program against it with pkg-config
+# only, and runs it on the installed resource tree.
+set -eu
+build=$1
+work=$2
+rm -rf "$work" && mkdir -p "$work"
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log"
+pcdir=$(dirname "$(find "$work/prefix" -name orvex.pc | head -n 1)")
+export PKG_CONFIG_PATH="$pcdir"
+# The prefix baked in at configure time is not this one: point pkg-config at the scratch prefix.
+flags=$(pkg-config --define-variable=prefix="$work/prefix" --cflags --libs orvex)
+resources=$(pkg-config --define-variable=prefix="$work/prefix" --variable=resourcedir orvex)
+c++ -std=c++17 -o "$work/host" "$(dirname "$0")/install/host.cpp" $flags
+libdir=$(pkg-config --define-variable=prefix="$work/prefix" --variable=libdir orvex)
+LD_LIBRARY_PATH="$libdir" "$work/host" "$resources"
+# The installed command finds its libraries and resources on its own.
+"$work/prefix/bin/orvex" list | grep -q gamma_correction

@@ -1,0 +1,206 @@
+#include "render_session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/kit/kit.h"
+
+namespace orvexcli {
+
+bool AddParamText(const std::string& text, std::vector<ParamTrack>* tracks, std::string* error) {
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0) {
+        *error = "--param wants NAME=VALUE or NAME=VALUE@FRAME";
+        return false;
+    }
+    const std::string name = text.substr(0, eq);
+    std::string value = text.substr(eq + 1);
+    ParamTrack::Key key;
+    const size_t at = value.rfind('@');
+    bool keyed = false;
+    if (at != std::string::npos) {
+        const std::string frameText = value.substr(at + 1);
+        char* end = nullptr;
+        const long long f = std::strtoll(frameText.c_str(), &end, 10);
+        if (frameText.empty() || *end || f < 0) {
+            *error = "--param " + text + ": the frame after '@' must be a non-negative integer";
+            return false;
+        }
+        key.frame = f;
+        value.resize(at);
+        keyed = true;
+    }
+    key.text = value;
+    auto it = std::find_if(tracks->begin(), tracks->end(), [&](const ParamTrack& t) { return t.name == name; });
+    if (it == tracks->end()) {
+        tracks->push_back({name, {}});
+        it = tracks->end() - 1;
+    } else if (!keyed) {
+        // A later plain value replaces the parameter's earlier values.
+        it->keys.clear();
+    }
+    auto pos = std::find_if(it->keys.begin(), it->keys.end(), [&](const ParamTrack::Key& k) { return k.frame >= key.frame; });
+    if (pos != it->keys.end() && pos->frame == key.frame) *pos = key;
+    else it->keys.insert(pos, key);
+    return true;
+}
+
+RenderSession::~RenderSession() {
+    if (effect_ && lab_.lab) lab_.lab->ReleaseOrvexEffect(effect_);
+}
+
+int RenderSession::Open(const std::string& effect, const std::string& device, const std::string& resources) {
+    if (device != "best" && device != "cpu" && device != "opencl" && device != "opengl")
+        return Usage("--device is one of cpu, opencl, opengl");
+    if (device != "cpu") {
+        orvexhost::KitOptions options;
+        options.opengl = device == "opengl";
+        factory_ = orvexhost::MakeFactory(options);
+        if (device == "opencl" && (!factory_ || !factory_->GetDeviceContext("opencl"))) {
+            std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");
+            return kInput;
+        }
+        if (device == "opengl" && (!factory_ || !factory_->GetDeviceContext("opengl"))) {
+            std::fprintf(stderr, "orvex: no OpenGL device is available; use --device cpu or opencl\n");
+            return kInput;
+        }
+    }
+    if (!lab_.lab) {
+        std::fprintf(stderr, "orvex: cannot create the lab\n");
+        return kRender;
+    }
+    UseResources(lab_.lab, FindResources(resources));
+    if (factory_) {
+        lab_.lab->SetATLUFactory(factory_.get());
+        lab_.lab->LoadBuiltinPrograms();
+    }
+    effect_ = lab_.lab->CreateOrvexEffect(effect.c_str());
+    if (!effect_) {
+        ReportUnknownEffect(effect, lab_.lab);
+        return kInput;
+    }
+    effectName_ = effect;
+    surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
+    return kOk;
+}
+
+const orvex::ParamDecl* RenderSession::FindDecl(const std::string& name) const {
+    if (!surface_) return nullptr;
+    for (const auto& p : surface_->Params())
+        if (p.name == name) return &p;
+    return nullptr;
+}
+
+int RenderSession::SetTracks(std::vector<ParamTrack> tracks) {
+    for (ParamTrack& track : tracks) {
+        const orvex::ParamDecl* decl = FindDecl(track.name);
+        if (!decl) {
+            std::vector<std::string> known;
+            if (surface_)
+                for (const auto& p : surface_->Params()) known.push_back(p.name);
+            std::string list;
+            for (const auto& k : known) list += (list.empty() ? "" : ", ") + k;
+            const std::string near = Closest(track.name, known);
+            std::fprintf(stderr, "orvex: %s has no parameter %s%s (parameters: %s)\n", effectName_.c_str(),
+                         track.name.c_str(), near.empty() ? "" : ("; did you mean " + near + "?").c_str(),
+                         list.empty() ? "none" : list.c_str());
+            return kInput;
+        }
+        for (ParamTrack::Key& key : track.keys) {
+            if (!ParseValue(*decl, key.text, &key.value)) {
+                std::fprintf(stderr, "orvex: %s=%s is not a %s value\n", track.name.c_str(), key.text.c_str(),
+                             TypeName(decl->type));
+                return kInput;
+            }
+            if (decl->hasRange && (decl->type == orvex::ParamInt || decl->type == orvex::ParamFloat)) {
+                const double v = decl->type == orvex::ParamInt ? key.value.AsInt() : key.value.AsFloat();
+                if (v < decl->minValue || v > decl->maxValue) {
+                    std::fprintf(stderr, "orvex: %s=%s is out of range [%g, %g] (the effect would store %g instead)\n",
+                                 track.name.c_str(), key.text.c_str(), decl->minValue, decl->maxValue,
+                                 decl->substitute);
+                    return kInput;
+                }
+            }
+        }
+    }
+    tracks_ = std::move(tracks);
+    return ApplyTracks(0);
+}
+
+int RenderSession::ApplyTracks(int64_t frame) {
+    for (const ParamTrack& track : tracks_) {
+        const orvex::ParamDecl* decl = FindDecl(track.name);
+        if (!decl || track.keys.empty()) continue;
+        // The last key at or before the frame, and the next one after it.
+        size_t i = 0;
+        while (i + 1 < track.keys.size() && track.keys[i + 1].frame <= frame) ++i;
+        orvex::EffectParamValue value = track.keys[i].value;
+        const bool numeric = decl->type == orvex::ParamInt || decl->type == orvex::ParamFloat;
+        if (numeric && frame > track.keys[i].frame && i + 1 < track.keys.size()) {
+            const auto& a = track.keys[i];
+            const auto& b = track.keys[i + 1];
+            const double t = static_cast<double>(frame - a.frame) / static_cast<double>(b.frame - a.frame);
+            if (decl->type == orvex::ParamInt) {
+                const double v = a.value.AsInt() + (b.value.AsInt() - a.value.AsInt()) * t;
+                value = orvex::EffectParamValue::Int(static_cast<int32_t>(std::lround(v)));
+            } else {
+                const double v = a.value.AsFloat() + (b.value.AsFloat() - a.value.AsFloat()) * t;
+                value = orvex::EffectParamValue::Float(static_cast<float>(v));
+            }
+        }
+        const orvex::ResultCode r = effect_->SetParam(track.name.c_str(), decl->type, value);
+        if (r != orvex::Ok) {
+            std::fprintf(stderr, "orvex: %s was refused at frame %lld (result %d)\n", track.name.c_str(),
+                         static_cast<long long>(frame), r);
+            return kInput;
+        }
+    }
+    return kOk;
+}
+
+namespace {
+
+orvex::EffectFramePtr Wrap(const cv::Mat& m) {
+    return orvexhost::WrapBGRA(const_cast<uint8_t*>(m.data), m.cols, m.rows, static_cast<int>(m.step[0]));
+}
+
+}  // namespace
+
+int RenderSession::Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
+                          const std::shared_ptr<orvex::EffectAudioFrame>& audio) {
+    if (int rc = ApplyTracks(frame); rc != kOk) return rc;
+    // The output starts as the input: effects that leave a channel alone (edge feather writes no
+    // alpha) then keep the picture's own values there, as in an editor's render.
+    in.copyTo(out);
+    std::vector<orvex::EffectFramePtr> inputs{Wrap(in)};
+    orvex::EffectFramePtr result = Wrap(out);
+    inputs[0]->audio = audio;
+    if (factory_) {
+        if (!inTexture_ || textureW_ != in.cols || textureH_ != in.rows) {
+            inTexture_ = orvexhost::CreateTextureLike(*factory_, *inputs[0]);
+            outTexture_ = orvexhost::CreateTextureLike(*factory_, *result);
+            textureW_ = in.cols;
+            textureH_ = in.rows;
+        }
+        if (!inTexture_ || !outTexture_ || !orvexhost::UploadInto(*inTexture_, *inputs[0])) {
+            std::fprintf(stderr, "orvex: cannot create GPU textures for a %dx%d picture\n", in.cols, in.rows);
+            inTexture_.reset();
+            return kRender;
+        }
+        outTexture_->CopyFrom(*inTexture_);
+        inputs[0]->texture = inTexture_;
+        result->texture = outTexture_;
+    }
+    orvex::ResultCode r = effect_->Render(nullptr, frame, nullptr, inputs, result);
+    if (r == orvex::Ok && factory_ && !orvexhost::DownloadFrame(*outTexture_, *result)) r = orvex::Failed;
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex: %s failed to render frame %lld (result %d)\n", effectName_.c_str(),
+                     static_cast<long long>(frame), r);
+        return kRender;
+    }
+    return kOk;
+}
+
+}  // namespace orvexcli

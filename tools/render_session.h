@@ -1,0 +1,71 @@
+#pragma once
+// One effect bound to a lab and a device, rendering picture after picture: the host loop shared
+// by `orvex render` (pictures and videos) and `orvex demo`. Textures are made once and reused.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "cli_common.h"
+#include "zrp/zrp.h"
+
+namespace orvexcli {
+
+// A parameter's values by frame: one key without a frame is a constant; numeric values between
+// keys are interpolated linearly, the others hold the last key reached.
+struct ParamTrack {
+    std::string name;
+    struct Key {
+        int64_t frame = 0;
+        std::string text;
+        orvex::EffectParamValue value;
+    };
+    std::vector<Key> keys;  // sorted by frame
+};
+
+// Parses "--param" text: NAME=VALUE or NAME=VALUE@FRAME, merged into tracks by name. False with
+// a message when the text is malformed.
+bool AddParamText(const std::string& text, std::vector<ParamTrack>* tracks, std::string* error);
+
+class RenderSession {
+public:
+    RenderSession() = default;
+    ~RenderSession();
+    RenderSession(const RenderSession&) = delete;
+    RenderSession& operator=(const RenderSession&) = delete;
+
+    // device: "best" (OpenCL when present, else the CPU), "cpu", "opencl" or "opengl". Returns an
+    // exit code, having printed why on failure.
+    int Open(const std::string& effect, const std::string& device, const std::string& resources);
+    // Checks every track's name and values against the effect's parameters; an exit code.
+    int SetTracks(std::vector<ParamTrack> tracks);
+    // Applies the tracks at a frame position and renders `in` into `out` (same size, 8-bit
+    // BGRA). An exit code, having printed why on failure.
+    int Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
+               const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
+
+    const std::string& effectName() const { return effectName_; }
+    orvex::IOrvex* lab() const { return lab_.lab; }
+    orvex::IOrvexEffect* effect() const { return effect_; }
+    // The parameter table of a built-in effect; null for effects without one.
+    orvex::EffectSurface* surface() const { return surface_; }
+
+private:
+    int ApplyTracks(int64_t frame);
+    const orvex::ParamDecl* FindDecl(const std::string& name) const;
+
+    // The factory outlives the lab that points at it: declared first, destroyed last.
+    std::unique_ptr<zrp::ATLUFactory> factory_;
+    Lab lab_;
+    orvex::IOrvexEffect* effect_ = nullptr;
+    orvex::EffectSurface* surface_ = nullptr;
+    std::string effectName_;
+    std::vector<ParamTrack> tracks_;
+    // Reused across frames of the same size.
+    zrp::TexturePtr inTexture_, outTexture_;
+    int textureW_ = 0, textureH_ = 0;
+};
+
+}  // namespace orvexcli
