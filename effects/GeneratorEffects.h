@@ -25,7 +25,7 @@
 // Four-colour gradient: per point L_i = sat(rint(c_i + (128 - c_i) t_i)), w_i = sat(rint(255 - 255 t_i)),
 //   t_i = d_i / max(R_i, 1); gradient = sat(rint(sum w_i L_i / max(sum w_i, 1))).
 // Lens flare: each component with factor f > 0 and colour k: c = trunc(c + (255 - c) f k_c).
-// Vignette: t = dist k + pi/2 (one period back past pi), q = 1.273239 t - 0.4052847 t |t|, f = q^2;
+// Vignette: t = dist k + pi/2, q = 1.273239 t - 0.4052847 t |t|, f = q^2 up to t = pi, 0 beyond;
 //   c' = sat(rint(map_c[c] s + c (1 - s))), out = sat(rint(c' f)).
 #include <array>
 #include <cstdint>

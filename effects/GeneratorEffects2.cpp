@@ -396,10 +396,11 @@ namespace {
 
 // The darkening factor at a distance already scaled by k: a parabolic cosine squared.
 double VignetteFactor(double scaled) {
-    double t = scaled + 1.570796;
-    if (t > 3.141592) t -= 6.283185;
-    // Past one period the parabola leaves its range and would brighten: keep the cosine periodic.
-    if (t > 3.141592) t = std::fmod(t + 3.141592, 6.283185) - 3.141592;
+    const double t = scaled + 1.570796;
+    // Past the falloff's first zero (t = pi) the squared cosine would rise again, and further out
+    // the parabola leaves its range and brightens without bound: a vignette only darkens with
+    // distance, so it stays black there.
+    if (!(t <= 3.141592)) return 0;
     const double q = 1.273239 * t - 0.4052847 * t * std::fabs(t);
     return q * q;
 }

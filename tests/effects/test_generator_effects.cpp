@@ -373,6 +373,25 @@ TEST(Vignette, MapsLoadBitReversed) {
     EXPECT_EQ(At(out, 5, 5), cv::Vec4b(cyan[2][10], cyan[1][128], cyan[0][250], 255));
 }
 
+// A small radius puts the falloff's zero inside the frame: beyond it the frame stays black rather
+// than brightening again (the squared cosine's next lobe).
+TEST(Vignette, DarkensMonotonicallyWithDistance) {
+    VideoEffectVignette e;
+    ASSERT_EQ(SetF(e, "Radius", 2), Ok);
+    ASSERT_EQ(SetF(e, "ColorStrength", 0), Ok);
+    HostFrame in = SolidFrame(200, 100, cv::Scalar(200, 200, 200, 255));
+    HostFrame out = SolidFrame(200, 100, cv::Scalar::all(0));
+    ASSERT_EQ(Render(e, in, out), Ok);
+    int previous = 256;
+    for (int x = 100; x < 200; ++x) {
+        const int v = At(out, x, 50)[1];
+        ASSERT_LE(v, previous) << x;
+        previous = v;
+    }
+    EXPECT_EQ(At(out, 100, 50)[1], 200);
+    EXPECT_EQ(At(out, 199, 99), cv::Vec4b(0, 0, 0, 255));
+}
+
 // Radius 0 closes the vignette onto its centre pixel: the rest is black, nothing undefined.
 TEST(Vignette, RadiusZeroIsAPoint) {
     VideoEffectVignette e;
