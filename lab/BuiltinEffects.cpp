@@ -6,6 +6,7 @@
 #include "effects/ColorEffects.h"
 #include "effects/BlurEffects.h"
 #include "effects/GeometryEffects.h"
+#include "effects/GeneratorEffects.h"
 
 namespace orvex {
 namespace {
@@ -43,7 +44,7 @@ const BuiltinEffect kBuiltins[] = {
     {VE("equalizer"), nullptr, KEY("equalizer"), CL("equalizer")},
     {VE("brightness_contrast"), &Make<VideoEffectBrightnessContrast>, KEY("brightness_contrast"),
      CL("brightness_contrast")},
-    {VE("vignette"), nullptr, nullptr, nullptr},
+    {VE("vignette"), &Make<VideoEffectVignette>, nullptr, nullptr},
     {VE("gaussian_blur"), &Make<VideoEffectGaussianBlur>, KEY("gaussian_blur"), CL("gaussian_blur")},
     {VE("change_to_color"), &Make<VideoEffectChange2Color>, KEY("change_to_color"), CL("change_to_color")},
     {VE("channel_invert"), &Make<VideoEffectChannelInvert>, KEY("channel_invert"), CL("channel_invert")},
@@ -54,16 +55,16 @@ const BuiltinEffect kBuiltins[] = {
     {VE("lens_distortion"), &Make<VideoEffectLensDistortion>, KEY("lens_distortion"), CL("lens_distortion")},
     {VE("mirror"), &Make<VideoEffectMirror>, KEY("mirror"), CL("mirror")},
     {VE("magnify"), &Make<VideoEffectMagnify>, KEY("magnify"), CL("magnify")},
-    {VE("checkerboard"), nullptr, KEY("checkerboard"), CL("checkerboard")},
-    {VE("grid"), nullptr, KEY("grid"), CL("grid")},
-    {VE("ramp"), nullptr, KEY("ramp"), CL("ramp")},
+    {VE("checkerboard"), &Make<VideoEffectCheckerboard>, KEY("checkerboard"), CL("checkerboard")},
+    {VE("grid"), &Make<VideoEffectGrid>, KEY("grid"), CL("grid")},
+    {VE("ramp"), &Make<VideoEffectRamp>, KEY("ramp"), CL("ramp")},
     {VE("extract"), nullptr, KEY("extract"), CL("extract")},
     {VE("twirl"), &Make<VideoEffectTwirl>, KEY("twirl"), CL("twirl")},
     {VE("channel_blur"), &Make<VideoEffectChannelBlur>, KEY("channel_blur"), CL("channel_blur")},
-    {VE("4_color_gradient"), nullptr, KEY("4_color_gradient"), CL("4_color_gradient")},
-    {VE("circle"), nullptr, KEY("circle"), CL("circle")},
+    {VE("4_color_gradient"), &Make<VideoEffect4ColorGradient>, KEY("4_color_gradient"), CL("4_color_gradient")},
+    {VE("circle"), &Make<VideoEffectCircle>, KEY("circle"), CL("circle")},
     {VE("leave_color"), &Make<VideoEffectLeaveColor>, KEY("leave_color"), CL("leave_color")},
-    {VE("lens_flare"), nullptr, KEY("lens_flare"), CL("lens_flare")},
+    {VE("lens_flare"), &Make<VideoEffectLensFlare>, KEY("lens_flare"), CL("lens_flare")},
     {VE("paint_bucket"), nullptr, KEY("paint_bucket"), CL("paint_bucket")},
     {VE("compound_blur"), &Make<VideoEffectCompoundBlur>, KEY("compound_blur"), CL("compound_blur")},
     {VE("auto_color"), nullptr, KEY("auto_color"), CL("auto_color")},

@@ -1,0 +1,178 @@
+// Checkerboard: cells of the pattern colour around the anchor, laid over the frame.
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways). Float arithmetic follows the CPU body operation by
+// operation, unfused, so both bodies round alike.
+#pragma OPENCL FP_CONTRACT OFF
+
+__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
+
+// (B, G, R, A) bytes of one pixel.
+int4 load_bgra(__read_only image2d_t img, int x, int y) {
+    float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f;
+    return convert_int4_sat_rte((float4)(p.z, p.y, p.x, p.w));
+}
+
+void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
+    float4 v = convert_float4(clamp(bgra, 0, 255)) / 255.0f;
+    write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
+}
+
+int sat(int v) { return clamp(v, 0, 255); }
+// rint (ties to even), then clamped; NaN gives 0.
+int sat_rint(float v) {
+    float r = rint(v);
+    return r >= 255.0f ? 255 : (r > 0.0f ? (int)r : 0);
+}
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+// The opacity byte of a percentage: trunc(alpha 255 / 100).
+int opacity_byte(int percent) { return clamp(percent, 0, 100) * 255 / 100; }
+
+float fast_inv_sqrt(float d) {
+    const float y = as_float(1597463174 - (as_int(d) >> 1));
+    return y * (1.5f - 0.5f * d * y * y);
+}
+float distance_to(float dx, float dy) { return 1.0f / fast_inv_sqrt(dx * dx + dy * dy); }
+
+// trunc(size * fraction) in float, held to +-1e9 (NaN gives 0).
+int scaled_position(int size, float fraction) {
+    float p = (float)size * fraction;
+    if (!(p > -1e9f)) return p == p ? -1000000000 : 0;
+    if (!(p < 1e9f)) return 1000000000;
+    return (int)p;
+}
+
+// 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
+int3 bgr_to_hls8(int b, int g, int r) {
+    float fb = b * (1.0f / 255.0f), fg = g * (1.0f / 255.0f), fr = r * (1.0f / 255.0f);
+    float vmax = fmax(fmax(fr, fg), fb), vmin = fmin(fmin(fr, fg), fb);
+    float diff = vmax - vmin, l = (vmax + vmin) * 0.5f, h = 0.0f, s = 0.0f;
+    if (diff > FLT_EPSILON) {
+        s = l < 0.5f ? diff / (vmax + vmin) : diff / (2.0f - vmax - vmin);
+        diff = 60.0f / diff;
+        if (vmax == fr) h = (fg - fb) * diff;
+        else if (vmax == fg) h = (fb - fr) * diff + 120.0f;
+        else h = (fr - fg) * diff + 240.0f;
+        if (h < 0.0f) h += 360.0f;
+    }
+    return (int3)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)));
+}
+
+int3 hls8_to_bgr(int H, int L, int S) {
+    float h = (float)H, l = L * (1.0f / 255.0f), s = S * (1.0f / 255.0f);
+    float b, g, r;
+    if (s == 0.0f) {
+        b = g = r = l;
+    } else {
+        float p2 = l <= 0.5f ? l * (1.0f + s) : l + s - l * s;
+        float p1 = 2.0f * l - p2;
+        h *= 6.0f / 180.0f;
+        while (h < 0.0f) h += 6.0f;
+        while (h >= 6.0f) h -= 6.0f;
+        int sector = (int)floor(h);
+        h -= sector;
+        float tab[4] = {p2, p1, p1 + (p2 - p1) * (1.0f - h), p1 + (p2 - p1) * h};
+        const int sectors[6][3] = {{1, 3, 0}, {1, 0, 2}, {3, 0, 1}, {0, 2, 1}, {0, 1, 3}, {2, 1, 0}};
+        b = tab[sectors[sector][0]];
+        g = tab[sectors[sector][1]];
+        r = tab[sectors[sector][2]];
+    }
+    return (int3)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)));
+}
+
+// The frame pixel with its hue (variant 0), saturation (1), both (2) or lightness (3) taken from
+// the given HLS, back in B, G, R.
+int3 hls_replace(int4 p, int3 from, int variant) {
+    int3 hls = bgr_to_hls8(p.x, p.y, p.z);
+    if (variant == 0 || variant == 2) hls.x = from.x;
+    if (variant == 1 || variant == 2) hls.z = from.z;
+    if (variant == 3) hls.y = from.y;
+    return hls8_to_bgr(hls.x, hls.y, hls.z);
+}
+
+int reflect101(int p, int len) {
+    if (len <= 1) return 0;
+    while (p < 0 || p >= len) p = p < 0 ? -p : 2 * len - 2 - p;
+    return p;
+}
+
+// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+int luma(int b, int g, int r) {
+    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
+}
+
+// The pattern colour (B, G, R) laid over the frame pixel through mask byte m: modes 0 no blend,
+// 1 normal, 2 alpha, 3..14 the blend table T, 15..18 HLS (15..17 with a gray colour desaturate
+// toward the luma instead). `two_step` mixes the normal mode like the table modes.
+int4 blend_pattern(int4 p, int m, int3 col, int k0, int mode, int two_step, __global const uchar* T) {
+    int x[3] = {p.x, p.y, p.z};
+    int y[3] = {col.x, col.y, col.z};
+    int o[3];
+    const int gray = col.x == col.y && col.y == col.z;
+    if (mode == 0 || (mode == 1 && !two_step) || mode == 2) {
+        const int a = mul255(m, k0);
+        for (int c = 0; c < 3; ++c)
+            o[c] = mode == 0 ? mul255(y[c], a) : (mode == 2 ? mul255(x[c], a) : mul255(x[c], 255 - a) + mul255(y[c], a));
+    } else if (mode <= 14) {
+        for (int c = 0; c < 3; ++c) {
+            const int bl = mode >= 3 ? T[x[c] * 256 + y[c]] : y[c];
+            const int u = mul255(bl, m) + mul255(x[c], 255 - m);
+            o[c] = mul255(u, k0) + mul255(x[c], 255 - k0);
+        }
+    } else if (gray && mode <= 17) {
+        const int Y = luma(p.x, p.y, p.z);
+        for (int c = 0; c < 3; ++c) {
+            const int g = mul255(x[c], 255 - k0) + mul255(Y, k0);
+            o[c] = mul255(g, m) + mul255(x[c], 255 - m);
+        }
+    } else {
+        const int3 P = hls_replace(p, bgr_to_hls8(col.x, col.y, col.z), mode - 15);
+        const int q[3] = {P.x, P.y, P.z};
+        for (int c = 0; c < 3; ++c) {
+            const int u = mul255(q[c], m) + mul255(x[c], 255 - m);
+            o[c] = mul255(u, k0) + mul255(x[c], 255 - k0);
+        }
+    }
+    return (int4)(o[0], o[1], o[2], p.w);
+}
+
+// The parity of |p - anchor| / cell plus the side term; a pixel is covered when its row's and its
+// column's parities differ.
+int parity(int p, int anchor, int cell, int side) {
+    return (int)((abs((long)p - (long)anchor) / cell + side) & 1);
+}
+
+// The checker mask, box-blurred feather_w wide then feather_h high (reflect-101, each pass rounded
+// as (sum + size / 2) / size): the horizontal pass of a row depends only on its parity.
+__kernel void video_effect_checkerboard(__read_only image2d_t src, __write_only image2d_t dst, int anchor_x,
+                                        int anchor_y, int cell_w, int cell_h, int feather_w, int feather_h,
+                                        uchar color_r, uchar color_g, uchar color_b, int alpha_percent,
+                                        int blend_mode, __global const uchar* blend_table) {
+    const int x = get_global_id(0), y = get_global_id(1);
+    const int w = get_image_width(dst), h = get_image_height(dst);
+    if (x >= w || y >= h) return;
+    int odd = 0;
+    for (int i = 0; i < feather_w; ++i) {
+        const int xx = reflect101(x + i - feather_w / 2, w);
+        odd += parity(xx, anchor_x, cell_w, xx <= anchor_x);
+    }
+    // Rows of parity 0 cover the odd columns, rows of parity 1 the even ones.
+    const int even_row = (odd * 255 + feather_w / 2) / feather_w;
+    const int odd_row = ((feather_w - odd) * 255 + feather_w / 2) / feather_w;
+    int sum = 0;
+    for (int j = 0; j < feather_h; ++j) {
+        const int yy = reflect101(y + j - feather_h / 2, h);
+        sum += parity(yy, anchor_y, cell_h, yy > anchor_y) ? odd_row : even_row;
+    }
+    const int m = (sum + feather_h / 2) / feather_h;
+    const int4 p = load_bgra(src, x, y);
+    store_bgra(dst, x, y,
+               blend_pattern(p, m, (int3)(color_b, color_g, color_r), opacity_byte(alpha_percent), blend_mode, 0,
+                             blend_table));
+}
