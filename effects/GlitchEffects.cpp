@@ -278,7 +278,7 @@ const cv::Mat& VideoEffectGlitchFractalBox::NoiseMap(int w, int h) {
     return map_;
 }
 
-void VideoEffectGlitchFractalBox::Displacement(int64_t position, const Axis& axis, int w, int h, cv::Mat& out) {
+void VideoEffectGlitchFractalBox::Window(int64_t position, const Axis& axis, int w, int h, cv::Mat& out) {
     const int mw = map_.cols, mh = map_.rows;
     // A stretch below 1, 0 or NaN would ask for a window larger than the map or of no size: the
     // window is held between one pixel and the whole map.
@@ -297,18 +297,50 @@ void VideoEffectGlitchFractalBox::Displacement(int64_t position, const Axis& axi
     oy = std::min(oy, mh - wh);
     const cv::Rect window(static_cast<int>(ox), static_cast<int>(oy), static_cast<int>(ww), static_cast<int>(wh));
     cv::resize(map_(window), out, cv::Size(w, h), 0, 0, cv::INTER_NEAREST);
-    // A dead zone around the map's middle leaves most of the frame in place.
-    const float cast = axis.castScale, pos = axis.posThreshold, neg = axis.negThreshold;
-    for (int y = 0; y < h; ++y) {
-        float* d = out.ptr<float>(y);
-        for (int x = 0; x < w; ++x) {
-            float v = (d[x] - 0.5f) * cast;
-            if (neg <= v && v <= pos) v = 0;
-            // Held far outside any frame, so an enormous or undefined displacement samples the border.
-            d[x] = v == v ? std::clamp(v, -1e7f, 1e7f) : 0.0f;
+}
+
+namespace {
+
+// d = (v - 0.5) cast, 0 inside [neg, pos]: a dead zone around the map's middle leaves most of the
+// frame in place. Held far outside any frame, so an enormous or undefined displacement samples
+// the border.
+struct DisplacementLaw {
+    float cast, pos, neg;
+    float operator()(float v) const {
+        float d = (v - 0.5f) * cast;
+        if (neg <= d && d <= pos) d = 0;
+        return d == d ? std::clamp(d, -1e7f, 1e7f) : 0.0f;
+    }
+};
+
+// The sampling point of every pixel: (x + dh, y + dv) through each axis' law.
+class parallelSamplingMap final : public cv::ParallelLoopBody {
+public:
+    parallelSamplingMap(const cv::Mat& dh, const cv::Mat& dv, DisplacementLaw h, DisplacementLaw v, cv::Mat& mapX,
+                        cv::Mat& mapY)
+        : dh_(dh), dv_(dv), h_(h), v_(v), mapX_(mapX), mapY_(mapY) {}
+    void operator()(const cv::Range& rows) const override {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const float* a = dh_.ptr<float>(y);
+            const float* b = dv_.ptr<float>(y);
+            float* mx = mapX_.ptr<float>(y);
+            float* my = mapY_.ptr<float>(y);
+            for (int x = 0; x < dh_.cols; ++x) {
+                mx[x] = static_cast<float>(x) + h_(a[x]);
+                my[x] = static_cast<float>(y) + v_(b[x]);
+            }
         }
     }
-}
+
+private:
+    const cv::Mat& dh_;
+    const cv::Mat& dv_;
+    DisplacementLaw h_, v_;
+    cv::Mat& mapX_;
+    cv::Mat& mapY_;
+};
+
+}  // namespace
 
 ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
@@ -318,20 +350,14 @@ ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame
         cv::Mat out = WrapBGRA(*output);
         const int w = in.cols, h = in.rows;
         NoiseMap(w, h);
-        Displacement(position, horizontal_, w, h, dh_);
-        Displacement(position, vertical_, w, h, dv_);
+        Window(position, horizontal_, w, h, dh_);
+        Window(position, vertical_, w, h, dv_);
         mapX_.create(h, w, CV_32F);
         mapY_.create(h, w, CV_32F);
-        for (int y = 0; y < h; ++y) {
-            const float* a = dh_.ptr<float>(y);
-            const float* b = dv_.ptr<float>(y);
-            float* mx = mapX_.ptr<float>(y);
-            float* my = mapY_.ptr<float>(y);
-            for (int x = 0; x < w; ++x) {
-                mx[x] = static_cast<float>(x) + a[x];
-                my[x] = static_cast<float>(y) + b[x];
-            }
-        }
+        const DisplacementLaw lawH{horizontal_.castScale, horizontal_.posThreshold, horizontal_.negThreshold};
+        const DisplacementLaw lawV{vertical_.castScale, vertical_.posThreshold, vertical_.negThreshold};
+        parallelSamplingMap body(dh_, dv_, lawH, lawV, mapX_, mapY_);
+        cv::parallel_for_(cv::Range(0, h), body);
         const cv::Mat& src = StableInput(in, out, stable_);
         uint8_t* const target = out.data;
         cv::remap(src, out, mapX_, mapY_, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar::all(0));

@@ -99,8 +99,8 @@ private:
         float stretchX, stretchY, castScale, posThreshold, negThreshold;
     };
     void BuildMap();
-    // The displacement of one axis for a w x h frame into `out` (w x h floats).
-    void Displacement(int64_t position, const Axis& axis, int w, int h, cv::Mat& out);
+    // The window of the map for one axis, resized to w x h into `out`.
+    void Window(int64_t position, const Axis& axis, int w, int h, cv::Mat& out);
 
     int32_t layers_ = 6;
     float startFrequency_ = 0.01f;
