@@ -69,4 +69,20 @@ for c in "${cases[@]}"; do
   fi
   if [ $ok = 1 ]; then echo "ok   $effect [$f0r_params]: $frames frames identical"; else failed=1; fi
 done
+
+# On a still picture a glitch still changes from frame to frame: FFmpeg's time must reach the
+# effect as a moving frame position, not as one constant.
+"$ffmpeg" -nostdin -v error -loop 1 -framerate 30 -i card.png -vf "crop=64:48:0:0,format=bgra" \
+  -frames:v 2 -c:v ffv1 -y still.mkv
+for glitch in glitch_box_shift glitch_chromatic_aberration glitch_fractal_box; do
+  [ -e "$modules/orvex_$glitch.so" ] || continue
+  FREI0R_PATH="$modules" "$ffmpeg" -nostdin -v error -i still.mkv -vf "frei0r=filter_name=orvex_$glitch" \
+    -pix_fmt bgra -start_number 0 -y "still_${glitch}_%d.png"
+  if "$orvex" compare "still_${glitch}_0.png" "still_${glitch}_1.png" >/dev/null; then
+    echo "FAIL $glitch: frames 0 and 1 of a still picture are the same"
+    failed=1
+  else
+    echo "ok   $glitch: a still picture changes from frame 0 to frame 1"
+  fi
+done
 exit $failed

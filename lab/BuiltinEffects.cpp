@@ -7,6 +7,8 @@
 #include "effects/BlurEffects.h"
 #include "effects/GeometryEffects.h"
 #include "effects/GeneratorEffects.h"
+#include "effects/AnalysisEffects.h"
+#include "effects/GlitchEffects.h"
 
 namespace orvex {
 namespace {
@@ -41,7 +43,7 @@ const BuiltinEffect kBuiltins[] = {
      CL("color_correction_color_balance")},
     {VE("channel_mixer"), &Make<VideoEffectChannel_Mixer>, KEY("channel_mixer"), CL("channel_mixer")},
     {VE("tint"), &Make<VideoEffectTint>, KEY("tint"), CL("tint")},
-    {VE("equalizer"), nullptr, KEY("equalizer"), CL("equalizer")},
+    {VE("equalizer"), &Make<VideoEffectHistogramEqualize>, KEY("equalizer"), CL("equalizer")},
     {VE("brightness_contrast"), &Make<VideoEffectBrightnessContrast>, KEY("brightness_contrast"),
      CL("brightness_contrast")},
     {VE("vignette"), &Make<VideoEffectVignette>, nullptr, nullptr},
@@ -58,26 +60,26 @@ const BuiltinEffect kBuiltins[] = {
     {VE("checkerboard"), &Make<VideoEffectCheckerboard>, KEY("checkerboard"), CL("checkerboard")},
     {VE("grid"), &Make<VideoEffectGrid>, KEY("grid"), CL("grid")},
     {VE("ramp"), &Make<VideoEffectRamp>, KEY("ramp"), CL("ramp")},
-    {VE("extract"), nullptr, KEY("extract"), CL("extract")},
+    {VE("extract"), &Make<VideoEffectExtract>, KEY("extract"), CL("extract")},
     {VE("twirl"), &Make<VideoEffectTwirl>, KEY("twirl"), CL("twirl")},
     {VE("channel_blur"), &Make<VideoEffectChannelBlur>, KEY("channel_blur"), CL("channel_blur")},
     {VE("4_color_gradient"), &Make<VideoEffect4ColorGradient>, KEY("4_color_gradient"), CL("4_color_gradient")},
     {VE("circle"), &Make<VideoEffectCircle>, KEY("circle"), CL("circle")},
     {VE("leave_color"), &Make<VideoEffectLeaveColor>, KEY("leave_color"), CL("leave_color")},
     {VE("lens_flare"), &Make<VideoEffectLensFlare>, KEY("lens_flare"), CL("lens_flare")},
-    {VE("paint_bucket"), nullptr, KEY("paint_bucket"), CL("paint_bucket")},
+    {VE("paint_bucket"), &Make<VideoEffectPaintBucket>, KEY("paint_bucket"), CL("paint_bucket")},
     {VE("compound_blur"), &Make<VideoEffectCompoundBlur>, KEY("compound_blur"), CL("compound_blur")},
-    {VE("auto_color"), nullptr, KEY("auto_color"), CL("auto_color")},
-    {VE("auto_contrast"), nullptr, KEY("auto_contrast"), CL("auto_contrast")},
-    {VE("auto_levels"), nullptr, KEY("auto_levels"), CL("auto_levels")},
+    {VE("auto_color"), &Make<VideoEffectAutoColor>, KEY("auto_color"), CL("auto_color")},
+    {VE("auto_contrast"), &Make<VideoEffectAutoContrast>, KEY("auto_contrast"), CL("auto_contrast")},
+    {VE("auto_levels"), &Make<VideoEffectAutoLevels>, KEY("auto_levels"), CL("auto_levels")},
     {VE("emboss"), &Make<VideoEffectEmboss>, KEY("emboss"), CL("emboss")},
     {VE("color_emboss"), &Make<VideoEffectColorEmboss>, KEY("color_emboss"), CL("color_emboss")},
     {VE("find_edges"), &Make<VideoEffectFindEdges>, KEY("find_edges"), CL("find_edges")},
-    {VE("threshold"), nullptr, KEY("threshold"), CL("threshold")},
+    {VE("threshold"), &Make<VideoEffectThreshold>, KEY("threshold"), CL("threshold")},
     {VE("motion"), &Make<VideoEffectMotion>, KEY("transform"), CL("transform")},
-    {VE("glitch_box_shift"), nullptr, nullptr, nullptr},
-    {VE("glitch_chromatic_aberration"), nullptr, nullptr, nullptr},
-    {VE("glitch_fractal_box"), nullptr, nullptr, nullptr},
+    {VE("glitch_box_shift"), &Make<VideoEffectGlitchBoxShift>, nullptr, nullptr},
+    {VE("glitch_chromatic_aberration"), &Make<VideoEffectGlitchChromaticAberration>, nullptr, nullptr},
+    {VE("glitch_fractal_box"), &Make<VideoEffectGlitchFractalBox>, nullptr, nullptr},
 };
 
 #undef VE

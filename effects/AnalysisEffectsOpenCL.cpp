@@ -1,0 +1,81 @@
+// The OpenCL bodies of the analysis effects. Measurements are taken on the host from the mapped
+// input, as on the CPU path; the kernels (resources/video/effect/<name>/<name>.cl) do the mapping.
+#include <bit>
+
+#include "effects/AnalysisEffects.h"
+#include "lab/GpuDispatch.h"
+
+namespace orvex {
+namespace {
+
+// Runs `measure` on the input texture mapped into host memory; false when it cannot be mapped
+// as 8-bit BGRA.
+template <class Fn>
+bool MeasureMapped(const std::shared_ptr<zrp::Texture>& input, Fn&& measure) {
+    if (!input) return false;
+    TextureHostMapping map;
+    if (!map.Map(input, 0, true) || !IsBGRA8(map.frame().pixel_fmt)) return false;
+    measure(WrapBGRA(map.frame()));
+    return true;
+}
+
+}  // namespace
+
+ResultCode VideoEffectAutoContrast::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                  const std::shared_ptr<zrp::Texture>& output) {
+    if (threshold_ != keptThreshold_ && !MeasureMapped(input, [this](const cv::Mat& f) { Measure(f); }))
+        return Failed;
+    KernelArgs args;
+    args.Int("gray_min", grayMin_).Int("gray_max", grayMax_).Int("alpha", alpha_);
+    return RunEffectKernel("video_effect_auto_contrast", args, input, output);
+}
+
+ResultCode VideoEffectAutoLevels::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                const std::shared_ptr<zrp::Texture>& output) {
+    if (threshold_ != keptThreshold_ && !MeasureMapped(input, [this](const cv::Mat& f) { Measure(f); }))
+        return Failed;
+    KernelArgs args;
+    args.Int("red_min", min_[2]).Int("red_max", max_[2]);
+    args.Int("green_min", min_[1]).Int("green_max", max_[1]);
+    args.Int("blue_min", min_[0]).Int("blue_max", max_[0]);
+    args.Int("value", value_);
+    return RunEffectKernel("video_effect_auto_levels", args, input, output);
+}
+
+ResultCode VideoEffectAutoColor::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                               const std::shared_ptr<zrp::Texture>& output) {
+    if (threshold_ != keptThreshold_ && !MeasureMapped(input, [this](const cv::Mat& f) { Measure(f); }))
+        return Failed;
+    KernelArgs args;
+    args.Float("blue_gamma", gamma_[0]).Float("green_gamma", gamma_[1]).Float("red_gamma", gamma_[2]);
+    args.Int("minVal", minVal_).Int("maxVal", maxVal_).Int("value", value_);
+    return RunEffectKernel("video_effect_auto_color", args, input, output);
+}
+
+ResultCode VideoEffectHistogramEqualize::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                       const std::shared_ptr<zrp::Texture>& output) {
+    std::array<int32_t, 256> Q{};
+    if (grain_ != 0 && !MeasureMapped(input, [&](const cv::Mat& f) { Q = CdfTable(f); })) return Failed;
+    KernelArgs args;
+    args.Block("cdf_table", Q.data(), sizeof Q);
+    // The two integers travel as the bits of float arguments; the kernel reads them back as int.
+    args.Float("equalize_grain", std::bit_cast<float>(grain_)).Float("mode", std::bit_cast<float>(mode_));
+    return RunEffectKernel("video_effect_equalizer", args, input, output);
+}
+
+ResultCode VideoEffectThreshold::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                               const std::shared_ptr<zrp::Texture>& output) {
+    KernelArgs args;
+    args.Int("threshold", threshold_);
+    return RunEffectKernel("video_effect_threshold", args, input, output);
+}
+
+ResultCode VideoEffectExtract::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                             const std::shared_ptr<zrp::Texture>& output) {
+    KernelArgs args;
+    args.Int("black_level", black_).Int("white_level", white_).Int("softness", softness_);
+    args.Int("reverse_flag", reverse_ ? 1 : 0);
+    return RunEffectKernel("video_effect_extract", args, input, output);
+}
+
+}  // namespace orvex
