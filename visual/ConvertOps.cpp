@@ -339,12 +339,9 @@ ResultCode VisualProcess::DirectYUVToBGRA(const EffectFrame& in, EffectFrame& ou
     }
 }
 
-// The 4:2:2 entries of the conversion table: the matrix kernels, nearest sample when scaling.
+// The 4:2:2 entries of the conversion table: the matrix kernels, nearest sample when scaling. Host
+// frames have no texture to run them on.
 ResultCode VisualProcess::YUVToRGB_GPU(const char* kernel, const EffectFrame& in, EffectFrame& out, CLSMode mode) {
-    if (!in.texture) {
-        ORVEX_LOG(6, "orvex:YUVToRGB_GPU", "CPU not support!!");
-        return FormatNotHandled;
-    }
     return MatrixToBGRA_GPU("orvex:YUVToRGB_GPU", kernel, in, out, mode);
 }
 
