@@ -44,7 +44,7 @@ inline ColorSpace::pl_color_space Bt709Space() {
 
 // Every sample of an 8-bit YUV frame (YV12, YUVA420, NV12) set to one colour; alpha 255.
 inline void FillYuv(PlanarFrame& f, Yuv8 c) {
-    const bool semi = f.frame.pixel_fmt == orvex::NV12;
+    const bool semi = f.frame.pixel_fmt == orvex::NV12 || f.frame.pixel_fmt == orvex::P010;
     f.Fill([&](int plane, int x, int) {
         if (plane == 0) return c.y;
         if (plane == 3) return 255;

@@ -2,7 +2,7 @@
 // RGB = matrixC (matrixA (Y, Cb, Cr) + matrixB), with Y, Cb, Cr normalised by 255 and the
 // matrices row-major. Planar frames have tight rows (chroma rows of (srcWidth + 1) / 2).
 
-float4 generic(float4 s, __global const float* A, __global const float* B, __global const float* C) {
+float4 applyMatrices(float4 s, __global const float* A, __global const float* B, __global const float* C) {
     const float3 v = (float3)(s.x, s.y, s.z) / 255.0f;
     const float3 t = (float3)(A[0] * v.x + A[1] * v.y + A[2] * v.z + B[0], A[3] * v.x + A[4] * v.y + A[5] * v.z + B[1],
                               A[6] * v.x + A[7] * v.y + A[8] * v.z + B[2]);
@@ -19,7 +19,7 @@ float4 generic(float4 s, __global const float* A, __global const float* B, __glo
         if (x >= dstWidth || y >= dstHeight) return;                                                           \
         const float4 s = sampleYUVA8(srcY, srcU, srcV, srcY, 0, srcWidth, (srcWidth + 1) >> 1, 1, 1, srcWidth, \
                                      srcHeight, dstWidth, dstHeight, x, y, KIND);                              \
-        write_imagef(dst, (int2)(x, y), generic(s, matrixA, matrixB, matrixC));                                \
+        write_imagef(dst, (int2)(x, y), applyMatrices(s, matrixA, matrixB, matrixC));                                \
     }
 YV12_NORMAL(YV12ToBGRAN_normal, 0)
 YV12_NORMAL(YV12ToBGRAL_normal, 1)
@@ -32,5 +32,5 @@ __kernel void NV12ToRGB_Normal(__global const uchar* srcY, __global const uchar*
     if (x >= dstWidth || y >= dstHeight) return;
     const float4 s = sampleYUVA8(srcY, srcUV, srcUV + 1, srcY, 0, srcWidth, 2 * ((srcWidth + 1) >> 1), 2, 1, srcWidth,
                                  srcHeight, dstWidth, dstHeight, x, y, 0);
-    write_imagef(dst, (int2)(x, y), generic(s, matrixA, matrixB, matrixC));
+    write_imagef(dst, (int2)(x, y), applyMatrices(s, matrixA, matrixB, matrixC));
 }
