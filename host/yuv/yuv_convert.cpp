@@ -122,63 +122,114 @@ int SemiPlanar(const libyuv::YuvConstants* k, bool limited, const uint8_t* y, in
 
 // --- BGRA -> YV12 -------------------------------------------------------------------------------------
 
-// Fixed-point encoder with 16 fractional bits: Y from each pixel, Cb and Cr from the sum of the
-// 2x2 block (so their shift is 18). Derived from Kr and Kb of the standard, with luma scaled to
-// 219 and chroma to 224 codes for limited range and both to 255 for full range.
+// Fixed-point encoder with 15 fractional bits (so that every coefficient fits a signed 16-bit
+// lane): Y from each pixel, Cb and Cr from the sum of the 2x2 block (so their shift is 17).
+// Derived from Kr and Kb of the standard, with luma scaled to 219 and chroma to 224 codes for
+// limited range and both to 255 for full range.
 struct EncodeMatrix {
-    int32_t yr, yg, yb, yBias;
-    int32_t ur, ug, ub;
-    int32_t vr, vg, vb;
+    int16_t yb, yg, yr;
+    int16_t ub, ug, ur;
+    int16_t vb, vg, vr;
+    int32_t yBias;
 };
 
-constexpr int32_t Fixed(double v) { return static_cast<int32_t>(v * 65536.0 + (v >= 0 ? 0.5 : -0.5)); }
+constexpr int16_t Fixed(double v) { return static_cast<int16_t>(v * 32768.0 + (v >= 0 ? 0.5 : -0.5)); }
 
 constexpr EncodeMatrix MakeEncode(double kr, double kb, bool full) {
     const double kg = 1.0 - kr - kb;
     const double ys = (full ? 255.0 : 219.0) / 255.0, cs = (full ? 255.0 : 224.0) / 255.0;
     const double cb = 2.0 * (1.0 - kb), cr = 2.0 * (1.0 - kr);
-    return EncodeMatrix{Fixed(ys * kr), Fixed(ys * kg), Fixed(ys * kb),
+    return EncodeMatrix{Fixed(ys * kb), Fixed(ys * kg), Fixed(ys * kr),
+                        Fixed(cs * 0.5), Fixed(-cs * kg / cb), Fixed(-cs * kr / cb),
+                        Fixed(-cs * kb / cr), Fixed(-cs * kg / cr), Fixed(cs * 0.5),
                         // offset and half a code for rounding
-                        (full ? 0 : 16 << 16) + (1 << 15),
-                        Fixed(-cs * kr / cb), Fixed(-cs * kg / cb), Fixed(cs * 0.5),
-                        Fixed(cs * 0.5), Fixed(-cs * kg / cr), Fixed(-cs * kb / cr)};
+                        (full ? 0 : 16 << 15) + (1 << 14)};
 }
 
-constexpr EncodeMatrix kEncode601L = MakeEncode(0.299, 0.114, false);
 constexpr EncodeMatrix kEncode601F = MakeEncode(0.299, 0.114, true);
 constexpr EncodeMatrix kEncode709L = MakeEncode(0.2126, 0.0722, false);
 constexpr EncodeMatrix kEncode709F = MakeEncode(0.2126, 0.0722, true);
 constexpr EncodeMatrix kEncode2020L = MakeEncode(0.2627, 0.0593, false);
 constexpr EncodeMatrix kEncode2020F = MakeEncode(0.2627, 0.0593, true);
 
+constexpr int32_t kChromaBias = (128 << 17) + (1 << 16);
+
 inline uint8_t Clamp255(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
+#if defined(__SSE2__)
+// Sums of the two products of each pixel of lo (pixels 0, 1) and hi (pixels 2, 3), each pixel's
+// B, G, R, A widened to 16 bits and weighted by k: four 32-bit results in pixel order.
+inline __m128i Weigh4(__m128i lo, __m128i hi, __m128i k) {
+    const __m128 a = _mm_castsi128_ps(_mm_madd_epi16(lo, k)), b = _mm_castsi128_ps(_mm_madd_epi16(hi, k));
+    return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+}
+inline __m128i Coefficients(int16_t b, int16_t g, int16_t r) { return _mm_setr_epi16(b, g, r, 0, b, g, r, 0); }
+#endif
+
 void EncodeLuma(const EncodeMatrix& m, const uint8_t* bgra, uint8_t* y, int w) {
-    for (int x = 0; x < w; ++x) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i k = Coefficients(m.yb, m.yg, m.yr), zero = _mm_setzero_si128(), bias = _mm_set1_epi32(m.yBias);
+    for (; x + 16 <= w; x += 16) {
+        __m128i q[4];
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgra + 4 * (x + 4 * i)));
+            q[i] = _mm_srai_epi32(
+                _mm_add_epi32(Weigh4(_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero), k), bias), 15);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x),
+                         _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
+    }
+#endif
+    for (; x < w; ++x) {
         const uint8_t* p = bgra + 4 * x;
-        const int32_t v = (m.yr * p[2] + m.yg * p[1] + m.yb * p[0] + m.yBias) >> 16;
-        y[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+        y[x] = Clamp255((m.yb * p[0] + m.yg * p[1] + m.yr * p[2] + m.yBias) >> 15);
     }
 }
 
 void EncodeChroma(const EncodeMatrix& m, const uint8_t* r0, const uint8_t* r1, uint8_t* u, uint8_t* v, int w) {
-    constexpr int32_t kBias = (128 << 18) + (1 << 17);
     const int pairs = w / 2;
-    for (int c = 0; c < pairs; ++c) {
+    int c = 0;
+#if defined(__SSE2__)
+    const __m128i ku = Coefficients(m.ub, m.ug, m.ur), kv = Coefficients(m.vb, m.vg, m.vr);
+    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi32(kChromaBias);
+    for (; c + 8 <= pairs; c += 8) {
+        // Four registers of two 2x2 block sums each (B, G, R, A per block, 16 bits).
+        __m128i blocks[4];
+        for (int i = 0; i < 4; ++i) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 8 * (c + 2 * i)));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + 8 * (c + 2 * i)));
+            const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+            const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+            blocks[i] = _mm_unpacklo_epi64(_mm_add_epi16(lo, _mm_srli_si128(lo, 8)),
+                                           _mm_add_epi16(hi, _mm_srli_si128(hi, 8)));
+        }
+        auto out = [&](__m128i k, uint8_t* dst) {
+            const __m128i q0 = _mm_srai_epi32(_mm_add_epi32(Weigh4(blocks[0], blocks[1], k), bias), 17);
+            const __m128i q1 = _mm_srai_epi32(_mm_add_epi32(Weigh4(blocks[2], blocks[3], k), bias), 17);
+            const __m128i p = _mm_packs_epi32(q0, q1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + c), _mm_packus_epi16(p, p));
+        };
+        out(ku, u);
+        out(kv, v);
+    }
+#endif
+    for (; c < pairs; ++c) {
         const uint8_t* a = r0 + 8 * c;
         const uint8_t* b = r1 + 8 * c;
         const int32_t sb = a[0] + a[4] + b[0] + b[4];
         const int32_t sg = a[1] + a[5] + b[1] + b[5];
         const int32_t sr = a[2] + a[6] + b[2] + b[6];
-        u[c] = Clamp255((m.ur * sr + m.ug * sg + m.ub * sb + kBias) >> 18);
-        v[c] = Clamp255((m.vr * sr + m.vg * sg + m.vb * sb + kBias) >> 18);
+        u[c] = Clamp255((m.ub * sb + m.ug * sg + m.ur * sr + kChromaBias) >> 17);
+        v[c] = Clamp255((m.vb * sb + m.vg * sg + m.vr * sr + kChromaBias) >> 17);
     }
     if (w & 1) {  // the last column pairs with itself
         const uint8_t* a = r0 + 4 * (w - 1);
         const uint8_t* b = r1 + 4 * (w - 1);
         const int32_t sb = 2 * (a[0] + b[0]), sg = 2 * (a[1] + b[1]), sr = 2 * (a[2] + b[2]);
-        u[pairs] = Clamp255((m.ur * sr + m.ug * sg + m.ub * sb + kBias) >> 18);
-        v[pairs] = Clamp255((m.vr * sr + m.vg * sg + m.vb * sb + kBias) >> 18);
+        u[pairs] = Clamp255((m.ub * sb + m.ug * sg + m.ur * sr + kChromaBias) >> 17);
+        v[pairs] = Clamp255((m.vb * sb + m.vg * sg + m.vr * sr + kChromaBias) >> 17);
     }
 }
 
@@ -263,9 +314,14 @@ int imageNV12ToRGBBT2020_FULL(const uint8_t* y, int py, const uint8_t* uv, int p
     return SemiPlanar(&libyuv::kYuvV2020Constants, false, y, py, uv, puv, dst, pd, w, h);
 }
 
+// libyuv's own encoder is BT.601 limited range (8-bit coefficients, within a code of the exact
+// matrix) and vectorised for the machine at hand.
 int imageRGBToYV12BT601_Limited(const uint8_t* s, int ps, uint8_t* y, int py, uint8_t* u, int pu, uint8_t* v, int pv,
                                 int w, int h) {
-    return Encode(kEncode601L, s, ps, y, py, u, pu, v, pv, w, h);
+    if (!SizeOk(w, h) || !PlaneOk(s, ps, w * 4) || !PlaneOk(y, py, w) || !PlaneOk(u, pu, Half(w)) ||
+        !PlaneOk(v, pv, Half(w)))
+        return 1;
+    return libyuv::ARGBToI420(s, ps, y, py, u, pu, v, pv, w, h) == 0 ? 0 : 1;
 }
 int imageRGBToYV12BT601_FULL(const uint8_t* s, int ps, uint8_t* y, int py, uint8_t* u, int pu, uint8_t* v, int pv,
                              int w, int h) {
