@@ -80,3 +80,19 @@ int ResizeUVPlane(const uint8_t* src, int srcPitch, int srcWidth, int srcHeight,
 int imageYV12Rotate(const uint8_t* srcY, int srcPitchY, const uint8_t* srcU, int srcPitchU, const uint8_t* srcV,
                     int srcPitchV, uint8_t* dstY, int dstPitchY, uint8_t* dstU, int dstPitchU, uint8_t* dstV,
                     int dstPitchV, int width, int height, int rotateType, int sampleBytes);
+
+// 8-bit BGRA to YV12 (planar 4:2:0), one function per matrix and range; alpha is ignored and the
+// chroma of each 2x2 block is the conversion of its average colour. Rows may be converted in
+// stripes as long as each stripe starts on an even row.
+int imageRGBToYV12BT601_Limited(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstU,
+                                int pitchU, uint8_t* dstV, int pitchV, int width, int height);
+int imageRGBToYV12BT601_FULL(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstU, int pitchU,
+                             uint8_t* dstV, int pitchV, int width, int height);
+int imageRGBToYV12BT709_Limited(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstU,
+                                int pitchU, uint8_t* dstV, int pitchV, int width, int height);
+int imageRGBToYV12BT709_FULL(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstU, int pitchU,
+                             uint8_t* dstV, int pitchV, int width, int height);
+int imageRGBToYV12BT2020_Limited(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstU,
+                                 int pitchU, uint8_t* dstV, int pitchV, int width, int height);
+int imageRGBToYV12BT2020_FULL(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstU,
+                              int pitchU, uint8_t* dstV, int pitchV, int width, int height);

@@ -41,5 +41,19 @@ expect 0 "" -- vp flip --horizontal --device cpu "$work/flipped.png" "$work/back
 expect 0 "max difference 0" -- compare "$work/card.png" "$work/back.png"
 expect 0 "" -- vp crop --rect 0,0,0.5,0.5 --device cpu "$work/card.png" "$work/quarter.png"
 expect 1 "" -- vp resize "$work/card.png" "$work/x.png"
+# Raw YUV files and pictures through Convert.
+expect 0 "" -- vp convert --format yv12 "$work/card.png" "$work/card.yuv"
+[ "$(wc -c < "$work/card.yuv")" -eq 21600 ] || { echo "FAIL: a 160x90 yv12 frame is 21600 bytes"; fail=1; }
+expect 0 "" -- vp convert --size 160x90 --format yv12 "$work/card.yuv" "$work/card_yv12.png"
+# 4:2:0 halves the chroma of the card's hard colour edges (136 there at most); swapped or
+# misplaced planes would be off by more on its saturated bars.
+expect 0 "max difference" -- compare --tolerance 144 "$work/card.png" "$work/card_yv12.png"
+expect 0 "" -- vp convert --format p010 --matrix 2020 "$work/card.png" "$work/card_p010.yuv"
+expect 0 "" -- vp convert --size 160x90 --format p010 --matrix 2020 --out-size 80x45 "$work/card_p010.yuv" "$work/p010.png"
+expect 0 "" -- vp convert --format i420 --range full "$work/card.png" "$work/card_i420.yuv"
+expect 0 "" -- vp convert --size 160x90 --format nv12 "$work/card.yuv" "$work/nv12.png"
+expect 1 "needed" -- vp convert --format yv12 "$work/card.yuv" "$work/x.png"
+expect 2 "shorter than one" -- vp convert --size 320x180 --format yv12 "$work/card.yuv" "$work/x.png"
+expect 3 "result 6" -- vp convert --format nv12 "$work/card.png" "$work/x.yuv"
 [ $fail -eq 0 ] && echo "cli: all cases passed"
 exit $fail

@@ -26,5 +26,16 @@ for effect in brightness_contrast gamma_correction tint channel_mixer color_banl
     "$orvex" compare --tolerance 1 "$work/$effect-cpu.png" "$work/$effect-cl.png" >/dev/null ||
         { echo "FAIL: $effect differs: $("$orvex" compare "$work/$effect-cpu.png" "$work/$effect-cl.png")"; fail=1; }
 done
+# Raw YUV files through Convert: encoded on OpenCL, decoded on both devices, within 3 per byte.
+for fmt in yv12 nv12 p010; do
+    "$orvex" vp convert --format $fmt --matrix 2020 --device opencl "$work/card.png" "$work/card-$fmt.yuv" ||
+        { echo "FAIL: encoding $fmt on opencl"; fail=1; continue; }
+    for dev in cpu opencl; do
+        "$orvex" vp convert --size 203x117 --format $fmt --matrix 2020 --device $dev "$work/card-$fmt.yuv" \
+            "$work/$fmt-$dev.png" || { echo "FAIL: decoding $fmt on $dev"; fail=1; }
+    done
+    "$orvex" compare --tolerance 3 "$work/$fmt-cpu.png" "$work/$fmt-opencl.png" >/dev/null ||
+        { echo "FAIL: $fmt differs: $("$orvex" compare "$work/$fmt-cpu.png" "$work/$fmt-opencl.png")"; fail=1; }
+done
 [ $fail -eq 0 ] && echo "cli devices: all effects agree"
 exit $fail

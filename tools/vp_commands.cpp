@@ -34,6 +34,9 @@ const char* const kVisualHelp =
     "                                      left-right, 4 mirror top-bottom; --angle turns freely\n"
     "                                      about the centre (output size: the input's by default)\n"
     "  orvex vp flip --horizontal|--vertical [--device cpu|opencl] IN OUT\n"
+    "  orvex vp convert --size WxH --format yv12|i420|nv12|p010|yuva420|yv12p10 [--matrix 601|709|2020]\n"
+    "               [--range limited|full] [--out-size WxH] [--quality Q] [--device cpu|opencl] IN OUT\n"
+    "                                      raw .yuv frame to a picture or a picture to a .yuv frame\n"
     "                                      vp commands run on the CPU unless --device opencl\n";
 
 namespace {
@@ -193,6 +196,7 @@ orvex::ResultCode Run(orvex::IVisualProcess& vp, const Options& o, const orvex::
 
 int VisualCommand(int argc, char** argv) {
     if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate or flip");
+    if (std::string(argv[0]) == "convert") return ConvertCommand(argc - 1, argv + 1);
     Options o;
     o.op = argv[0];
     if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip")

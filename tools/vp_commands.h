@@ -10,4 +10,7 @@ extern const char* const kVisualHelp;
 // command's exit code (0 ok, 1 usage, 2 bad input, 3 the operation failed).
 int VisualCommand(int argc, char** argv);
 
+// argv holds what follows "vp convert"; the same exit codes.
+int ConvertCommand(int argc, char** argv);
+
 }  // namespace orvexcli

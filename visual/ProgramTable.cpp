@@ -1,5 +1,6 @@
 #include "visual/ProgramTable.h"
 
+#include <string>
 #include <vector>
 
 // The program texts, generated at build time from visual/cl/<name>.cl.
@@ -17,6 +18,12 @@ extern const char* const resize_blur;
 extern const char* const resize_cubic;
 extern const char* const yuv_rotate;
 extern const char* const flip;
+extern const char* const convert_common;
+extern const char* const yuv8_to_bgra;
+extern const char* const yuv16_to_bgra;
+extern const char* const rgb_to_yuv;
+extern const char* const convert_normal;
+extern const char* const repack;
 }  // namespace orvex::clsrc
 
 namespace orvex {
@@ -72,6 +79,66 @@ AlgorithmMap BuildOpenCLProgramTable() {
         data->source = p.source;
         data->platform = OpenCL;
         data->kernels = p.kernels;
+        for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
+    }
+    // The pixel-format conversions; all but the repacking carry the shared colour matrices in
+    // front of their own text.
+    auto From = [](const char* name, ImageColorSpace in, BitFormat inBits, ImageColorSpace out, BitFormat outBits) {
+        return GPUKernelDesc{name, in, inBits, out, outBits};
+    };
+    const struct {
+        bool matrices;
+        Program program;
+    } conversions[] = {
+        {true,
+         {clsrc::yuv8_to_bgra,
+          {From("YV12ToBGRAN", kColorSpaceYV12, k8, kColorSpaceBGRA, k8),
+           From("YV12ToBGRAL", kColorSpaceYV12, k8, kColorSpaceBGRA, k8),
+           From("YV12ToBGRA_High", kColorSpaceYV12, k8, kColorSpaceBGRA, k8),
+           From("YUVAToBGRAN", kColorSpaceYUVA, k8, kColorSpaceBGRA, k8),
+           From("YUVAToBGRAL", kColorSpaceYUVA, k8, kColorSpaceBGRA, k8),
+           From("NV12ToRGB", kColorSpaceNV12, k8, kColorSpaceBGRA, k8),
+           From("NV12ToRGB_MID", kColorSpaceNV12, k8, kColorSpaceBGRA, k8),
+           From("NV12ToRGB_HIGH", kColorSpaceNV12, k8, kColorSpaceBGRA, k8),
+           From("RGBToNV12", kColorSpaceBGRA, k8, kColorSpaceNV12, k8)}}},
+        {true,
+         {clsrc::yuv16_to_bgra,
+          {From("p010_to_rgb_low", kColorSpaceNV12, kP010, kColorSpaceBGRA, k8),
+           From("p010_to_rgb_mid", kColorSpaceNV12, kP010, kColorSpaceBGRA, k8),
+           From("p010_to_rgb_high", kColorSpaceNV12, kP010, kColorSpaceBGRA, k8),
+           From("yv12_to_rgb_ushort_low", kColorSpaceYV12, k16, kColorSpaceBGRA, k8),
+           From("yv12_to_rgb_ushort_mid", kColorSpaceYV12, k16, kColorSpaceBGRA, k8),
+           From("yv12_to_rgb_ushort_high", kColorSpaceYV12, k16, kColorSpaceBGRA, k8),
+           From("yuva_to_rgb_ushort_low", kColorSpaceYUVA, k16, kColorSpaceBGRA, k8),
+           From("yuva_to_rgb_ushort_mid", kColorSpaceYUVA, k16, kColorSpaceBGRA, k8),
+           From("yuva_to_rgb_ushort_high", kColorSpaceYUVA, k16, kColorSpaceBGRA, k8),
+           From("yuv422_to_rgb_uchar", kColorSpaceYUV422, k8, kColorSpaceBGRA, k8),
+           From("yuv422_to_rgb_ushort", kColorSpaceYUV422, k16, kColorSpaceBGRA, k8),
+           From("yuva422_to_rgb_uchar", kColorSpaceYUVA422, k8, kColorSpaceBGRA, k8),
+           From("yuva422_to_rgb_ushort", kColorSpaceYUVA422, k16, kColorSpaceBGRA, k8)}}},
+        {true,
+         {clsrc::rgb_to_yuv,
+          {From("rgb_to_yv12", kColorSpaceBGRA, k8, kColorSpaceYV12, k8),
+           From("rgb_to_yv12_10", kColorSpaceBGRA, k8, kColorSpaceYV12, k16),
+           From("rgb_to_yuva", kColorSpaceBGRA, k8, kColorSpaceYUVA, k8),
+           From("rgb_to_yuva_10", kColorSpaceBGRA, k8, kColorSpaceYUVA, k16),
+           From("rgb_to_nv12", kColorSpaceBGRA, k8, kColorSpaceNV12, k8),
+           From("rgb_to_p010", kColorSpaceBGRA, k8, kColorSpaceNV12, kP010)}}},
+        {true,
+         {clsrc::convert_normal,
+          {From("YV12ToBGRAN_normal", kColorSpaceYV12, k8, kColorSpaceBGRA, k8),
+           From("YV12ToBGRAL_normal", kColorSpaceYV12, k8, kColorSpaceBGRA, k8),
+           From("NV12ToRGB_Normal", kColorSpaceNV12, k8, kColorSpaceBGRA, k8)}}},
+        {false,
+         {clsrc::repack,
+          {From("P010_NV12", kColorSpaceNV12, kP010, kColorSpaceNV12, k8),
+           From("YV12ToNV12", kColorSpaceYV12, k8, kColorSpaceNV12, k8), Same("bgr_to_rgb", kColorSpaceBGRA, k8)}}},
+    };
+    for (const auto& c : conversions) {
+        auto data = std::make_shared<GPUKernelData>();
+        data->source = c.matrices ? std::string(clsrc::convert_common) + c.program.source : c.program.source;
+        data->platform = OpenCL;
+        data->kernels = c.program.kernels;
         for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
     }
     return table;

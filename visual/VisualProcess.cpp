@@ -132,18 +132,7 @@ ResultCode VisualProcess::GetColorReferenceStats(double* stats) {
     return Ok;
 }
 
-// --- routines behind the callable tables ------------------------------------------------------
-
-ResultCode VisualProcess::YUVToRGB_GPU(const char*, const EffectFrame&, EffectFrame&, CLSMode) {
-    return Unavailable("YUVToRGB_GPU");
-}
-
 // --- operations whose routines are not in this build ---------------------------------------------
-
-ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr, ColorSpace::pl_color_space, const EffectFrame&,
-                                  EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t) {
-    return Unavailable("Convert");
-}
 
 ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSpace::pl_color_space space,
                                   const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out, int32_t quality,
@@ -183,10 +172,6 @@ ResultCode VisualProcess::Deinterlace(const EffectFrame&, EffectFrame&, int32_t)
     return Unavailable("Deinterlace");
 }
 
-ResultCode VisualProcess::BGRAToBGR(const EffectFrame&, EffectFrame&) { return Unavailable("BGRAToBGR"); }
-
-ResultCode VisualProcess::BGRToBGRA(const EffectFrame&, EffectFrame&) { return Unavailable("BGRToBGRA"); }
-
 ResultCode VisualProcess::FillFrame(EffectFrame&, bool, uint32_t) { return Unavailable("FillFrame"); }
 
 ResultCode VisualProcess::Premultiply(const EffectFrame&, EffectFrame&, int32_t, bool) {
@@ -200,10 +185,6 @@ ResultCode VisualProcess::solidColorBlend(const EffectFrame&, EffectFrame&, int3
 
 ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame&) { return Unavailable("AnalyzeColorReference"); }
 
-ResultCode VisualProcess::ConvertTo8Bit(const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("ConvertTo8Bit");
-}
-
 ResultCode VisualProcess::EstimateWhiteBalance(const uint8_t*, int32_t, int32_t, float*, float*, int32_t, int32_t) {
     return Unavailable("EstimateWhiteBalance");
 }
@@ -216,13 +197,7 @@ ResultCode VisualProcess::ICCProfileTransform(const ColorSpace::pl_icc_profile*,
     return Unavailable("ICCProfileTransform");
 }
 
-ResultCode VisualProcess::NV12ToYV12(const EffectFrame&, EffectFrame&) { return Unavailable("NV12ToYV12"); }
-
-ResultCode VisualProcess::BGRToRGB(const EffectFrame&, EffectFrame&) { return Unavailable("BGRToRGB"); }
-
 ResultCode VisualProcess::PQToHLG(const EffectFrame&, EffectFrame&) { return Unavailable("PQToHLG"); }
-
-ResultCode VisualProcess::YV12ToNV12(const EffectFrame&, EffectFrame&) { return Unavailable("YV12ToNV12"); }
 
 ResultCode VisualProcess::HLGToPQ(const EffectFrame&, EffectFrame&) { return Unavailable("HLGToPQ"); }
 

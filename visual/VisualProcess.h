@@ -170,6 +170,28 @@ private:
     // before its central crop, or a blurred copy before its reduction.
     cv::Mat pictureScratch_;
     std::vector<uint8_t> planeScratch_;
+
+    // Pixel-format conversions (ConvertOps.cpp on the GPU side, ConvertCpu.cpp on the host side).
+    ResultCode ConvertYUVToBGRA(const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out,
+                                int32_t resizeType, int32_t mode, int32_t quality, int32_t alphaMode);
+    ResultCode DirectYUVToBGRA(const EffectFrame& in, EffectFrame& out, int32_t mode, int32_t quality,
+                               int32_t alphaMode);
+    ResultCode ConvertGenericMatrix(ColorSpace::pl_color_repr repr, const ColorSpace::pl_color_space& space,
+                                    const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out,
+                                    int32_t quality);
+    ResultCode YUVToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode, int32_t quality,
+                             int32_t alphaMode);
+    ResultCode P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t quality);
+    ResultCode BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode);
+    ResultCode GenericMatrix_CPU(const EffectFrame& in, EffectFrame& out, const ColorSpace::pl_transform3x3& decode,
+                                 const ColorSpace::pl_matrix3x3& mapping);
+    // Working memory of the conversions, reused from frame to frame: an 8-bit picture at the input
+    // size before its scaling, one at the output size before its widening to 16 bits, a 16-bit
+    // picture, and YUV planes after their scaling.
+    cv::Mat convertPicture_;
+    cv::Mat convertOutput_;
+    cv::Mat convertWide_;
+    std::vector<uint8_t> convertPlanes_;
 };
 
 }  // namespace orvex
