@@ -106,6 +106,22 @@ struct NormalStraightRule {
     }
 };
 
+ORVEX_TARGET_AVX2 inline __m256i Premultiplied(__m256i p) {
+    return _mm256_blend_epi16(Mul255(p, Alphas(p)), p, 0x88);
+}
+
+ORVEX_TARGET_AVX2 int PremultiplyAvx2(const uint8_t* s, uint8_t* d, int pixels) {
+    const __m256i zero = _mm256_setzero_si256();
+    int x = 0;
+    for (; x + 8 <= pixels; x += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * x));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * x),
+                            _mm256_packus_epi16(Premultiplied(_mm256_unpacklo_epi8(v, zero)),
+                                                Premultiplied(_mm256_unpackhi_epi8(v, zero))));
+    }
+    return x;
+}
+
 ORVEX_TARGET_AVX2 int MultiplyAvx2(const uint8_t* o, uint8_t* d, int pixels, int opacity) {
     return EightPixels(o, d, pixels, MultiplyRule{opacity});
 }
@@ -176,6 +192,22 @@ struct NormalStraightRule512 {
     }
 };
 
+ORVEX_TARGET_AVX512 inline __m512i Premultiplied(__m512i p) {
+    return _mm512_mask_blend_epi16(0x88888888u, Mul255(p, Alphas(p)), p);
+}
+
+ORVEX_TARGET_AVX512 int PremultiplyAvx512(const uint8_t* s, uint8_t* d, int pixels) {
+    const __m512i zero = _mm512_setzero_si512();
+    int x = 0;
+    for (; x + 16 <= pixels; x += 16) {
+        const __m512i v = _mm512_loadu_si512(s + 4 * x);
+        _mm512_storeu_si512(d + 4 * x,
+                            _mm512_packus_epi16(Premultiplied(_mm512_unpacklo_epi8(v, zero)),
+                                                Premultiplied(_mm512_unpackhi_epi8(v, zero))));
+    }
+    return x + PremultiplyAvx2(s + 4 * x, d + 4 * x, pixels - x);
+}
+
 // 16 pixels at a time, then 8 with AVX2.
 ORVEX_TARGET_AVX512 int MultiplyAvx512(const uint8_t* o, uint8_t* d, int pixels, int opacity) {
     const int x = SixteenPixels(o, d, pixels, MultiplyRule512{opacity});
@@ -195,6 +227,16 @@ ORVEX_TARGET_AVX512 int NormalStraightAvx512(const uint8_t* o, uint8_t* d, int p
 }  // namespace
 
 void EnableBlendVectors(bool enable) { g_enabled.store(enable, std::memory_order_relaxed); }
+
+int PremultiplyRowVector(const uint8_t* source, uint8_t* destination, int pixels) {
+#if ORVEX_BLEND_X86
+    if (!g_enabled.load(std::memory_order_relaxed)) return 0;
+    if (HasAvx512()) return PremultiplyAvx512(source, destination, pixels);
+    if (HasAvx2()) return PremultiplyAvx2(source, destination, pixels);
+#endif
+    (void)source, (void)destination, (void)pixels;
+    return 0;
+}
 
 int MultiplyRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity) {
 #if ORVEX_BLEND_X86

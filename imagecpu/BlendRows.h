@@ -16,6 +16,9 @@ int NormalPremultipliedRowVector(const uint8_t* overlay, uint8_t* destination, i
 // Normal, straight: d.c = (o.c a' + d.c (255 - a')) div 255, d.a = a' + (255 - a') d.a div 255.
 int NormalStraightRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity);
 
+// Premultiplication: d.c = M[s.c][s.a], d.a = s.a; source and destination may be one row.
+int PremultiplyRowVector(const uint8_t* source, uint8_t* destination, int pixels);
+
 // False makes every function above return 0 (tests compare the vector rows with the plain ones).
 void EnableBlendVectors(bool enable);
 

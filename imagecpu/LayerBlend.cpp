@@ -716,7 +716,8 @@ void PremultiplyAlphaRows(const uint8_t* source, size_t sourceStride, uint8_t* d
     for (int y = 0; y < rows; ++y) {
         const uint8_t* s = source + sourceStride * y;
         uint8_t* d = destination + destinationStride * y;
-        for (int x = 0; x < width; ++x, s += 4, d += 4) {
+        int x = PremultiplyRowVector(s, d, width);
+        for (s += 4 * x, d += 4 * x; x < width; ++x, s += 4, d += 4) {
             const int a = s[3];
             d[0] = M[At(s[0], a)];
             d[1] = M[At(s[1], a)];

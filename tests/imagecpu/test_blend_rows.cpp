@@ -65,6 +65,25 @@ TEST(BlendRows, VectorRowsMatchThePixelRules) {
     }
 }
 
+// Premultiplication through the vector row gives the plain bytes, in place and into another
+// picture, on widths around the vector widths.
+TEST(BlendRows, PremultiplyMatchesThePlainRow) {
+    for (int w : {1, 7, 8, 9, 15, 16, 17, 24, 25, 33, 1921}) {
+        cv::Mat source(2, w, CV_8UC4);
+        Fill(source, static_cast<uint32_t>(w));
+        cv::Mat expected(2, w, CV_8UC4), got(2, w, CV_8UC4);
+        {
+            VectorsOff off;
+            PremultiplyAlphaRows(source.data, source.step[0], expected.data, expected.step[0], w, 2);
+        }
+        PremultiplyAlphaRows(source.data, source.step[0], got.data, got.step[0], w, 2);
+        cv::Mat inPlace = source.clone();
+        PremultiplyAlphaRows(inPlace.data, inPlace.step[0], inPlace.data, inPlace.step[0], w, 2);
+        ASSERT_EQ(cv::countNonZero(cv::Mat(got != expected).reshape(1)), 0) << "width " << w;
+        ASSERT_EQ(cv::countNonZero(cv::Mat(inPlace != expected).reshape(1)), 0) << "in place, width " << w;
+    }
+}
+
 // Every pair of overlay and background bytes, under a range of overlay alphas, against the rule
 // of one pixel.
 TEST(BlendRows, EveryBytePairMatchesOnePixelRule) {
