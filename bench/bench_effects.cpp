@@ -148,9 +148,9 @@ bool ResetPeakResidentSet() {
 
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-// The effect's frames are timed one by one, and each is followed by one table pass over the same
-// frame: "x_table" divides the two sums, so load from other programs that comes and goes during
-// the run weighs on both alike.
+// The effect's frames are timed one by one, and each is followed by one table pass and one frame
+// copy over the same frame: "x_table" and "x_copy" divide the sums, so load from other programs
+// that comes and goes during the run weighs on both alike.
 void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
     Frames& f = TheFrames();
     const bool peakReset = ResetPeakResidentSet();
@@ -162,11 +162,12 @@ void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
     }
     static const InvertTable table;
     parallelTablePass anchor(f.in, f.out, table.lut);
+    parallelFrameCopy copy(f.in, f.out);
     std::vector<orvex::EffectFramePtr> inputs{f.inFrame};
     // One untimed frame: effects that keep scratch images allocate them here, as on a host's
     // first frame.
     orvex::ResultCode result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
-    double effectSeconds = 0, anchorSeconds = 0;
+    double effectSeconds = 0, anchorSeconds = 0, copySeconds = 0;
     for (auto _ : state) {
         const Clock::time_point t0 = Clock::now();
         result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
@@ -175,12 +176,17 @@ void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
         cv::parallel_for_(cv::Range(0, orvex::kBandCount), anchor, cv::getNumThreads());
         benchmark::ClobberMemory();
         const Clock::time_point t2 = Clock::now();
+        cv::parallel_for_(cv::Range(0, orvex::kBandCount), copy, cv::getNumThreads());
+        benchmark::ClobberMemory();
+        const Clock::time_point t3 = Clock::now();
         effectSeconds += Seconds(t0, t1);
         anchorSeconds += Seconds(t1, t2);
+        copySeconds += Seconds(t2, t3);
         state.SetIterationTime(Seconds(t0, t1));
     }
     if (result != orvex::Ok) state.SkipWithError("Render failed");
     if (anchorSeconds > 0) state.counters["x_table"] = effectSeconds / anchorSeconds;
+    if (copySeconds > 0) state.counters["x_copy"] = effectSeconds / copySeconds;
     // Peak resident set while the effect was created and rendered, and how many 1080p frames of
     // memory it held at most beyond the process's own (the bench's frames included in the peak).
     if (peakReset) {
