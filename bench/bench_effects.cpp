@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -20,6 +21,7 @@
 
 #include "effects/EffectSurface.h"
 #include "host/log/log.h"
+#include "imagecpu/TableLookup.h"
 #include "lab/BuiltinEffects.h"
 #include "orvex/orvex.h"
 
@@ -122,13 +124,37 @@ void BM_TablePass(benchmark::State& state) {
 
 using Clock = std::chrono::steady_clock;
 
+// A "VmRSS:" or "VmHWM:" line of /proc/self/status in bytes; 0 where it cannot be read.
+double StatusBytes(const char* key) {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return 0;
+    char line[256];
+    double kb = 0;
+    const size_t n = std::strlen(key);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, key, n) == 0) kb = std::atof(line + n);
+    std::fclose(f);
+    return kb * 1024;
+}
+
+// Writing 5 to clear_refs sets the peak resident set back to the present one, so each effect's
+// peak is its own; false where the kernel does not allow it.
+bool ResetPeakResidentSet() {
+    FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (!f) return false;
+    const bool ok = std::fputs("5", f) >= 0;
+    return std::fclose(f) == 0 && ok;
+}
+
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-// The effect's frames are timed one by one, and each is followed by one table pass over the same
-// frame: "x_table" divides the two sums, so load from other programs that comes and goes during
-// the run weighs on both alike.
+// The effect's frames are timed one by one, and each is followed by one table pass and one frame
+// copy over the same frame: "x_table" and "x_copy" divide the sums, so load from other programs
+// that comes and goes during the run weighs on both alike.
 void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
     Frames& f = TheFrames();
+    const bool peakReset = ResetPeakResidentSet();
+    const double residentBefore = StatusBytes("VmRSS:");
     orvex::IOrvexEffect* effect = lab->CreateOrvexEffect(name.c_str());
     if (!effect) {
         state.SkipWithError("the lab cannot create this effect");
@@ -136,11 +162,12 @@ void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
     }
     static const InvertTable table;
     parallelTablePass anchor(f.in, f.out, table.lut);
+    parallelFrameCopy copy(f.in, f.out);
     std::vector<orvex::EffectFramePtr> inputs{f.inFrame};
     // One untimed frame: effects that keep scratch images allocate them here, as on a host's
     // first frame.
     orvex::ResultCode result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
-    double effectSeconds = 0, anchorSeconds = 0;
+    double effectSeconds = 0, anchorSeconds = 0, copySeconds = 0;
     for (auto _ : state) {
         const Clock::time_point t0 = Clock::now();
         result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
@@ -149,12 +176,24 @@ void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
         cv::parallel_for_(cv::Range(0, orvex::kBandCount), anchor, cv::getNumThreads());
         benchmark::ClobberMemory();
         const Clock::time_point t2 = Clock::now();
+        cv::parallel_for_(cv::Range(0, orvex::kBandCount), copy, cv::getNumThreads());
+        benchmark::ClobberMemory();
+        const Clock::time_point t3 = Clock::now();
         effectSeconds += Seconds(t0, t1);
         anchorSeconds += Seconds(t1, t2);
+        copySeconds += Seconds(t2, t3);
         state.SetIterationTime(Seconds(t0, t1));
     }
     if (result != orvex::Ok) state.SkipWithError("Render failed");
     if (anchorSeconds > 0) state.counters["x_table"] = effectSeconds / anchorSeconds;
+    if (copySeconds > 0) state.counters["x_copy"] = effectSeconds / copySeconds;
+    // Peak resident set while the effect was created and rendered, and how many 1080p frames of
+    // memory it held at most beyond the process's own (the bench's frames included in the peak).
+    if (peakReset) {
+        const double peak = StatusBytes("VmHWM:");
+        state.counters["peak_rss_mb"] = peak / (1024.0 * 1024.0);
+        state.counters["extra_frames"] = std::max(0.0, peak - residentBefore) / (4.0 * kWidth * kHeight);
+    }
     lab->ReleaseOrvexEffect(effect);
 }
 
@@ -280,6 +319,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::AddCustomContext("frame", "1920x1080 BGRA, random bytes");
     benchmark::AddCustomContext("opencv_threads", std::to_string(cv::getNumThreads()));
+    benchmark::AddCustomContext("table_lookup", orvex::LookupPathName(orvex::BestLookupPath()));
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintSummary();

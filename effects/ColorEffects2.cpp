@@ -10,6 +10,8 @@
 #include "effects/ColorEffects.h"
 #include "effects/ColorEffectsShared.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/LayerBlend.h"
+#include "imagecpu/TableLookup.h"
 
 namespace orvex {
 
@@ -177,13 +179,37 @@ private:
 
 class parallelChannelInvert final : public ScratchRowsBody {
 public:
-    parallelChannelInvert(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, int selection, int k)
-        : ScratchRowsBody(in, out, scratch), selection_(selection), k_(k) {}
+    parallelChannelInvert(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, int selection, int k,
+                          const uint8_t (*mixed)[256])
+        : ScratchRowsBody(in, out, scratch), selection_(selection), k_(k), mixed_(mixed) {}
+
+    // The selections that invert bytes one by one (or make black): the mix before the alpha
+    // scaling, keep[I] + blend[P(I)], is a table per channel, and the scaling is premultiplication.
+    static bool ByteWise(int selection) { return selection <= 3 || selection == 12; }
+    static void BuildMixed(int selection, int k, uint8_t (*mixed)[256]) {
+        const uint8_t* M = MulTable();
+        for (int c = 0; c < 3; ++c) {
+            const bool inverted = selection == 0 || (selection == 1 && c == 2) || (selection == 2 && c == 1) ||
+                                  (selection == 3 && c == 0);
+            for (int v = 0; v < 256; ++v) {
+                const int p = selection == 12 ? 0 : (inverted ? 255 - v : v);
+                mixed[c][v] = static_cast<uint8_t>(M[k * 256 + v] + M[(255 - k) * 256 + p]);
+            }
+        }
+    }
 
     // The HLS hue reflection of selections 4 and 5, on 0..179 hue bytes.
     static int InvertHue(int h) { return Sat(h <= 90 ? 90 - h : 270 - h); }
 
     void Rows(int y0, int y1) const override {
+        if (mixed_) {
+            for (int y = y0; y < y1; ++y) {
+                uint8_t* d = out_.ptr<uint8_t>(y);
+                LookupBGRA(in_.ptr<uint8_t>(y), d, in_.cols, mixed_[0], mixed_[1], mixed_[2]);
+                PremultiplyAlphaRows(d, 0, d, 0, in_.cols, 1);
+            }
+            return;
+        }
         BandScratch& sc = Scratch(y0);
         const uint8_t* M = MulTable();
         const uint8_t* keep = M + k_ * 256;            // M[k][I] = M[I][k]
@@ -269,6 +295,7 @@ private:
 
     int selection_;
     int k_;
+    const uint8_t (*mixed_)[256];
 };
 
 // --- change to colour ----------------------------------------------------------------------------------
@@ -467,7 +494,10 @@ ResultCode VideoEffectChannelInvert::ProcessCPU(int64_t, EffectFrame* input, Eff
     const int k = static_cast<int>(alphaBlend_ * 0.01 * 255);
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
-    parallelChannelInvert body(in, out, scratch_, channelIndex_, k);
+    uint8_t mixed[3][256];
+    const bool byteWise = parallelChannelInvert::ByteWise(channelIndex_);
+    if (byteWise) parallelChannelInvert::BuildMixed(channelIndex_, k, mixed);
+    parallelChannelInvert body(in, out, scratch_, channelIndex_, k, byteWise ? mixed : nullptr);
     RunRowBands(body, in.cols, in.rows);
     return Ok;
 }

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include "effects/ColorEffects.h"
+#include "imagecpu/TableLookup.h"
 
 namespace orvex::colorfx {
 
@@ -19,26 +20,15 @@ inline int Sat(double v) { return v >= 255 ? 255 : (v > 0 ? static_cast<int>(v) 
 // rint in the default rounding mode (ties to even), then sat.
 inline int SatRint(double v) { return Sat(std::nearbyint(v)); }
 
-// Blue, green and red each through its own 256-entry table; alpha copied. Pixels move as one
-// 32-bit word: the loads and stores are what this loop costs.
+// Blue, green and red each through its own 256-entry table; alpha copied. The row goes through
+// the shared lookup, which takes the processor's vector byte lookups where it has them.
 class parallelColorTable : public RowBandBody {
 public:
     parallelColorTable(const cv::Mat& in, cv::Mat& out, const uint8_t* blue, const uint8_t* green,
                        const uint8_t* red)
         : in_(in), out_(out), tb_(blue), tg_(green), tr_(red) {}
     void Rows(int y0, int y1) const override {
-        const int w = in_.cols;
-        for (int y = y0; y < y1; ++y) {
-            const uint8_t* s = in_.ptr<uint8_t>(y);
-            uint8_t* d = out_.ptr<uint8_t>(y);
-            for (int x = 0; x < w; ++x) {
-                uint32_t p;
-                std::memcpy(&p, s + 4 * x, 4);
-                const uint32_t q = uint32_t{tb_[p & 0xff]} | uint32_t{tg_[(p >> 8) & 0xff]} << 8 |
-                                   uint32_t{tr_[(p >> 16) & 0xff]} << 16 | (p & 0xff000000u);
-                std::memcpy(d + 4 * x, &q, 4);
-            }
-        }
+        for (int y = y0; y < y1; ++y) LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tb_, tg_, tr_);
     }
 
 private:

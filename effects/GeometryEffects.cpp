@@ -9,6 +9,7 @@
 
 #include "effects/EffectFrames.h"
 #include "effects/EffectMath.h"
+#include "imagecpu/TableLookup.h"
 
 namespace orvex {
 namespace {
@@ -69,7 +70,7 @@ public:
     void Rows(int y0, int y1) const override {
         for (int y = y0; y < y1; ++y) {
             uint8_t* p = image_.ptr(y);
-            for (int i = 0; i < image_.cols * 4; ++i) p[i] = t_[p[i]];
+            LookupBytes(p, p, static_cast<size_t>(image_.cols) * 4, t_);
         }
     }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imagecpu/BlendRows.h"
 #include "imagecpu/BlendTables.h"
 
 namespace orvex {
@@ -170,24 +171,37 @@ private:
     int stripes_;
 };
 
-// Overlay over a background that is also the destination; Rule(o, d) per pixel.
+// A vector row of an in-place rule: blends a prefix of the row, returns its length in pixels.
+using VectorRow = int (*)(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity);
+
+// Overlay over a background that is also the destination; Rule(o, d) per pixel, after the vector
+// row where the rule has one.
 template <typename Rule>
 class InPlaceBody : public StripeBody {
 public:
-    InPlaceBody(const cv::Mat& overlay, cv::Mat& destination, int stripes, Rule rule)
-        : StripeBody(destination.rows, stripes), o_(overlay), d_(destination), rule_(rule) {}
+    InPlaceBody(const cv::Mat& overlay, cv::Mat& destination, int stripes, Rule rule, VectorRow vector = nullptr,
+                int opacity = 0)
+        : StripeBody(destination.rows, stripes),
+          o_(overlay),
+          d_(destination),
+          rule_(rule),
+          vector_(vector),
+          opacity_(opacity) {}
 
 protected:
     void Row(int y) const override {
         const uint8_t* o = o_.ptr<uint8_t>(y);
         uint8_t* d = d_.ptr<uint8_t>(y);
-        for (int x = 0; x < d_.cols; ++x, o += 4, d += 4) rule_(o, d);
+        int x = vector_ ? vector_(o, d, d_.cols, opacity_) : 0;
+        for (o += 4 * x, d += 4 * x; x < d_.cols; ++x, o += 4, d += 4) rule_(o, d);
     }
 
 private:
     const cv::Mat& o_;
     cv::Mat& d_;
     Rule rule_;
+    VectorRow vector_;
+    int opacity_;
 };
 
 // Overlay over a background into a separate output: out starts as the background pixel and the
@@ -258,8 +272,8 @@ ORVEX_BODY(parallelTextBgHollowInSolidColorInvoker, SolidBody)
 #undef ORVEX_BODY
 
 template <template <typename> class B, typename Rule>
-void RunInPlace(const cv::Mat& o, cv::Mat& d, int stripes, Rule rule) {
-    B<Rule>(o, d, stripes, rule).Run();
+void RunInPlace(const cv::Mat& o, cv::Mat& d, int stripes, Rule rule, VectorRow vector = nullptr, int opacity = 0) {
+    B<Rule>(o, d, stripes, rule, vector, opacity).Run();
 }
 template <template <typename> class B, typename Rule>
 void RunAlone(const cv::Mat& o, const cv::Mat& b, cv::Mat& out, int stripes, Rule rule) {
@@ -290,17 +304,21 @@ bool BlendLayers(const cv::Mat& overlay, cv::Mat& background, int mode, uint8_t 
     switch (Route(mode, &table)) {
     case Body::Table: {
         const uint8_t* T = GetBlendTables().table(table);
-        RunInPlace<parallelBlendAdobeInvoker>(overlay, background, stripes,
-                                              [=](const uint8_t* o, uint8_t* d) { TableInPlace(o, d, T, M, op); });
+        // Multiply's table is M itself, which the vector row computes.
+        RunInPlace<parallelBlendAdobeInvoker>(
+            overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { TableInPlace(o, d, T, M, op); },
+            table == kTableMultiply ? MultiplyRowVector : nullptr, op);
         break;
     }
     case Body::Normal:
         if (premultiplied)
-            RunInPlace<parallelBlendNormalRRPreAlphaInvoker>(overlay, background, stripes,
-                                                             [=](const uint8_t* o, uint8_t* d) { NormalPre(o, d, M, op); });
+            RunInPlace<parallelBlendNormalRRPreAlphaInvoker>(
+                overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { NormalPre(o, d, M, op); },
+                NormalPremultipliedRowVector, op);
         else
             RunInPlace<parallelBlendNormalRRStrenAlphaInvoker>(
-                overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { NormalStraight(o, d, t, op); });
+                overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { NormalStraight(o, d, t, op); },
+                NormalStraightRowVector, op);
         break;
     case Body::HollowIn:
         RunInPlace<parallelHollowinInvoker>(overlay, background, kHollowStripes,
@@ -698,7 +716,8 @@ void PremultiplyAlphaRows(const uint8_t* source, size_t sourceStride, uint8_t* d
     for (int y = 0; y < rows; ++y) {
         const uint8_t* s = source + sourceStride * y;
         uint8_t* d = destination + destinationStride * y;
-        for (int x = 0; x < width; ++x, s += 4, d += 4) {
+        int x = PremultiplyRowVector(s, d, width);
+        for (s += 4 * x, d += 4 * x; x < width; ++x, s += 4, d += 4) {
             const int a = s[3];
             d[0] = M[At(s[0], a)];
             d[1] = M[At(s[1], a)];

@@ -1,0 +1,282 @@
+#include "imagecpu/TableLookup.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ORVEX_LOOKUP_X86 1
+#define ORVEX_TARGET_AVX2 __attribute__((target("avx2")))
+#define ORVEX_TARGET_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#else
+#define ORVEX_LOOKUP_X86 0
+#endif
+
+namespace orvex {
+
+namespace {
+
+// --- plain C --------------------------------------------------------------------------------------
+
+// Pixels move as one 32-bit word: three table loads and the word's load and store per pixel.
+void BgraScalar(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
+                const uint8_t* tr) {
+    for (int x = 0; x < pixels; ++x) {
+        uint32_t p;
+        std::memcpy(&p, src + 4 * x, 4);
+        const uint32_t q = uint32_t{tb[p & 0xff]} | uint32_t{tg[(p >> 8) & 0xff]} << 8 |
+                           uint32_t{tr[(p >> 16) & 0xff]} << 16 | (p & 0xff000000u);
+        std::memcpy(dst + 4 * x, &q, 4);
+    }
+}
+
+void BytesScalar(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* t) {
+    for (size_t i = 0; i < bytes; ++i) dst[i] = t[src[i]];
+}
+
+#if ORVEX_LOOKUP_X86
+
+// --- AVX2 ------------------------------------------------------------------------------------------
+
+// The table as sixteen 16-byte segments, each in both lanes.
+struct Segments {
+    __m256i s[16];
+};
+
+ORVEX_TARGET_AVX2 inline void LoadSegments(const uint8_t* t, Segments* out) {
+    for (int k = 0; k < 16; ++k)
+        out->s[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * k)));
+}
+
+// Step k subtracts 16k from every byte; only the bytes whose high nibble is k land in 0..15, and
+// adding 0x70 with saturation sets bit 7 of all others, which makes pshufb give 0 there.
+ORVEX_TARGET_AVX2 inline __m256i Lookup256(__m256i v, const Segments& t) {
+    const __m256i step = _mm256_set1_epi8(0x10), bias = _mm256_set1_epi8(0x70);
+    __m256i acc = _mm256_shuffle_epi8(t.s[0], _mm256_adds_epu8(v, bias));
+    for (int k = 1; k < 16; ++k) {
+        v = _mm256_sub_epi8(v, step);
+        acc = _mm256_or_si256(acc, _mm256_shuffle_epi8(t.s[k], _mm256_adds_epu8(v, bias)));
+    }
+    return acc;
+}
+
+ORVEX_TARGET_AVX2 void BytesAvx2(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* t) {
+    Segments seg;
+    LoadSegments(t, &seg);
+    size_t i = 0;
+    for (; i + 32 <= bytes; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), Lookup256(v, seg));
+    }
+    BytesScalar(src + i, dst + i, bytes - i, t);
+}
+
+// Four channel registers of 32 pixels from four 8-pixel registers and back: group each lane's
+// bytes by channel, then transpose the 4x4 dwords. The byte grouping is its own inverse.
+struct Planes {
+    __m256i b, g, r, a;
+};
+
+ORVEX_TARGET_AVX2 inline __m256i GroupMask() {
+    return _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9, 13, 2, 6,
+                            10, 14, 3, 7, 11, 15);
+}
+
+ORVEX_TARGET_AVX2 inline Planes Split(const uint8_t* s) {
+    const __m256i group = GroupMask();
+    const __m256i p0 = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)), group);
+    const __m256i p1 = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32)), group);
+    const __m256i p2 = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 64)), group);
+    const __m256i p3 = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 96)), group);
+    const __m256i t0 = _mm256_unpacklo_epi32(p0, p1), t1 = _mm256_unpackhi_epi32(p0, p1);
+    const __m256i t2 = _mm256_unpacklo_epi32(p2, p3), t3 = _mm256_unpackhi_epi32(p2, p3);
+    return {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2), _mm256_unpacklo_epi64(t1, t3),
+            _mm256_unpackhi_epi64(t1, t3)};
+}
+
+ORVEX_TARGET_AVX2 inline void Join(const Planes& p, uint8_t* d) {
+    const __m256i group = GroupMask();
+    const __m256i t0 = _mm256_unpacklo_epi64(p.b, p.g), t2 = _mm256_unpackhi_epi64(p.b, p.g);
+    const __m256i t1 = _mm256_unpacklo_epi64(p.r, p.a), t3 = _mm256_unpackhi_epi64(p.r, p.a);
+    const __m256i u0 = _mm256_unpacklo_epi32(t0, t1), v0 = _mm256_unpackhi_epi32(t0, t1);
+    const __m256i u1 = _mm256_unpacklo_epi32(t2, t3), v1 = _mm256_unpackhi_epi32(t2, t3);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_shuffle_epi8(_mm256_unpacklo_epi32(u0, v0), group));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 32), _mm256_shuffle_epi8(_mm256_unpackhi_epi32(u0, v0), group));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 64), _mm256_shuffle_epi8(_mm256_unpacklo_epi32(u1, v1), group));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 96), _mm256_shuffle_epi8(_mm256_unpackhi_epi32(u1, v1), group));
+}
+
+ORVEX_TARGET_AVX2 void BgraAvx2(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
+                                const uint8_t* tr) {
+    int x = 0;
+    if (tb == tg && tg == tr) {
+        // One table: look up every byte as it lies and put alpha back.
+        Segments seg;
+        LoadSegments(tb, &seg);
+        const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+        for (; x + 8 <= pixels; x += 8) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x),
+                                _mm256_blendv_epi8(Lookup256(v, seg), v, alpha));
+        }
+    } else {
+        Segments sb, sg, sr;
+        LoadSegments(tb, &sb);
+        LoadSegments(tg, &sg);
+        LoadSegments(tr, &sr);
+        for (; x + 32 <= pixels; x += 32) {
+            Planes p = Split(src + 4 * x);
+            p.b = Lookup256(p.b, sb);
+            p.g = Lookup256(p.g, sg);
+            p.r = Lookup256(p.r, sr);
+            Join(p, dst + 4 * x);
+        }
+    }
+    BgraScalar(src + 4 * x, dst + 4 * x, pixels - x, tb, tg, tr);
+}
+
+// --- AVX-512 VBMI -----------------------------------------------------------------------------------
+
+struct Quarters {
+    __m512i q[4];
+};
+
+ORVEX_TARGET_VBMI inline void LoadQuarters(const uint8_t* t, Quarters* out) {
+    for (int k = 0; k < 4; ++k) out->q[k] = _mm512_loadu_si512(t + 64 * k);
+}
+
+// vpermi2b takes the low 7 bits of each index into 128 table bytes; bit 7 picks the half.
+ORVEX_TARGET_VBMI inline __m512i Lookup256(__m512i v, __mmask64 high, const Quarters& t) {
+    const __m512i lo = _mm512_permutex2var_epi8(t.q[0], v, t.q[1]);
+    const __m512i hi = _mm512_permutex2var_epi8(t.q[2], v, t.q[3]);
+    return _mm512_mask_blend_epi8(high, lo, hi);
+}
+
+// The mask of the first n of 64 bytes.
+inline uint64_t FirstBytes(size_t n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
+constexpr uint64_t kGreenBytes = 0x2222222222222222ull;
+constexpr uint64_t kRedBytes = 0x4444444444444444ull;
+constexpr uint64_t kAlphaBytes = 0x8888888888888888ull;
+
+ORVEX_TARGET_VBMI inline __m512i BgraVector(__m512i v, const Quarters& b, const Quarters& g, const Quarters& r,
+                                            bool one) {
+    const __mmask64 high = _mm512_movepi8_mask(v);
+    __m512i out = Lookup256(v, high, b);
+    if (!one) {
+        out = _mm512_mask_blend_epi8(kGreenBytes, out, Lookup256(v, high, g));
+        out = _mm512_mask_blend_epi8(kRedBytes, out, Lookup256(v, high, r));
+    }
+    return _mm512_mask_blend_epi8(kAlphaBytes, out, v);
+}
+
+ORVEX_TARGET_VBMI void BgraVbmi(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
+                                const uint8_t* tr) {
+    Quarters b, g, r;
+    LoadQuarters(tb, &b);
+    LoadQuarters(tg, &g);
+    LoadQuarters(tr, &r);
+    const bool one = tb == tg && tg == tr;
+    const size_t n = static_cast<size_t>(pixels) * 4;
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64)
+        _mm512_storeu_si512(dst + i, BgraVector(_mm512_loadu_si512(src + i), b, g, r, one));
+    if (i < n) {
+        // The row's end through masked loads and stores, which touch no byte past it.
+        const __mmask64 m = FirstBytes(n - i);
+        _mm512_mask_storeu_epi8(dst + i, m, BgraVector(_mm512_maskz_loadu_epi8(m, src + i), b, g, r, one));
+    }
+}
+
+ORVEX_TARGET_VBMI void BytesVbmi(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* tb) {
+    Quarters t;
+    LoadQuarters(tb, &t);
+    size_t i = 0;
+    for (; i + 64 <= bytes; i += 64) {
+        const __m512i v = _mm512_loadu_si512(src + i);
+        _mm512_storeu_si512(dst + i, Lookup256(v, _mm512_movepi8_mask(v), t));
+    }
+    if (i < bytes) {
+        const __mmask64 m = FirstBytes(bytes - i);
+        const __m512i v = _mm512_maskz_loadu_epi8(m, src + i);
+        _mm512_mask_storeu_epi8(dst + i, m, Lookup256(v, _mm512_movepi8_mask(v), t));
+    }
+}
+
+#endif  // ORVEX_LOOKUP_X86
+
+LookupPath Hardware() {
+    LookupPath best = LookupPath::Scalar;
+#if ORVEX_LOOKUP_X86
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vbmi"))
+        best = LookupPath::Avx512Vbmi;
+    else if (__builtin_cpu_supports("avx2"))
+        best = LookupPath::Avx2;
+#endif
+    return best;
+}
+
+LookupPath Detect() {
+    LookupPath best = Hardware();
+    // ORVEX_SIMD=scalar or =avx2 caps the level, to measure or check a path this processor would skip.
+    if (const char* cap = std::getenv("ORVEX_SIMD")) {
+        if (std::strcmp(cap, "scalar") == 0) best = LookupPath::Scalar;
+        if (std::strcmp(cap, "avx2") == 0 && best > LookupPath::Avx2) best = LookupPath::Avx2;
+    }
+    return best;
+}
+
+}  // namespace
+
+LookupPath BestLookupPath() {
+    static const LookupPath best = Detect();
+    return best;
+}
+
+std::vector<LookupPath> SupportedLookupPaths() {
+    std::vector<LookupPath> paths{LookupPath::Scalar};
+    static const LookupPath best = Hardware();
+    if (best >= LookupPath::Avx2) paths.push_back(LookupPath::Avx2);
+    if (best >= LookupPath::Avx512Vbmi) paths.push_back(LookupPath::Avx512Vbmi);
+    return paths;
+}
+
+const char* LookupPathName(LookupPath path) {
+    switch (path) {
+    case LookupPath::Avx2: return "avx2";
+    case LookupPath::Avx512Vbmi: return "avx512vbmi";
+    default: return "scalar";
+    }
+}
+
+void LookupBGRA(LookupPath path, const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue,
+                const uint8_t* green, const uint8_t* red) {
+#if ORVEX_LOOKUP_X86
+    if (path == LookupPath::Avx512Vbmi) return BgraVbmi(src, dst, pixels, blue, green, red);
+    if (path == LookupPath::Avx2) return BgraAvx2(src, dst, pixels, blue, green, red);
+#endif
+    (void)path;
+    BgraScalar(src, dst, pixels, blue, green, red);
+}
+
+void LookupBGRA(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue, const uint8_t* green,
+                const uint8_t* red) {
+    LookupBGRA(BestLookupPath(), src, dst, pixels, blue, green, red);
+}
+
+void LookupBytes(LookupPath path, const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* table) {
+#if ORVEX_LOOKUP_X86
+    if (path == LookupPath::Avx512Vbmi) return BytesVbmi(src, dst, bytes, table);
+    if (path == LookupPath::Avx2) return BytesAvx2(src, dst, bytes, table);
+#endif
+    (void)path;
+    BytesScalar(src, dst, bytes, table);
+}
+
+void LookupBytes(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* table) {
+    LookupBytes(BestLookupPath(), src, dst, bytes, table);
+}
+
+}  // namespace orvex

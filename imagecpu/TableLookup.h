@@ -1,0 +1,33 @@
+#pragma once
+// 256-entry byte table lookups, the inner loop of every per-channel table effect:
+//   BGRA:  d.b = Tb[s.b], d.g = Tg[s.g], d.r = Tr[s.r], d.a = s.a
+//   bytes: d[i] = T[s[i]]
+// Three bodies give the same bytes: AVX-512 VBMI (vpermi2b looks up 128 entries, two of them and
+// a select on bit 7 cover 256), AVX2 (sixteen 16-entry pshufb lookups, one per high nibble) and
+// plain C. The fastest the processor runs is chosen once at run time (the environment variable
+// ORVEX_SIMD=scalar or =avx2 caps it).
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orvex {
+
+enum class LookupPath { Scalar, Avx2, Avx512Vbmi };
+
+// The path the dispatching calls below take on this processor.
+LookupPath BestLookupPath();
+// Every path this processor can run, plain C first (the tests compare them).
+std::vector<LookupPath> SupportedLookupPaths();
+const char* LookupPathName(LookupPath path);
+
+// `pixels` BGRA pixels; src and dst are either the same row or do not overlap.
+void LookupBGRA(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue, const uint8_t* green,
+                const uint8_t* red);
+void LookupBGRA(LookupPath path, const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue,
+                const uint8_t* green, const uint8_t* red);
+
+// `bytes` bytes; src and dst are either the same or do not overlap.
+void LookupBytes(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* table);
+void LookupBytes(LookupPath path, const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* table);
+
+}  // namespace orvex
