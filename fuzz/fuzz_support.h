@@ -106,7 +106,7 @@ inline int NaturalPlanes(uint32_t fmt, uint32_t w, uint32_t h, bool alpha, uint6
 
 // A host frame whose every plane is its own heap block of exactly pitch * height[i] bytes.
 struct FuzzFrame {
-    static constexpr uint64_t kMaxPlaneBytes = 8u << 20;
+    static constexpr uint64_t kMaxPlaneBytes = 1u << 20;
 
     orvex::EffectFrame frame;
     std::vector<std::unique_ptr<uint8_t[]>> blocks;
