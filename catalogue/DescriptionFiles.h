@@ -1,25 +1,42 @@
 #pragma once
 // Reading description files from disk, shared by the catalogue and EffectDescription. Paths are
 // UTF-8 byte strings handed to the file system unchanged.
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <system_error>
 
+#include "corelog.h"
 #include "orvex/EffectDescription.h"
 
 namespace orvex::descfile {
 
-// Reads a whole regular file. A missing path, a folder or a FIFO (which would block the reader
-// forever) fails instead of being opened.
-inline bool ReadRegularFile(const std::string& path, std::string& text) {
+// Description files are a few kilobytes. A file far larger is not one, and reading it whole (and
+// parsing it, at several times its size) could take the host's memory with it.
+inline constexpr uintmax_t kMaxDescriptionBytes = 16u << 20;
+
+// Reads a whole regular file of at most maxBytes. A missing path, a folder, a FIFO (which would
+// block the reader forever) or a larger file fails instead of being read.
+inline bool ReadRegularFile(const std::string& path, std::string& text, uintmax_t maxBytes = kMaxDescriptionBytes) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return false;
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), ec);
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    if (ec || !in) return false;
+    // The size is checked again while reading: the file may grow after it was measured.
+    std::string data;
+    char chunk[65536];
+    while (size <= maxBytes && data.size() <= maxBytes && (in.read(chunk, sizeof chunk) || in.gcount() > 0))
+        data.append(chunk, static_cast<size_t>(in.gcount()));
+    if (size > maxBytes || data.size() > maxBytes) {
+        ORVEX_LOG(4, "orvex::ReadRegularFile", "file: %s is larger than %ju bytes", path.c_str(), maxBytes);
+        return false;
+    }
+    if (in.bad()) return false;
+    text.swap(data);
+    return true;
 }
 
 // Malformed text (including bytes that are not UTF-8 inside strings) gives a null document.

@@ -276,7 +276,10 @@ ResultCode VideoEffectSpherize::ProcessCPU(int64_t, EffectFrame* input, EffectFr
         CopyFrame(in, out);
         return Ok;
     }
-    parallelSpherize body(in, out, static_cast<int>(fcx), static_cast<int>(fcy), amount_);
+    // An infinite radius would make every source position NaN; the largest float gives the same
+    // picture as the limit (asin(r/R) R -> r) with finite arithmetic.
+    parallelSpherize body(in, out, static_cast<int>(fcx), static_cast<int>(fcy),
+                          std::min(amount_, std::numeric_limits<float>::max()));
     RunRowBands(body, in.cols, in.rows);
     return Ok;
 }

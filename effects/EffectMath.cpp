@@ -23,12 +23,14 @@ ThreeBoxSides ThreeBoxSizes(double p) {
 void ThreeBoxBlur(const cv::Mat& src, cv::Mat& dst, double p, int borderType, bool horizontal, bool vertical) {
     const ThreeBoxSides s = ThreeBoxSizes(p);
     // A box wider than twice the frame covers all of it from every position; wider ones only
-    // cost memory (the library pads each row by the box size), so they are held there.
-    const int widest = 2 * std::max(src.rows, src.cols) + 1;
+    // cost memory, so each side is held there. Each direction is held by its own length: the
+    // library keeps as many buffered rows as the box is tall, so a tall box on a short, wide
+    // frame would otherwise take gigabytes.
+    const int widest = 2 * src.cols + 1, tallest = 2 * src.rows + 1;
     const cv::Mat* from = &src;
     for (int i = 0; i < 3; ++i) {
-        const int side = std::min(s.side[i], widest);
-        const cv::Size box(horizontal ? side : 1, vertical ? side : 1);
+        const cv::Size box(horizontal ? std::min(s.side[i], widest) : 1,
+                           vertical ? std::min(s.side[i], tallest) : 1);
         cv::blur(*from, dst, box, cv::Point(-1, -1), borderType);
         from = &dst;
     }

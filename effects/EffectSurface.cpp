@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <exception>
 
+#include "corelog.h"
 #include "lab/GpuDispatch.h"
 
 namespace orvex {
@@ -196,8 +198,20 @@ ResultCode EffectSurface::SetParam(const char* name, EffectParamType type, Effec
 
 // --- rendering ----------------------------------------------------------------------------------------
 
-ResultCode EffectSurface::Render(void*, int64_t position, void*, const std::vector<EffectFramePtr>& inputs,
-                                 EffectFramePtr& output) {
+ResultCode EffectSurface::Render(void* reserved1, int64_t position, void* reserved2,
+                                 const std::vector<EffectFramePtr>& inputs, EffectFramePtr& output) {
+    // No exception may cross into the host: scratch memory a large frame cannot get, or an image
+    // library error a body does not catch itself, fails this frame instead.
+    try {
+        return RenderFrame(reserved1, position, reserved2, inputs, output);
+    } catch (const std::exception& e) {
+        ORVEX_LOG(4, "orvex::EffectSurface::Render", "render failed,msg: %s", e.what());
+        return Failed;
+    }
+}
+
+ResultCode EffectSurface::RenderFrame(void*, int64_t position, void*, const std::vector<EffectFramePtr>& inputs,
+                                      EffectFramePtr& output) {
     if (inputs.empty() || !inputs.front() || !output) return Failed;
     EffectFrame* in = inputs.front().get();
     EffectFrame* out = output.get();
@@ -238,7 +252,8 @@ ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_
 bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result,
                   FrameRules rules) {
     auto planeOk = [](const EffectFrame& f) {
-        return f.data[0] && f.width[0] > 0 && f.height[0] > 0 && f.width[0] <= (1u << 28) && f.pitch[0] > 0 &&
+        return f.data[0] && f.width[0] > 0 && f.height[0] > 0 && f.width[0] <= (1u << 28) &&
+               f.height[0] <= (1u << 28) && f.pitch[0] > 0 &&
                static_cast<uint64_t>(f.pitch[0]) >= static_cast<uint64_t>(f.width[0]) * 4;
     };
     *result = InvalidArgument;

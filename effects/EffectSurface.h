@@ -102,6 +102,8 @@ protected:
     uint32_t auxValueB_ = 0;
 
 private:
+    ResultCode RenderFrame(void* reserved1, int64_t position, void* reserved2,
+                           const std::vector<EffectFramePtr>& inputs, EffectFramePtr& output);
     ParamDecl& Declare(ParamDecl decl);
     static void Store(const ParamDecl& p, const EffectParamValue& value, double numeric);
 

@@ -9,6 +9,7 @@
 
 #include <CL/cl.h>
 
+#include "catalogue/DescriptionFiles.h"
 #include "catalogue/FilterManager.h"
 #include "corelog.h"
 #include "effects/EffectSurface.h"
@@ -22,6 +23,9 @@ namespace {
 
 // The resource in use; every lab shares it while one lives.
 std::weak_ptr<OrvexResource> CurrentResource;
+// Guards CurrentResource and each lab's reference to it: effects may be created through one lab
+// on several threads at once, and each creation takes the resource afresh.
+std::mutex ResourceLock;
 // Serialises all loading of effect programs so each kernel key registers once.
 std::mutex ProgramLoadLock;
 bool g_globalFlag = true;
@@ -70,6 +74,7 @@ Orvex::Orvex() { Resource(); }
 Orvex::~Orvex() = default;
 
 std::shared_ptr<OrvexResource> Orvex::Resource() {
+    std::lock_guard<std::mutex> lock(ResourceLock);
     resource_ = CurrentResource.lock();
     if (!resource_) {
         resource_ = std::make_shared<OrvexResource>();
@@ -237,10 +242,14 @@ IOrvexEffect* Orvex::CreateOrvexEffectFromFolder(const char* folder) {
         ORVEX_LOG(6, "orvex::Orvex::CreateOrvexEffect", "CreateOrvexEffect:%s is failed", "(null)");
         return nullptr;
     }
-    if (res->folderScanCache.find(folder) == res->folderScanCache.end()) {
-        CNLECGFilterManager* catalogue = Catalogue(*res);
-        int scan = catalogue ? catalogue->ScanFolder(folder, false) : Failed;
-        res->folderScanCache[folder] = std::to_string(scan);
+    {
+        // Held across the scan, so that a folder asked for on two threads is scanned once.
+        std::lock_guard<std::mutex> lock(res->scanCacheLock);
+        if (res->folderScanCache.find(folder) == res->folderScanCache.end()) {
+            CNLECGFilterManager* catalogue = Catalogue(*res);
+            int scan = catalogue ? catalogue->ScanFolder(folder, false) : Failed;
+            res->folderScanCache[folder] = std::to_string(scan);
+        }
     }
     // The scan's result code names no effect: create the effect the folder's own description
     // registers under its "unique_name".
@@ -450,9 +459,9 @@ int Orvex::RegisterProgramFile(const std::string& programFile, const char* kerne
         }
     }
     try {
-        std::ifstream descFile(folder + "description.json", std::ios::binary);
-        if (descFile) {
-            JsonDocument doc = JsonDocument::parse(descFile, nullptr, false);
+        std::string descText;
+        if (descfile::ReadRegularFile(folder + "description.json", descText)) {
+            const JsonDocument doc = descfile::ParseJsonOrNull(descText);
             if (doc.is_object()) {
                 auto it = doc.find("ENCRYPT");
                 if (it != doc.end() && it->is_string() && std::strtol(it->get<std::string>().c_str(), nullptr, 10) != 0)

@@ -2,6 +2,7 @@
 // The lab object: a thin handle on the one OrvexResource that every lab of the process shares.
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "orvex/IOrvex.h"
@@ -35,6 +36,7 @@ struct OrvexResource {
     std::string resourcePath;
     std::string auxPath;
     std::map<std::string, std::string> folderScanCache;
+    std::mutex scanCacheLock;  // guards folderScanCache
     bool rootRecorded = false;
     ImageProcHandle imageProcHandle = 0;
 };

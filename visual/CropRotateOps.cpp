@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
@@ -284,6 +285,10 @@ ResultCode VisualProcess::CropFrame(const EffectFrame& in, fxRectf rect, EffectF
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
         return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
+        return Failed;
     }
     ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
     return WrongFormat;
@@ -448,6 +453,10 @@ ResultCode VisualProcess::PixelRotate(const EffectFrame& in, EffectFrame& out, i
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
         return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
+        return Failed;
     }
     ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
     return WrongFormat;
@@ -496,6 +505,10 @@ ResultCode VisualProcess::Rotate(const EffectFrame& in, EffectFrame& out, double
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
         return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
+        return Failed;
     }
     return Ok;
 }
@@ -538,6 +551,10 @@ ResultCode Flip(const EffectFrame& in, EffectFrame& out, bool horizontal) {
         cv::flip(PlaneMat(in, 0, li, 4), dst, horizontal ? 1 : 0);
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, tag, "opencv crash,msg: %s", e.what());
+        return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, tag, "failed,msg: %s", e.what());
         return Failed;
     }
     return Ok;

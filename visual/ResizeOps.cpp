@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 #include <opencv2/imgproc.hpp>
 
@@ -389,6 +390,10 @@ ResultCode VisualProcess::Resize(const EffectFrame& in, EffectFrame& out, int32_
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kResizeTag, "opencv crash,msg: %s", e.what());
         return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, kResizeTag, "failed,msg: %s", e.what());
+        return Failed;
     }
 }
 
@@ -436,6 +441,10 @@ ResultCode VisualProcess::ResizeWithPrefilter(const EffectFrame& in, EffectFrame
         return Ok;
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
+        return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
         return Failed;
     }
 }
@@ -500,6 +509,10 @@ ResultCode VisualProcess::ResizeBlur(const EffectFrame& in, EffectFrame& out, in
         return Ok;
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
+        return Failed;
+    } catch (const std::exception& e) {
+        // Scratch memory for a frame this large could not be had: fail the call, not the host.
+        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
         return Failed;
     }
 }
