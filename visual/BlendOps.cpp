@@ -174,23 +174,27 @@ ResultCode VisualProcess::Blend(const EffectFrame& overlay, fxRectf overlayRoi, 
         ORVEX_LOG(6, kTag, "roi is not a finite rectangle!!");
         return InvalidArgument;
     }
-    const int Wo = static_cast<int>(overlay.width[0]), Ho = static_cast<int>(overlay.height[0]);
-    const int Wb = static_cast<int>(background.width[0]), Hb = static_cast<int>(background.height[0]);
+    // Sizes from the textures on the GPU, from the frames on the CPU.
+    TextureInfo to, ti, tb;
+    const bool gpu = out.texture != nullptr;
+    if (gpu && (!BGRATexture(out, &to) || !BGRATexture(overlay, &ti) || !BGRATexture(background, &tb))) {
+        ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
+        return InvalidArgument;
+    }
+    const int Wo = gpu ? ti.width : static_cast<int>(overlay.width[0]);
+    const int Ho = gpu ? ti.height : static_cast<int>(overlay.height[0]);
+    const int Wb = gpu ? tb.width : static_cast<int>(background.width[0]);
+    const int Hb = gpu ? tb.height : static_cast<int>(background.height[0]);
     const cv::Rect2d ro = BlendRegion(overlayRoi, Wo, Ho), rb = BlendRegion(backgroundRoi, Wb, Hb);
     if (!(ro.width > 0 && ro.height > 0 && rb.width > 0 && rb.height > 0)) {
         ORVEX_LOG(6, kTag, "roi is empty!!");
         return InvalidArgument;
     }
-    if (background.width[0] != out.width[0] || background.height[0] != out.height[0]) {
+    if (Wb != (gpu ? to.width : static_cast<int>(out.width[0])) || Hb != (gpu ? to.height : static_cast<int>(out.height[0]))) {
         ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
         return InvalidArgument;
     }
-    if (out.texture) {
-        TextureInfo to, ti, tb;
-        if (!BGRATexture(out, &to) || !BGRATexture(overlay, &ti) || !BGRATexture(background, &tb)) {
-            ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
-            return InvalidArgument;
-        }
+    if (gpu) {
         KernelArgs args;
         PutRect(args, "overlay_roi", ro);
         PutRect(args, "background_roi", rb);
@@ -259,7 +263,7 @@ ResultCode CenterPointAlignYV12Blend(const EffectFrame& overlay, fxRectf rect, c
     }
     if (common.empty()) return Ok;
     const uint8_t op = OpacityByte(opacity);
-    cv::Mat planesO[3], planesD[3], planesB[3];
+    cv::Mat planesO[3], planesD[3];
     for (int i = 0; i < 3; ++i) {
         const int s = i == 0 ? 0 : 1;
         const cv::Rect c(common.x >> s, common.y >> s, std::max(1, (common.width + s) >> s),
@@ -270,9 +274,10 @@ ResultCode CenterPointAlignYV12Blend(const EffectFrame& overlay, fxRectf rect, c
         const cv::Size size(std::min(co.width, cd.width), std::min(co.height, cd.height));
         planesO[i] = o(cv::Rect(co.tl(), size));
         planesD[i] = d(cv::Rect(cd.tl(), size));
-        planesB[i] = planesD[i].clone();
     }
-    BlendYV12(planesO[0], planesO[2], planesO[1], planesB[0], planesB[2], planesB[1], planesD[0], planesD[2],
+    // The output region already holds the background: the mix reads each byte before it writes
+    // that byte, so it runs in place.
+    BlendYV12(planesO[0], planesO[2], planesO[1], planesD[0], planesD[2], planesD[1], planesD[0], planesD[2],
               planesD[1], op, kStripes);
     return Ok;
 }
@@ -427,22 +432,28 @@ ResultCode VisualProcess::BlendMask(const EffectFrame& overlay, fxRectf overlayR
         ORVEX_LOG(6, kTag, "roi is not a finite rectangle!!");
         return InvalidArgument;
     }
-    if (background.width[0] != out.width[0] || background.height[0] != out.height[0]) {
+    TextureInfo to, ti, tb;
+    const bool gpu = out.texture != nullptr;
+    if (gpu && (!BGRATexture(out, &to) || !BGRATexture(overlay, &ti) || !BGRATexture(background, &tb))) {
+        ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
+        return InvalidArgument;
+    }
+    const int Wo = gpu ? ti.width : static_cast<int>(overlay.width[0]);
+    const int Ho = gpu ? ti.height : static_cast<int>(overlay.height[0]);
+    const int Wd = gpu ? to.width : static_cast<int>(out.width[0]);
+    const int Hd = gpu ? to.height : static_cast<int>(out.height[0]);
+    if ((gpu ? tb.width : static_cast<int>(background.width[0])) != Wd ||
+        (gpu ? tb.height : static_cast<int>(background.height[0])) != Hd) {
         ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
         return InvalidArgument;
     }
-    const cv::Rect2d ro = WholeRegion(overlayRoi, overlay.width[0], overlay.height[0]);
-    const cv::Rect2d rb = WholeRegion(backgroundRoi, out.width[0], out.height[0]);
+    const cv::Rect2d ro = WholeRegion(overlayRoi, Wo, Ho);
+    const cv::Rect2d rb = WholeRegion(backgroundRoi, Wd, Hd);
     if (!(ro.width >= 1 && ro.height >= 1 && rb.width >= 1 && rb.height >= 1)) {
         ORVEX_LOG(6, kTag, "roi is empty!!");
         return InvalidArgument;
     }
-    if (out.texture) {
-        TextureInfo to, ti, tb;
-        if (!BGRATexture(out, &to) || !BGRATexture(overlay, &ti) || !BGRATexture(background, &tb)) {
-            ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
-            return InvalidArgument;
-        }
+    if (gpu) {
         KernelArgs args;
         PutRect(args, "overlay_roi", ro);
         PutRect(args, "background_roi", rb);
@@ -502,10 +513,6 @@ ResultCode VisualProcess::solidColorBlend(const EffectFrame& overlay, EffectFram
         ORVEX_LOG(6, kTag, "input format is not rgba format!");
         return WrongFormat;
     }
-    if (overlay.width[0] != out.width[0] || overlay.height[0] != out.height[0]) {
-        ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
-        return InvalidArgument;
-    }
     // Channels are bytes: values outside 0..255 are held at the nearest end.
     const int b = std::clamp(blue, 0, 255), g = std::clamp(green, 0, 255), r = std::clamp(red, 0, 255);
     const int a = std::clamp(alpha, 0, 255);
@@ -513,6 +520,10 @@ ResultCode VisualProcess::solidColorBlend(const EffectFrame& overlay, EffectFram
         TextureInfo to, ti;
         if (!BGRATexture(out, &to) || !BGRATexture(overlay, &ti)) {
             ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
+            return InvalidArgument;
+        }
+        if (ti.width != to.width || ti.height != to.height) {
+            ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
             return InvalidArgument;
         }
         KernelArgs args;
@@ -524,6 +535,10 @@ ResultCode VisualProcess::solidColorBlend(const EffectFrame& overlay, EffectFram
     FrameLayout lo, ld;
     if (!HostBGRA8(overlay, &lo) || !HostBGRA8(out, &ld)) {
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
+        return InvalidArgument;
+    }
+    if (overlay.width[0] != out.width[0] || overlay.height[0] != out.height[0]) {
+        ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
         return InvalidArgument;
     }
     cv::Mat dst = PlaneMat(out, 0, ld, 4);

@@ -295,9 +295,10 @@ uint8_t OpacityByte(double opacity) {
 ResultCode TransformBlendGPU(const char* tag, const zrp::TexturePtr& overlay, const zrp::TexturePtr& bgTexture,
                              const zrp::TexturePtr& out, const Geometry& g, int mode, double opacity, int pre,
                              int sampleType) {
-    TextureInfo to, ti;
+    TextureInfo to, ti, tb;
     if (!QueryTexture(out, &to) || !QueryTexture(overlay, &ti) || to.colorSpace != zrp::kColorSpaceBGRA ||
-        ti.colorSpace != zrp::kColorSpaceBGRA) {
+        ti.colorSpace != zrp::kColorSpaceBGRA ||
+        (bgTexture && (!QueryTexture(bgTexture, &tb) || tb.colorSpace != zrp::kColorSpaceBGRA))) {
         ORVEX_LOG(6, tag, "input gpu frame is nullptr!!");
         return InvalidArgument;
     }

@@ -273,6 +273,33 @@ TEST(BaseOnBackFrameCpu, ResizesTheBackgroundThenPlacesTheOverlay) {
     EXPECT_EQ(out.image.at<cv::Vec4b>(0, 0), cv::Vec4b(1, 2, 3, 255));
 }
 
+TEST(CenterPointAlignBlendCpu, PlacesTheRectangleByTranslation) {
+    VisualProcess vp;
+    HostFrame ovl = Opaque(10, 8, 13), bg = Opaque(20, 16, 14), out = orvextest::SolidFrame(20, 16, cv::Scalar::all(0));
+    // Overlay pixels (2, 1)..(7, 5) onto background (9, 6)..(14, 10).
+    ASSERT_EQ(vp.CenterPointAlignBlend(*ovl.frame, fxRectf{2, 1, 6, 5}, *bg.frame, fxRectf{8, 5, 0, 0}, false,
+                                       *out.frame, 0, 1.0f, 0, 1.0f, 1.0f, false),
+              Ok);
+    EXPECT_EQ(MaxDiff(out.image(cv::Rect(9, 6, 6, 5)), ovl.image(cv::Rect(2, 1, 6, 5))), 0);
+    cv::Mat rest = out.image.clone(), expect = bg.image.clone();
+    rest(cv::Rect(9, 6, 6, 5)).setTo(0);
+    expect(cv::Rect(9, 6, 6, 5)).setTo(0);
+    EXPECT_EQ(MaxDiff(rest, expect), 0);
+
+    // YV12: the rectangle mixed at the opacity, (first * op + second * (255 - op)) div 255.
+    PlanarFrame yo(YV12, 8, 8), yb(YV12, 16, 16), yd(YV12, 16, 16);
+    yo.Fill([](int p, int, int) { return p == 0 ? 200 : 90; });
+    yb.Fill([](int p, int, int) { return p == 0 ? 50 : 160; });
+    ASSERT_EQ(vp.CenterPointAlignBlend(yo.frame, fxRectf{0, 0, 8, 8}, yb.frame, fxRectf{4, 4, 0, 0}, false, yd.frame,
+                                       0, 0.5f, 0, 0, 0, false),
+              Ok);
+    EXPECT_EQ(yd.Get(0, 6, 6), (200 * 127 + 50 * 128) / 255);
+    EXPECT_EQ(yd.Get(0, 2, 2), 50);
+    EXPECT_EQ(yd.Get(1, 3, 3), (90 * 127 + 160 * 128) / 255);
+    EXPECT_EQ(yd.Get(2, 0, 0), 160);
+    EXPECT_TRUE(yd.GuardsIntact());
+}
+
 // --- bad input -----------------------------------------------------------------------------------------
 
 struct BadCase {
