@@ -55,5 +55,16 @@ expect 0 "" -- vp convert --size 160x90 --format nv12 "$work/card.yuv" "$work/nv
 expect 1 "needed" -- vp convert --format yv12 "$work/card.yuv" "$work/x.png"
 expect 2 "shorter than one" -- vp convert --size 320x180 --format yv12 "$work/card.yuv" "$work/x.png"
 expect 3 "result 6" -- vp convert --format nv12 "$work/card.png" "$work/x.yuv"
+# Composing two pictures: a picture replacing itself, upright and unscaled, is itself.
+expect 0 "" -- vp blend --mode 22 --device cpu "$work/card.png" "$work/card.png" "$work/self.png"
+expect 0 "max difference 0" -- compare "$work/card.png" "$work/self.png"
+expect 0 "" -- vp transform --mode 22 --device cpu "$work/card.png" "$work/card.png" "$work/placed.png"
+expect 0 "max difference 0" -- compare "$work/card.png" "$work/placed.png"
+expect 0 "" -- vp transform --mode 2 --opacity 0.8 --anchor 0.25,0.5 --centre 0.6,0.4 --rotation 30 --scale 0.8,0.6 \
+    --skew 0.1,0 --device cpu "$work/small.png" "$work/card.png" "$work/turned.png"
+[ -s "$work/turned.png" ] || { echo "FAIL: no composed picture"; fail=1; }
+expect 1 "needs an overlay, a background" -- vp blend "$work/card.png" "$work/x.png"
+expect 1 "--opacity wants 0 to 1" -- vp transform --opacity 2 "$work/card.png" "$work/card.png" "$work/x.png"
+expect 3 "transform failed" -- vp transform --scale 0 "$work/card.png" "$work/card.png" "$work/x.png"
 [ $fail -eq 0 ] && echo "cli: all cases passed"
 exit $fail

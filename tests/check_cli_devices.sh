@@ -37,5 +37,16 @@ for fmt in yv12 nv12 p010; do
     "$orvex" compare --tolerance 3 "$work/$fmt-cpu.png" "$work/$fmt-opencl.png" >/dev/null ||
         { echo "FAIL: $fmt differs: $("$orvex" compare "$work/$fmt-cpu.png" "$work/$fmt-opencl.png")"; fail=1; }
 done
+# Composing two pictures on both devices: the same picture within the blend tables' rounding.
+"$orvex" testcard --size 97x61 "$work/small.png" || exit 1
+for op in "blend --mode 2 --opacity 0.8 --rect 0.25,0.25,0.5,0.6" "transform --mode 0 --anchor 0.3,0.5 --scale 0.7"; do
+    # shellcheck disable=SC2086
+    "$orvex" vp $op --device cpu "$work/small.png" "$work/card.png" "$work/compose-cpu.png" || fail=1
+    # shellcheck disable=SC2086
+    "$orvex" vp $op --device opencl "$work/small.png" "$work/card.png" "$work/compose-cl.png" ||
+        { echo "FAIL: vp $op on opencl"; fail=1; continue; }
+    "$orvex" compare --tolerance 3 "$work/compose-cpu.png" "$work/compose-cl.png" >/dev/null ||
+        { echo "FAIL: vp $op differs: $("$orvex" compare "$work/compose-cpu.png" "$work/compose-cl.png")"; fail=1; }
+done
 [ $fail -eq 0 ] && echo "cli devices: all effects agree"
 exit $fail

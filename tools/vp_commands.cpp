@@ -1,5 +1,5 @@
-// orvex vp resize|crop|rotate|flip: one IVisualProcess operation on a picture, on the CPU or on
-// OpenCL textures.
+// orvex vp resize|crop|rotate|flip|blend|transform: one IVisualProcess operation on a picture (or
+// an overlay and a background), on the CPU or on OpenCL textures.
 #include "vp_commands.h"
 
 #include <cctype>
@@ -37,6 +37,15 @@ const char* const kVisualHelp =
     "  orvex vp convert --size WxH --format yv12|i420|nv12|p010|yuva420|yv12p10 [--matrix 601|709|2020]\n"
     "               [--range limited|full] [--out-size WxH] [--quality Q] [--device cpu|opencl] IN OUT\n"
     "                                      raw .yuv frame to a picture or a picture to a .yuv frame\n"
+    "  orvex vp blend [--mode M] [--opacity A] [--premultiplied] [--overlay-rect X,Y,W,H]\n"
+    "               [--rect X,Y,W,H] [--device cpu|opencl] OVERLAY BACKGROUND OUT\n"
+    "                                      lay a region of the overlay on a region of the background\n"
+    "                                      (fractions, whole pictures by default); M: blend mode 0..23\n"
+    "  orvex vp transform [--mode M] [--opacity A] [--premultiplied] [--anchor X,Y] [--centre X,Y]\n"
+    "               [--rotation DEG] [--scale S|SX,SY] [--skew KX,KY] [--nearest] [--device cpu|opencl]\n"
+    "               OVERLAY BACKGROUND OUT  turn, scale and skew the overlay about its anchor (fractions\n"
+    "                                      of the overlay), put the anchor on the centre (fractions of\n"
+    "                                      the background) and blend it there\n"
     "                                      vp commands run on the CPU unless --device opencl\n";
 
 namespace {
@@ -122,7 +131,25 @@ struct Options {
     bool hasAngle = false, nearest = false, hasRect = false;
     double angle = 0;
     orvex::fxRectf rect{0, 0, 1, 1};
+    // blend and transform
+    int mode = 0;
+    double opacity = 1;
+    bool premultiplied = false;
+    orvex::fxRectf overlayRect{0, 0, 1, 1};
+    orvex::fxPointd anchor{0.5, 0.5}, centre{0.5, 0.5}, scale{1, 1}, skew{0, 0};
+    double rotation = 0;
 };
+
+// "X,Y" or, when one value may stand for both, "V".
+bool ParsePair(const std::string& s, bool single, orvex::fxPointd* p) {
+    char tail = 0;
+    if (std::sscanf(s.c_str(), "%lf,%lf%c", &p->x, &p->y, &tail) == 2) return std::isfinite(p->x) && std::isfinite(p->y);
+    if (single && std::sscanf(s.c_str(), "%lf%c", &p->x, &tail) == 1 && std::isfinite(p->x)) {
+        p->y = p->x;
+        return true;
+    }
+    return false;
+}
 
 // Parses the options after the operation name; an empty string means they are fine.
 std::string Parse(int argc, char** argv, Options* o) {
@@ -154,6 +181,25 @@ std::string Parse(int argc, char** argv, Options* o) {
             if (!hasValue || (v != "cpu" && v != "opencl")) return "--device is cpu or opencl";
             o->device = v;
             ++i;
+        } else if (a == "--mode") {
+            if (!hasValue || !ParseInt(v, 0, 255, &o->mode)) return "--mode wants a blend mode 0 to 23";
+            ++i;
+        } else if (a == "--opacity") {
+            if (!hasValue || !ParseNumber(v, &o->opacity) || o->opacity < 0 || o->opacity > 1)
+                return "--opacity wants 0 to 1";
+            ++i;
+        } else if (a == "--overlay-rect") {
+            if (!hasValue || !ParseRect(v, &o->overlayRect)) return "--overlay-rect wants X,Y,W,H as fractions";
+            ++i;
+        } else if (a == "--anchor" || a == "--centre" || a == "--scale" || a == "--skew") {
+            orvex::fxPointd* p = a == "--anchor" ? &o->anchor : a == "--centre" ? &o->centre : a == "--scale" ? &o->scale : &o->skew;
+            if (!hasValue || !ParsePair(v, a == "--scale", p)) return a + " wants X,Y";
+            ++i;
+        } else if (a == "--rotation") {
+            if (!hasValue || !ParseNumber(v, &o->rotation)) return "--rotation wants a number of degrees";
+            ++i;
+        } else if (a == "--premultiplied") {
+            o->premultiplied = true;
         } else if (a == "--nearest") {
             o->nearest = true;
         } else if (a == "--horizontal") {
@@ -165,6 +211,10 @@ std::string Parse(int argc, char** argv, Options* o) {
         } else {
             o->files.push_back(a);
         }
+    }
+    if (o->op == "blend" || o->op == "transform") {
+        if (o->files.size() != 3) return o->op + " needs an overlay, a background and an output file";
+        return {};
     }
     if (o->files.size() != 2) return o->op + " needs an input and an output file";
     if (o->op == "resize" && o->width == 0) return "resize needs --size WxH";
@@ -192,16 +242,78 @@ orvex::ResultCode Run(orvex::IVisualProcess& vp, const Options& o, const orvex::
     return o.flip == 1 ? vp.HorizontalFlip(in, out) : vp.VerticalFlip(in, out);
 }
 
+// blend and transform: the overlay composed onto the background, into a picture of the
+// background's size.
+int Compose(const Options& o) {
+    cv::Mat overlay, background;
+    for (int k = 0; k < 2; ++k) {
+        if (!ReadPicture(o.files[k], k == 0 ? &overlay : &background)) {
+            std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", o.files[k].c_str());
+            return kInput;
+        }
+    }
+    cv::Mat output(background.size(), CV_8UC4, cv::Scalar::all(0));
+    std::unique_ptr<zrp::ATLUFactory> factory;
+    if (o.device == "opencl") {
+        orvexhost::KitOptions options;
+        options.opengl = false;
+        factory = orvexhost::MakeFactory(options);
+        if (!factory) {
+            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
+            return kInput;
+        }
+    }
+    std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
+                                                                                 ReleaseVisualProcess);
+    if (!vp) {
+        std::fprintf(stderr, "orvex vp: cannot create the visual-processing object\n");
+        return kFailed;
+    }
+    orvex::EffectFrame ovl = Wrap(overlay), bg = Wrap(background), out = Wrap(output);
+    if (factory) {
+        vp->SetATLUFactory(factory.get());
+        ovl.texture = orvexhost::UploadFrame(*factory, ovl);
+        bg.texture = orvexhost::UploadFrame(*factory, bg);
+        out.texture = orvexhost::CreateTextureLike(*factory, out);
+        if (!ovl.texture || !bg.texture || !out.texture) {
+            std::fprintf(stderr, "orvex vp: cannot create OpenCL textures\n");
+            return kFailed;
+        }
+        ovl.data[0] = bg.data[0] = out.data[0] = nullptr;  // the operation works on the textures
+    }
+    const int pre = o.premultiplied ? 1 : 0;
+    orvex::ResultCode r =
+        o.op == "blend"
+            ? vp->Blend(ovl, o.overlayRect, bg, o.rect, out, o.nearest ? 0 : 1, o.mode, o.opacity, pre)
+            : vp->BlendAndTransform(ovl, o.anchor, bg, o.centre, false, out, o.mode, 1, o.opacity, pre,
+                                    o.nearest ? 0 : 1, o.rotation, o.scale.x, o.scale.y, o.skew.x, o.skew.y);
+    if (r == orvex::Ok && factory) {
+        out.data[0] = output.data;
+        if (!orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    }
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex vp: %s failed (result %d)\n", o.op.c_str(), static_cast<int>(r));
+        return kFailed;
+    }
+    if (!WritePicture(o.files[2], output)) {
+        std::fprintf(stderr, "orvex vp: cannot write %s\n", o.files[2].c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
 }  // namespace
 
 int VisualCommand(int argc, char** argv) {
-    if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate or flip");
+    if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate, flip, convert, blend or transform");
     if (std::string(argv[0]) == "convert") return ConvertCommand(argc - 1, argv + 1);
     Options o;
     o.op = argv[0];
-    if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip")
+    if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip" && o.op != "blend" &&
+        o.op != "transform")
         return Usage("unknown vp operation " + o.op);
     if (const std::string problem = Parse(argc - 1, argv + 1, &o); !problem.empty()) return Usage(problem);
+    if (o.op == "blend" || o.op == "transform") return Compose(o);
 
     cv::Mat input;
     if (!ReadPicture(o.files[0], &input)) {

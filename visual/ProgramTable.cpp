@@ -24,6 +24,16 @@ extern const char* const yuv16_to_bgra;
 extern const char* const rgb_to_yuv;
 extern const char* const convert_normal;
 extern const char* const repack;
+extern const char* const blending;
+extern const char* const back_resize;
+extern const char* const center_align_blend;
+extern const char* const blend_main1;
+extern const char* const motion;
+extern const char* const solid_color_blend;
+extern const char* const blend_transform;
+extern const char* const transform;
+extern const char* const blend_mask;
+extern const char* const overlay;
 }  // namespace orvex::clsrc
 
 namespace orvex {
@@ -73,14 +83,31 @@ AlgorithmMap BuildOpenCLProgramTable() {
          {Same("video_effect_horizontal_filp", kColorSpaceBGRA, k8),
           Same("video_effect_vertical_filp", kColorSpaceBGRA, k8)}},
     };
+    // The blend and transform programs share one text (samplers, geometry, the blend-mode
+    // functions), put in front of each when it is entered.
+    const Program blendPrograms[] = {
+        {clsrc::back_resize, {Same("MAIN", kColorSpaceBGRA, k8), Same("MAIN_BaseBack", kColorSpaceBGRA, k8)}},
+        {clsrc::center_align_blend,
+         {Same("CenterAlignBlend", kColorSpaceBGRA, k8), Same("CenterAlignBlend_backBlank", kColorSpaceBGRA, k8)}},
+        {clsrc::blend_main1, {Same("MAIN1", kColorSpaceBGRA, k8)}},
+        {clsrc::motion, {Same("Motion", kColorSpaceBGRA, k8)}},
+        {clsrc::solid_color_blend, {Same("solidColorBlend", kColorSpaceBGRA, k8)}},
+        {clsrc::blend_transform,
+         {Same("BlendAndTransform", kColorSpaceBGRA, k8), Same("BlendAndTransform_backBlank", kColorSpaceBGRA, k8)}},
+        {clsrc::transform, {Same("Transform", kColorSpaceBGRA, k8)}},
+        {clsrc::blend_mask, {Same("BlendMask", kColorSpaceBGRA, k8), Same("BlendMask2", kColorSpaceBGRA, k8)}},
+        {clsrc::overlay, {Same("overlay", kColorSpaceBGRA, k8)}},
+    };
     AlgorithmMap table;
-    for (const Program& p : programs) {
+    auto enter = [&table](const std::string& source, const std::vector<GPUKernelDesc>& kernels) {
         auto data = std::make_shared<GPUKernelData>();
-        data->source = p.source;
+        data->source = source;
         data->platform = OpenCL;
-        data->kernels = p.kernels;
+        data->kernels = kernels;
         for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
-    }
+    };
+    for (const Program& p : programs) enter(p.source, p.kernels);
+    for (const Program& p : blendPrograms) enter(std::string(clsrc::blending) + "\n" + p.source, p.kernels);
     // The pixel-format conversions; all but the repacking carry the shared colour matrices in
     // front of their own text.
     auto From = [](const char* name, ImageColorSpace in, BitFormat inBits, ImageColorSpace out, BitFormat outBits) {
@@ -134,13 +161,9 @@ AlgorithmMap BuildOpenCLProgramTable() {
           {From("P010_NV12", kColorSpaceNV12, kP010, kColorSpaceNV12, k8),
            From("YV12ToNV12", kColorSpaceYV12, k8, kColorSpaceNV12, k8), Same("bgr_to_rgb", kColorSpaceBGRA, k8)}}},
     };
-    for (const auto& c : conversions) {
-        auto data = std::make_shared<GPUKernelData>();
-        data->source = c.matrices ? std::string(clsrc::convert_common) + c.program.source : c.program.source;
-        data->platform = OpenCL;
-        data->kernels = c.program.kernels;
-        for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
-    }
+    for (const auto& c : conversions)
+        enter(c.matrices ? std::string(clsrc::convert_common) + c.program.source : c.program.source,
+              c.program.kernels);
     return table;
 }
 

@@ -141,33 +141,6 @@ ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSpace::pl
     return Convert(repr, space, in, intermediate, out, 0, quality, alphaMode);
 }
 
-ResultCode VisualProcess::Blend(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, EffectFrame&, int32_t,
-                                int32_t, double, int32_t) {
-    return Unavailable("Blend");
-}
-
-ResultCode VisualProcess::CenterPointAlignBlend(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, bool,
-                                                EffectFrame&, int32_t, float, int32_t, float, float, bool) {
-    return Unavailable("CenterPointAlignBlend");
-}
-
-ResultCode VisualProcess::BlendAndTransform(const EffectFrame&, fxPointd, const EffectFrame&, fxPointd, bool,
-                                            EffectFrame&, int32_t, int32_t, double, int32_t, int32_t, double, double,
-                                            double, double, double) {
-    return Unavailable("BlendAndTransform");
-}
-
-ResultCode VisualProcess::Transform(const EffectFrame&, fxPointd, EffectFrame&, fxPointd, int32_t, double, double,
-                                    double, int32_t, bool, double, double) {
-    return Unavailable("Transform");
-}
-
-ResultCode VisualProcess::BlendMask(const EffectFrame&, fxRectf, const EffectFrame&, fxRectf, EffectFrame&, int32_t) {
-    return Unavailable("BlendMask");
-}
-
-ResultCode VisualProcess::Motion(const EffectFrame&, EffectFrame&, fxRectf, fxRectf) { return Unavailable("Motion"); }
-
 ResultCode VisualProcess::Deinterlace(const EffectFrame&, EffectFrame&, int32_t) {
     return Unavailable("Deinterlace");
 }
@@ -176,11 +149,6 @@ ResultCode VisualProcess::FillFrame(EffectFrame&, bool, uint32_t) { return Unava
 
 ResultCode VisualProcess::Premultiply(const EffectFrame&, EffectFrame&, int32_t, bool) {
     return Unavailable("Premultiply");
-}
-
-ResultCode VisualProcess::solidColorBlend(const EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t, int32_t,
-                                          int32_t, double, int32_t) {
-    return Unavailable("solidColorBlend");
 }
 
 ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame&) { return Unavailable("AnalyzeColorReference"); }
@@ -201,31 +169,7 @@ ResultCode VisualProcess::PQToHLG(const EffectFrame&, EffectFrame&) { return Una
 
 ResultCode VisualProcess::HLGToPQ(const EffectFrame&, EffectFrame&) { return Unavailable("HLGToPQ"); }
 
-ResultCode VisualProcess::BlendMask2(const EffectFrame&, const EffectFrame&, const EffectFrame&, int32_t,
-                                     EffectFrame&, int32_t) {
-    return Unavailable("BlendMask2");
-}
-
 ResultCode VisualProcess::CalibrateChromaKey(uint32_t, int32_t*, int32_t*) { return Unavailable("CalibrateChromaKey"); }
-
-fxPointd VisualProcess::TransformPoint(fxPointd point, fxRectf, fxPointd, fxRectf, fxPointd, double, double, double,
-                                       double, double) {
-    // No result code to carry the failure: the point comes back unmoved, and the log says why.
-    Unavailable("TransformPoint");
-    return point;
-}
-
-ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(const EffectFrame&, int32_t, int32_t, EffectFrame&,
-                                                            int32_t, int32_t) {
-    return Unavailable("BlendAndTransform_BaseOnBackFrame");
-}
-
-ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(const EffectFrame&, fxPointd, const EffectFrame&,
-                                                            fxPointd, bool, EffectFrame&, int32_t, int32_t, double,
-                                                            int32_t, int32_t, double, double, double, double, double,
-                                                            int32_t, int32_t) {
-    return Unavailable("BlendAndTransform_BaseOnBackFrame");
-}
 
 ResultCode VisualProcess::ChangeColorSpace(const EffectFrame&, EffectFrame&, const ColorSpace::pl_color_repr*,
                                            const ColorSpace::pl_color_space*, const ColorSpace::pl_color_repr*,
@@ -235,11 +179,6 @@ ResultCode VisualProcess::ChangeColorSpace(const EffectFrame&, EffectFrame&, con
 
 ResultCode VisualProcess::FrameInterpolation(const EffectFrame&, const EffectFrame&, EffectFrame&, float) {
     return Unavailable("FrameInterpolation");
-}
-
-ResultCode VisualProcess::overlay(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t, float, int32_t,
-                                  int32_t) {
-    return Unavailable("overlay");
 }
 
 ResultCode VisualProcess::channelControl(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {

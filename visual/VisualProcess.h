@@ -15,6 +15,7 @@
 namespace orvex {
 
 class CubeLut;
+struct TextureInfo;
 
 class VisualProcess final : public IVisualProcess {
 public:
@@ -146,6 +147,9 @@ private:
     ResultCode YUVCrop(const char* kernel, const EffectFrame& in, fxRectf rect, EffectFrame& out);
     ResultCode CropPlanar(const char* kernel, const EffectFrame& in, fxRectf rect, EffectFrame& out,
                           int32_t rangeMode);
+    // A texture of this object's own shaped like `like`, kept between calls while its shape and
+    // the factory stay the same; null when none can be made.
+    zrp::TexturePtr ScratchTexture(const TextureInfo& like);
 
     cv::Matx33f rgbToLms_;
     cv::Matx33f lmsToLab_;
@@ -192,6 +196,13 @@ private:
     cv::Mat convertOutput_;
     cv::Mat convertWide_;
     std::vector<uint8_t> convertPlanes_;
+    // Working memory of the blend and transform operations: a placed overlay before its blend,
+    // a pre-filtered source of Motion, and the GPU background of BlendAndTransform_BaseOnBackFrame.
+    cv::Mat blendScratch_;
+    cv::Mat motionScratch_;
+    cv::Mat backScratch_;
+    zrp::TexturePtr gpuScratch_;
+    zrp::ATLUFactory* gpuScratchFactory_ = nullptr;
 };
 
 }  // namespace orvex

@@ -225,42 +225,13 @@ struct UnavailableCase {
 
 std::ostream& operator<<(std::ostream& os, const UnavailableCase& c) { return os << c.name; }
 
-const fxRectf kRect{0, 0, 1, 1};
-const fxPointd kCentre{0.5, 0.5};
-
 // One row per slot whose routine has not landed; a row goes when its operation is built.
 const UnavailableCase kUnavailable[] = {
-    {"Blend",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.Blend(a, kRect, b, kRect, c, 1, 0, 1.0, 0);
-     }},
-    {"CenterPointAlignBlend",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.CenterPointAlignBlend(a, kRect, b, kRect, false, c, 0, 1.0f, 0, 0.f, 0.f, false);
-     }},
-    {"BlendAndTransform",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.BlendAndTransform(a, kCentre, b, kCentre, false, c, 0, 0, 1.0, 0, 1, 0.0, 1.0, 1.0, 0.0, 0.0);
-     }},
-    {"Transform",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
-         return p.Transform(a, kCentre, b, kCentre, 1, 0.0, 1.0, 1.0, 0, false, 0.0, 0.0);
-     }},
-    {"BlendMask",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.BlendMask(a, kRect, b, kRect, c, 0);
-     }},
-    {"Motion",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Motion(a, b, kRect, kRect); }},
     {"Deinterlace",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Deinterlace(a, b, 0); }},
     {"FillFrame", [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.FillFrame(a, true, 0); }},
     {"Premultiply",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Premultiply(a, b, 1, false); }},
-    {"solidColorBlend",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
-         return p.solidColorBlend(a, b, 0, 0, 0, 255, 0, 1.0, 0);
-     }},
     {"AnalyzeColorReference",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.AnalyzeColorReference(a); }},
     {"EstimateWhiteBalance",
@@ -277,24 +248,10 @@ const UnavailableCase kUnavailable[] = {
      [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.ICCProfileTransform(nullptr, a); }},
     {"PQToHLG", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.PQToHLG(a, b); }},
     {"HLGToPQ", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.HLGToPQ(a, b); }},
-    {"BlendMask2",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         EffectFrame out;
-         return p.BlendMask2(a, b, c, 3, out, 100);
-     }},
     {"CalibrateChromaKey",
      [](IVisualProcess& p, EffectFrame&, EffectFrame&, EffectFrame&) {
          int32_t first = 0, second = 0;
          return p.CalibrateChromaKey(0x00FF00, &first, &second);
-     }},
-    {"BlendAndTransform_BaseOnBackFrame",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
-         return p.BlendAndTransform_BaseOnBackFrame(a, 16, 9, b, 1, 0);
-     }},
-    {"BlendAndTransform_BaseOnBackFrame",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.BlendAndTransform_BaseOnBackFrame(a, kCentre, b, kCentre, false, c, 0, 0, 1.0, 0, 1, 0.0, 1.0, 1.0,
-                                                    0.0, 0.0, 1, 0);
      }},
     {"ChangeColorSpace",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
@@ -306,8 +263,6 @@ const UnavailableCase kUnavailable[] = {
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
          return p.FrameInterpolation(a, b, c, 0.5f);
      }},
-    {"overlay",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.overlay(a, b, c, 0, 1.0f, 0, 0); }},
     {"channelControl",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.channelControl(a, b, c, 3); }},
     {"HDR2SDR",
@@ -360,14 +315,6 @@ INSTANTIATE_TEST_SUITE_P(Slots, UnavailableOperation, ::testing::ValuesIn(kUnava
                              return std::string(info.param.name) + "_" + std::to_string(info.index);
                          });
 
-TEST(VisualProcessUnavailable, TransformPointReturnsThePointUnmovedAndSaysWhy) {
-    VisualProcess vp;
-    LogCapture cap;
-    const fxPointd p = vp.TransformPoint(fxPointd{12.5, -3.25}, fxRectf{0, 0, 100, 50}, kCentre,
-                                         fxRectf{0, 0, 1920, 1080}, kCentre, 30.0, 2.0, 2.0, 0.1, 0.0);
-    EXPECT_EQ(p.x, 12.5);
-    EXPECT_EQ(p.y, -3.25);
-    EXPECT_TRUE(cap.Has("TransformPoint is not available in this build", "orvex:TransformPoint", 4)) << cap.Dump();
 }
 
 }  // namespace

@@ -1,0 +1,487 @@
+// The blend and transform operations on OpenCL textures (PoCL here) against their CPU paths on the
+// same frames, and the ground truths that only the GPU path has (the one-pixel feather, BlendMask2).
+//
+// Tolerances: the CPU blends bytes through the blend tables (products rounded, the straight mix
+// truncated, screen and overlay scaled by 256 where the formula divides by 255), the kernels blend
+// in float and round once, so a blended byte may differ by up to 3; a plain sample or copy by 1.
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "frames.h"
+#include "host/kit/kit.h"
+#include "lab/GpuDispatch.h"
+#include "log_capture.h"
+#include "visual/BlendOps.h"
+#include "visual/VisualProcess.h"
+
+namespace orvex {
+namespace {
+
+using orvextest::HostFrame;
+using orvextest::LogCapture;
+
+zrp::ATLUFactory* SharedFactory() {
+    static const std::unique_ptr<zrp::ATLUFactory> factory = [] {
+        orvexhost::KitOptions options;
+        options.opengl = false;
+        return orvexhost::MakeFactory(options);
+    }();
+    return factory.get();
+}
+
+const fxPointd kCentre{0.5, 0.5};
+
+HostFrame Random(int w, int h, uint32_t seed, bool opaque, bool premultiplied = false) {
+    HostFrame f = orvextest::RandomFrame(w, h, seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            cv::Vec4b& p = f.image.at<cv::Vec4b>(y, x);
+            if (opaque) p[3] = 255;
+            if (premultiplied)
+                for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(std::lround(p[c] * p[3] / 255.0));
+        }
+    return f;
+}
+
+// A smooth opaque picture: bilinear mixes of neighbours then differ by little between devices.
+HostFrame Smooth(int w, int h) {
+    HostFrame f = orvextest::SolidFrame(w, h, cv::Scalar::all(0));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            f.image.at<cv::Vec4b>(y, x) = cv::Vec4b(static_cast<uint8_t>(40 + 3 * x), static_cast<uint8_t>(30 + 4 * y),
+                                                    static_cast<uint8_t>(200 - 2 * x - y), 255);
+    return f;
+}
+
+struct Diff {
+    int max = 0;
+    double share = 0;  // of compared bytes beyond the tolerance
+    std::string first;
+};
+
+// Bytes of a and b where mask (8-bit, one channel) is set, or everywhere without a mask.
+Diff Compare(const cv::Mat& a, const cv::Mat& b, int tol, const cv::Mat& mask = cv::Mat()) {
+    Diff d;
+    size_t over = 0, total = 0;
+    for (int y = 0; y < a.rows; ++y)
+        for (int x = 0; x < a.cols; ++x) {
+            if (!mask.empty() && !mask.at<uint8_t>(y, x)) continue;
+            const cv::Vec4b p = a.at<cv::Vec4b>(y, x), q = b.at<cv::Vec4b>(y, x);
+            for (int c = 0; c < 4; ++c) {
+                const int e = std::abs(p[c] - q[c]);
+                ++total;
+                d.max = std::max(d.max, e);
+                if (e > tol) {
+                    ++over;
+                    if (d.first.empty()) {
+                        std::ostringstream s;
+                        s << "(" << x << "," << y << ") cpu " << p << " opencl " << q;
+                        d.first = s.str();
+                    }
+                }
+            }
+        }
+    d.share = total ? static_cast<double>(over) / total : 0;
+    return d;
+}
+
+class BlendOpenCL : public ::testing::Test {
+protected:
+    void SetUp() override {
+        factory_ = SharedFactory();
+        if (!factory_) GTEST_SKIP() << "no OpenCL device (install pocl-opencl-icd)";
+        ASSERT_EQ(vp_.SetATLUFactory(factory_), Ok);
+    }
+    void TearDown() override { g_atlu_factory = nullptr; }
+
+    // The texture twin of a host frame, without host memory so that only the GPU path can run.
+    EffectFrame Up(const HostFrame& f) {
+        EffectFrame g = *f.frame;
+        g.data[0] = nullptr;
+        g.texture = orvexhost::UploadFrame(*factory_, *f.frame);
+        EXPECT_TRUE(g.texture);
+        return g;
+    }
+    cv::Mat Down(const EffectFrame& g) {
+        HostFrame h = orvextest::SolidFrame(static_cast<int>(g.width[0]), static_cast<int>(g.height[0]), cv::Scalar::all(0));
+        EXPECT_TRUE(g.texture && orvexhost::DownloadFrame(*g.texture, *h.frame));
+        return h.image;
+    }
+
+    zrp::ATLUFactory* factory_ = nullptr;
+    VisualProcess vp_;
+};
+
+// Output pixels whose centre maps into the overlay at least `band` pixels from its border, or
+// clearly outside it: where an edge is drawn differently (hard edge, transparent-neighbour mix,
+// one- or three-pixel fade) is left out.
+cv::Mat AwayFromEdges(int Wo, int Ho, int Wd, int Hd, fxPointd anchor, fxPointd centre, double theta, double sx,
+                      double sy, double kx, double ky, double band) {
+    PlacementGeometry p;
+    EXPECT_TRUE(MakePlacement(Wo, Ho, Wd, Hd, anchor.x, anchor.y, centre.x, centre.y, theta, sx, sy, kx, ky, &p));
+    cv::Matx23d inv;
+    cv::invertAffineTransform(p.toBackground, inv);
+    cv::Mat mask(Hd, Wd, CV_8UC1, cv::Scalar(0));
+    for (int y = 0; y < Hd; ++y)
+        for (int x = 0; x < Wd; ++x) {
+            const double u = inv(0, 0) * (x + 0.5) + inv(0, 1) * (y + 0.5) + inv(0, 2);
+            const double v = inv(1, 0) * (x + 0.5) + inv(1, 1) * (y + 0.5) + inv(1, 2);
+            const bool inside = u >= band && v >= band && u <= Wo - band && v <= Ho - band;
+            const bool outside = u < -band || v < -band || u > Wo + band || v > Ho + band;
+            mask.at<uint8_t>(y, x) = inside || outside ? 255 : 0;
+        }
+    return mask;
+}
+
+TEST_F(BlendOpenCL, ProgramsAreInTheTable) {
+    LogCapture cap;  // a program that does not build logs the compiler's words
+    for (const char* name : {"MAIN", "MAIN_BaseBack", "CenterAlignBlend", "CenterAlignBlend_backBlank", "MAIN1",
+                             "Motion", "solidColorBlend", "BlendAndTransform", "BlendAndTransform_backBlank",
+                             "Transform", "BlendMask", "BlendMask2", "overlay"})
+        EXPECT_EQ(EnsureAlgorithmRegistered(name), 0) << name << "\n" << cap.Dump();
+}
+
+// --- the blend modes, per form ----------------------------------------------------------------------------
+
+struct ModeCase {
+    int mode;
+    int tolerance;
+    double share;  // of bytes allowed beyond it (hard mix: a threshold the two sides place 1 apart)
+};
+
+// Every mode in both overlay kinds, at full and at 80 % opacity, over an opaque background.
+const ModeCase kTransformModes[] = {{0, 2, 0}, {2, 3, 0}, {5, 3, 0}, {8, 3, 0}, {14, 2, 0},
+                                    {19, 1, 0}, {20, 1, 0}, {22, 1, 0}, {23, 2, 0}, {18, 2, 0}};
+
+TEST_F(BlendOpenCL, BlendAndTransformModesMatchTheCpu) {
+    const HostFrame bg = Random(40, 24, 2, true);
+    for (int pre : {0, 1}) {
+        const HostFrame ovl = Random(40, 24, 1, false, pre != 0);
+        const EffectFrame govl = Up(ovl), gbg = Up(bg);
+        for (const ModeCase& m : kTransformModes)
+            for (double opacity : {1.0, 0.8}) {
+                HostFrame cpu = orvextest::SolidFrame(40, 24, cv::Scalar::all(0));
+                HostFrame gpu = orvextest::SolidFrame(40, 24, cv::Scalar::all(0));
+                EffectFrame gout = Up(gpu);
+                ASSERT_EQ(vp_.BlendAndTransform(*ovl.frame, kCentre, *bg.frame, kCentre, false, *cpu.frame, m.mode, 0,
+                                                opacity, pre, 1, 0, 1, 1, 0, 0),
+                          Ok);
+                ASSERT_EQ(vp_.BlendAndTransform(govl, kCentre, gbg, kCentre, false, gout, m.mode, 0, opacity, pre, 1, 0,
+                                                1, 1, 0, 0),
+                          Ok);
+                cv::Mat got = Down(gout);
+                if (m.mode == 22) {
+                    // Replace passes a clear overlay pixel on; the CPU sampler gives it no colour.
+                    for (cv::Mat* img : {&cpu.image, &got})
+                        img->forEach<cv::Vec4b>([](cv::Vec4b& p, const int*) {
+                            if (p[3] == 0) p = cv::Vec4b(0, 0, 0, 0);
+                        });
+                }
+                const Diff d = Compare(cpu.image, got, m.tolerance);
+                EXPECT_LE(d.max, m.tolerance) << "mode " << m.mode << " pre " << pre << " opacity " << opacity << ": "
+                                              << d.first;
+            }
+    }
+}
+
+TEST_F(BlendOpenCL, BlendModesMatchTheCpu) {
+    // The standard form: mode 23 is the default on the GPU (add only on the CPU) and 18 weighs a
+    // straight overlay as a premultiplied one, so those two are compared where they agree.
+    const ModeCase modes[] = {{0, 2, 0},  {2, 3, 0},  {5, 3, 0},  {8, 3, 0},  {14, 3, 0.02},
+                              {19, 1, 0}, {20, 1, 0}, {22, 1, 0}, {18, 2, 0}};
+    const HostFrame bg = Random(32, 20, 4, true);
+    for (int pre : {0, 1}) {
+        const HostFrame ovl = Random(32, 20, 3, false, pre != 0);
+        const EffectFrame govl = Up(ovl), gbg = Up(bg);
+        for (const ModeCase& m : modes) {
+            if (m.mode == 18 && pre == 0) continue;
+            HostFrame cpu = orvextest::SolidFrame(32, 20, cv::Scalar::all(0));
+            HostFrame gpu = orvextest::SolidFrame(32, 20, cv::Scalar::all(0));
+            EffectFrame gout = Up(gpu);
+            const fxRectf all{0, 0, 1, 1};
+            ASSERT_EQ(vp_.Blend(*ovl.frame, all, *bg.frame, all, *cpu.frame, 1, m.mode, 0.8, pre), Ok);
+            ASSERT_EQ(vp_.Blend(govl, all, gbg, all, gout, 1, m.mode, 0.8, pre), Ok);
+            const Diff d = Compare(cpu.image, Down(gout), m.tolerance);
+            EXPECT_LE(d.share, m.share) << "mode " << m.mode << " pre " << pre << ": max " << d.max << " " << d.first;
+            if (m.share == 0) {
+                EXPECT_LE(d.max, m.tolerance) << "mode " << m.mode << " pre " << pre << ": " << d.first;
+            }
+        }
+    }
+}
+
+TEST_F(BlendOpenCL, SolidColorModesMatchTheCpu) {
+    const ModeCase modes[] = {{0, 2, 0},  {2, 3, 0},  {5, 3, 0},  {8, 3, 0},  {14, 3, 0.02},
+                              {19, 1, 0}, {20, 1, 0}, {22, 0, 0}, {18, 2, 0}};
+    for (int pre : {0, 1}) {
+        const HostFrame ovl = Random(24, 16, 5, false, pre != 0);
+        const EffectFrame govl = Up(ovl);
+        for (const ModeCase& m : modes) {
+            if (m.mode == 18 && pre == 0) continue;
+            HostFrame cpu = orvextest::SolidFrame(24, 16, cv::Scalar::all(0));
+            HostFrame gpu = orvextest::SolidFrame(24, 16, cv::Scalar::all(0));
+            EffectFrame gout = Up(gpu);
+            ASSERT_EQ(vp_.solidColorBlend(*ovl.frame, *cpu.frame, 40, 120, 220, 255, m.mode, 0.8, pre), Ok);
+            ASSERT_EQ(vp_.solidColorBlend(govl, gout, 40, 120, 220, 255, m.mode, 0.8, pre), Ok);
+            const Diff d = Compare(cpu.image, Down(gout), m.tolerance);
+            EXPECT_LE(d.share, m.share) << "mode " << m.mode << " pre " << pre << ": max " << d.max << " " << d.first;
+            if (m.share == 0) {
+                EXPECT_LE(d.max, m.tolerance) << "mode " << m.mode << " pre " << pre << ": " << d.first;
+            }
+        }
+    }
+}
+
+TEST_F(BlendOpenCL, OverlayModesMatchTheCpu) {
+    // The CPU computes the kernel's four-channel blend in float: one rounding apart at most.
+    const HostFrame bg = Random(30, 18, 7, false);
+    for (int pre : {0, 1}) {
+        const HostFrame ovl = Random(30, 18, 6, false, pre != 0);
+        const EffectFrame govl = Up(ovl), gbg = Up(bg);
+        for (int mode : {0, 2, 3, 5, 8, 9, 11, 14, 19, 20, 21, 22, 23, 18}) {
+            HostFrame cpu = orvextest::SolidFrame(30, 18, cv::Scalar::all(0));
+            HostFrame gpu = orvextest::SolidFrame(30, 18, cv::Scalar::all(0));
+            EffectFrame gout = Up(gpu);
+            ASSERT_EQ(vp_.overlay(*bg.frame, *ovl.frame, *cpu.frame, mode, 0.7f, 0, pre), Ok);
+            ASSERT_EQ(vp_.overlay(gbg, govl, gout, mode, 0.7f, 0, pre), Ok);
+            const Diff d = Compare(cpu.image, Down(gout), 1);
+            EXPECT_LE(d.max, 1) << "mode " << mode << " pre " << pre << ": " << d.first;
+        }
+    }
+}
+
+// --- geometry ----------------------------------------------------------------------------------------------
+
+struct GeometryCase {
+    const char* name;
+    fxPointd anchor, centre;
+    double theta, sx, sy, kx, ky;
+};
+
+const GeometryCase kGeometry[] = {{"upright", {0.5, 0.5}, {0.5, 0.5}, 0, 1, 1, 0, 0},
+                                  {"half", {0.3, 0.6}, {0.4, 0.5}, 0, 0.5, 0.5, 0, 0},
+                                  {"wide", {0.5, 0.5}, {0.5, 0.5}, 0, 1.5, 0.75, 0, 0},
+                                  {"turned", {0.4, 0.5}, {0.5, 0.45}, 30, 1, 1, 0, 0},
+                                  {"turned_scaled_skewed", {0.5, 0.5}, {0.55, 0.5}, -20, 0.8, 1.2, 0.2, 0}};
+
+TEST_F(BlendOpenCL, BlendAndTransformGeometryMatchesTheCpu) {
+    const HostFrame ovl = Smooth(40, 30), bg = Random(64, 48, 9, true);
+    const EffectFrame govl = Up(ovl), gbg = Up(bg);
+    for (const GeometryCase& g : kGeometry) {
+        HostFrame cpu = orvextest::SolidFrame(64, 48, cv::Scalar::all(0));
+        HostFrame gpu = orvextest::SolidFrame(64, 48, cv::Scalar::all(0));
+        EffectFrame gout = Up(gpu);
+        ASSERT_EQ(vp_.BlendAndTransform(*ovl.frame, g.anchor, *bg.frame, g.centre, false, *cpu.frame, 0, 0, 1.0, 0, 1,
+                                        g.theta, g.sx, g.sy, g.kx, g.ky),
+                  Ok);
+        ASSERT_EQ(vp_.BlendAndTransform(govl, g.anchor, gbg, g.centre, false, gout, 0, 0, 1.0, 0, 1, g.theta, g.sx,
+                                        g.sy, g.kx, g.ky),
+                  Ok);
+        const cv::Mat mask = AwayFromEdges(40, 30, 64, 48, g.anchor, g.centre, g.theta, g.sx, g.sy, g.kx, g.ky,
+                                           g.theta != 0 ? 3.5 : 1.0);
+        const Diff d = Compare(cpu.image, Down(gout), 2, mask);
+        EXPECT_LE(d.max, 2) << g.name << ": " << d.first;
+    }
+}
+
+TEST_F(BlendOpenCL, TransformMatchesTheCpu) {
+    const HostFrame in = Smooth(40, 30);
+    const EffectFrame gin = Up(in);
+    for (const GeometryCase& g : kGeometry) {
+        HostFrame cpu = orvextest::SolidFrame(56, 40, cv::Scalar::all(3));
+        HostFrame gpu = orvextest::SolidFrame(56, 40, cv::Scalar::all(3));
+        EffectFrame gout = Up(gpu);
+        ASSERT_EQ(vp_.Transform(*in.frame, g.anchor, *cpu.frame, g.centre, 1, g.theta, g.sx, g.sy, 0, false, g.kx, g.ky),
+                  Ok);
+        ASSERT_EQ(vp_.Transform(gin, g.anchor, gout, g.centre, 1, g.theta, g.sx, g.sy, 0, false, g.kx, g.ky), Ok);
+        const cv::Mat mask = AwayFromEdges(40, 30, 56, 40, g.anchor, g.centre, g.theta, g.sx, g.sy, g.kx, g.ky, 1.5);
+        const Diff d = Compare(cpu.image, Down(gout), 1, mask);
+        EXPECT_LE(d.max, 1) << g.name << ": " << d.first;
+    }
+}
+
+TEST_F(BlendOpenCL, UprightUnitTransformCopiesTheOverlayInPlace) {
+    const HostFrame ovl = Random(8, 6, 11, true), bg = Random(16, 12, 12, true);
+    HostFrame gpu = orvextest::SolidFrame(16, 12, cv::Scalar::all(0));
+    EffectFrame gout = Up(gpu);
+    ASSERT_EQ(vp_.BlendAndTransform(Up(ovl), kCentre, Up(bg), kCentre, false, gout, 0, 0, 1.0, 0, 1, 0, 1, 1, 0, 0), Ok);
+    const cv::Mat out = Down(gout);
+    EXPECT_EQ(cv::norm(out(cv::Rect(4, 3, 8, 6)), ovl.image, cv::NORM_INF), 0);
+    EXPECT_EQ(cv::norm(out(cv::Rect(0, 0, 16, 3)), bg.image(cv::Rect(0, 0, 16, 3)), cv::NORM_INF), 0);
+}
+
+TEST_F(BlendOpenCL, TurnedOverlayIsFeatheredOverOneOverlayPixel) {
+    const HostFrame ovl = orvextest::SolidFrame(40, 40, cv::Scalar(200, 100, 50, 255));
+    HostFrame gpu = orvextest::SolidFrame(80, 80, cv::Scalar::all(0));
+    EffectFrame gout = Up(gpu);
+    ASSERT_EQ(vp_.BlendAndTransform(Up(ovl), kCentre, EffectFrame{}, kCentre, true, gout, 0, 0, 1.0, 0, 1, 30, 1, 1, 0, 0),
+              Ok);
+    const cv::Mat out = Down(gout);
+    EXPECT_EQ(out.at<cv::Vec4b>(40, 40)[3], 255);
+    // Along the middle row the overlay coordinate advances cos 30 = 0.87 per pixel: one overlay
+    // pixel of fade spans at most two output pixels between opaque and clear.
+    int partial = 0;
+    for (int x = 40; x < 80; ++x) {
+        const int a = out.at<cv::Vec4b>(40, x)[3];
+        partial += a > 0 && a < 255;
+    }
+    EXPECT_GE(partial, 1);
+    EXPECT_LE(partial, 2);
+}
+
+TEST_F(BlendOpenCL, BlendAndTransformWithoutABackgroundTextureIsRefusedAtOnce) {
+    const HostFrame ovl = Random(8, 8, 13, true), bg = Random(8, 8, 14, true);
+    HostFrame gpu = orvextest::SolidFrame(8, 8, cv::Scalar::all(0));
+    EffectFrame gout = Up(gpu);
+    LogCapture cap;
+    EXPECT_EQ(vp_.BlendAndTransform(Up(ovl), kCentre, *bg.frame, kCentre, false, gout, 0, 0, 1.0, 0, 1, 0, 1, 1, 0, 0),
+              InvalidArgument);
+    EXPECT_TRUE(cap.Has("background gpu frame is nullptr!!", "orvex:BlendAndTransform", 6)) << cap.Dump();
+    EXPECT_EQ(cap.lines().size(), 1u) << "no dispatch was tried: " << cap.Dump();
+}
+
+TEST_F(BlendOpenCL, BlendRegionsMatchTheCpu) {
+    const HostFrame ovl = Smooth(40, 32), bg = Random(48, 36, 15, true);
+    const EffectFrame govl = Up(ovl), gbg = Up(bg);
+    const fxRectf cases[][2] = {{{0.25f, 0.25f, 0.5f, 0.5f}, {0.5f, 0, 0.5f, 0.5f}},
+                                {{0.5f, 0, 1, 1}, {0, 0, 1, 1}},
+                                {{0, 0, 1, 1}, {0.25f, 0.25f, 0.25f, 0.5f}}};
+    for (const auto& c : cases) {
+        HostFrame cpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(0));
+        HostFrame gpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(0));
+        EffectFrame gout = Up(gpu);
+        ASSERT_EQ(vp_.Blend(*ovl.frame, c[0], *bg.frame, c[1], *cpu.frame, 1, 0, 1.0, 0), Ok);
+        ASSERT_EQ(vp_.Blend(govl, c[0], gbg, c[1], gout, 1, 0, 1.0, 0), Ok);
+        const Diff d = Compare(cpu.image, Down(gout), 1);
+        EXPECT_LE(d.max, 1) << c[0].x << "," << c[1].x << ": " << d.first;
+    }
+}
+
+TEST_F(BlendOpenCL, CenterPointAlignBlendMatchesTheCpu) {
+    const HostFrame ovl = Smooth(30, 24), bg = Random(48, 40, 16, true);
+    const EffectFrame govl = Up(ovl), gbg = Up(bg);
+    struct Case {
+        float offset;
+        int mode;
+        bool backBlank;
+    };
+    for (const Case& c : {Case{0, 0, false}, Case{0, 2, false}, Case{0.5f, 0, false}, Case{0, 0, true}}) {
+        HostFrame cpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
+        HostFrame gpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
+        EffectFrame gout = Up(gpu);
+        const fxRectf rect{4, 2, 20, 16}, pos{10, 12, 0, 0};
+        ASSERT_EQ(vp_.CenterPointAlignBlend(*ovl.frame, rect, *bg.frame, pos, c.backBlank, *cpu.frame, c.mode, 0.9f, 0,
+                                            c.offset, c.offset, false),
+                  Ok);
+        ASSERT_EQ(vp_.CenterPointAlignBlend(govl, rect, gbg, pos, c.backBlank, gout, c.mode, 0.9f, 0, c.offset,
+                                            c.offset, false),
+                  Ok);
+        const Diff d = Compare(cpu.image, Down(gout), 3);
+        EXPECT_LE(d.max, 3) << "offset " << c.offset << " mode " << c.mode << ": " << d.first;
+    }
+}
+
+TEST_F(BlendOpenCL, MotionMatchesTheCpu) {
+    const HostFrame in = Smooth(40, 30);
+    const EffectFrame gin = Up(in);
+    const fxRectf cases[][2] = {{{0, 0, 1, 1}, {0, 0, 1, 1}},
+                                {{0.25f, 0.2f, 0.5f, 0.5f}, {0.1f, 0.1f, 0.8f, 0.6f}},
+                                {{0, 0, 1, 1}, {0.5f, 0.5f, 0.5f, 0.5f}}};
+    for (const auto& c : cases) {
+        HostFrame cpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(9));
+        HostFrame gpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(9));
+        EffectFrame gout = Up(gpu);
+        ASSERT_EQ(vp_.Motion(*in.frame, *cpu.frame, c[0], c[1]), Ok);
+        ASSERT_EQ(vp_.Motion(gin, gout, c[0], c[1]), Ok);
+        const Diff d = Compare(cpu.image, Down(gout), 1);
+        EXPECT_LE(d.max, 1) << c[1].x << ": " << d.first;
+    }
+}
+
+TEST_F(BlendOpenCL, BlendMaskMatchesTheCpu) {
+    const HostFrame ovl = Random(20, 16, 17, false), bg = Random(40, 32, 18, false);
+    HostFrame cpu = orvextest::SolidFrame(40, 32, cv::Scalar::all(0)), gpu = orvextest::SolidFrame(40, 32, cv::Scalar::all(0));
+    EffectFrame gout = Up(gpu);
+    const fxRectf ro{0.25f, 0, 0.5f, 1}, rb{0.1f, 0.2f, 0.6f, 0.5f};
+    ASSERT_EQ(vp_.BlendMask(*ovl.frame, ro, *bg.frame, rb, *cpu.frame, 0), Ok);
+    ASSERT_EQ(vp_.BlendMask(Up(ovl), ro, Up(bg), rb, gout, 0), Ok);
+    const Diff d = Compare(cpu.image, Down(gout), 1);
+    EXPECT_LE(d.max, 1) << d.first;
+}
+
+TEST_F(BlendOpenCL, BlendMask2MixesByOneChannelTimesTheConstant) {
+    const HostFrame first = Random(16, 8, 19, false), second = Random(16, 8, 20, false), alpha = Random(16, 8, 21, false);
+    const EffectFrame g1 = Up(first), g2 = Up(second), ga = Up(alpha);
+    struct Case {
+        int channel, constAlpha;
+    };
+    for (const Case& c : {Case{3, 100}, Case{0, 50}, Case{2, 100}, Case{7, 100}, Case{3, 0}}) {
+        HostFrame gpu = orvextest::SolidFrame(16, 8, cv::Scalar::all(0));
+        EffectFrame gout = Up(gpu);
+        ASSERT_EQ(vp_.BlendMask2(g1, g2, ga, c.channel, gout, c.constAlpha), Ok);
+        const cv::Mat out = Down(gout);
+        // BGRA bytes: channel 0 red (byte 2), 1 green, 2 blue (byte 0), 3 alpha, others red.
+        const int byte = c.channel == 3 ? 3 : c.channel == 1 ? 1 : c.channel == 2 ? 0 : 2;
+        int worst = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const double a = alpha.image.at<cv::Vec4b>(y, x)[byte] / 255.0 * c.constAlpha / 100.0;
+                for (int k = 0; k < 4; ++k) {
+                    const double want = first.image.at<cv::Vec4b>(y, x)[k] * a + (1 - a) * second.image.at<cv::Vec4b>(y, x)[k];
+                    worst = std::max(worst, static_cast<int>(std::abs(out.at<cv::Vec4b>(y, x)[k] - want) + 0.5));
+                }
+            }
+        EXPECT_LE(worst, 1) << "channel " << c.channel << " constalpha " << c.constAlpha;
+        if (c.constAlpha == 0) {
+            EXPECT_EQ(cv::norm(out, second.image, cv::NORM_INF), 0) << "constalpha 0 is the second";
+        }
+    }
+}
+
+TEST_F(BlendOpenCL, BaseOnBackFrameWindowMatchesTheCpu) {
+    const HostFrame back = Smooth(48, 32);
+    const EffectFrame gback = Up(back);
+    for (int type : {0, 1})
+        for (int sampler : {0, 1})
+            for (const cv::Size ovl : {cv::Size(16, 9), cv::Size(9, 16)}) {
+                HostFrame cpu = orvextest::SolidFrame(48, 32, cv::Scalar::all(0));
+                HostFrame gpu = orvextest::SolidFrame(48, 32, cv::Scalar::all(0));
+                EffectFrame gout = Up(gpu);
+                ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(*back.frame, ovl.width, ovl.height, *cpu.frame, sampler,
+                                                                type),
+                          Ok);
+                ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(gback, ovl.width, ovl.height, gout, sampler, type), Ok);
+                const Diff d = Compare(cpu.image, Down(gout), sampler == 0 ? 0 : 1);
+                EXPECT_LE(d.max, sampler == 0 ? 0 : 1) << "type " << type << " sampler " << sampler << ": " << d.first;
+            }
+}
+
+TEST_F(BlendOpenCL, BaseOnBackFrameBlendMatchesTheCpu) {
+    const HostFrame ovl = Smooth(24, 18), bg = Smooth(32, 24);
+    const EffectFrame govl = Up(ovl), gbg = Up(bg);
+    for (int type : {0, 1})
+        for (int mode : {0, 2}) {
+            HostFrame cpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
+            HostFrame gpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
+            EffectFrame gout = Up(gpu);
+            ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(*ovl.frame, kCentre, *bg.frame, kCentre, false, *cpu.frame,
+                                                            mode, 0, 0.9, 0, 1, 0, 0.8, 0.8, 0, 0, 1, type),
+                      Ok);
+            ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(govl, kCentre, gbg, kCentre, false, gout, mode, 0, 0.9, 0, 1,
+                                                            0, 0.8, 0.8, 0, 0, 1, type),
+                      Ok);
+            const cv::Mat mask = AwayFromEdges(24, 18, 48, 40, kCentre, kCentre, 0, 0.8, 0.8, 0, 0, 1.0);
+            const Diff d = Compare(cpu.image, Down(gout), 3, mask);
+            EXPECT_LE(d.max, 3) << "type " << type << " mode " << mode << ": " << d.first;
+        }
+}
+
+}  // namespace
+}  // namespace orvex
