@@ -101,8 +101,11 @@ void VisualProcess::LoadOpenCLTable() {
     gpuLoaded_ = true;
 }
 
-// The visual/glsl programs are entered here as they are written.
-void VisualProcess::LoadOpenGLTable() {}
+void VisualProcess::LoadOpenGLTable() {
+    if (glLoaded_) return;
+    AddAlgorithms(BuildOpenGLProgramTable());
+    glLoaded_ = true;
+}
 
 ResultCode VisualProcess::SetResourcePath(const char* path) {
     if (!path) {
@@ -179,59 +182,29 @@ ResultCode VisualProcess::BlendMask(const EffectFrame&, fxRectf, const EffectFra
 
 ResultCode VisualProcess::Motion(const EffectFrame&, EffectFrame&, fxRectf, fxRectf) { return Unavailable("Motion"); }
 
-ResultCode VisualProcess::Deinterlace(const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("Deinterlace");
-}
-
 ResultCode VisualProcess::BGRAToBGR(const EffectFrame&, EffectFrame&) { return Unavailable("BGRAToBGR"); }
 
 ResultCode VisualProcess::BGRToBGRA(const EffectFrame&, EffectFrame&) { return Unavailable("BGRToBGRA"); }
-
-ResultCode VisualProcess::FillFrame(EffectFrame&, bool, uint32_t) { return Unavailable("FillFrame"); }
-
-ResultCode VisualProcess::Premultiply(const EffectFrame&, EffectFrame&, int32_t, bool) {
-    return Unavailable("Premultiply");
-}
 
 ResultCode VisualProcess::solidColorBlend(const EffectFrame&, EffectFrame&, int32_t, int32_t, int32_t, int32_t,
                                           int32_t, double, int32_t) {
     return Unavailable("solidColorBlend");
 }
 
-ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame&) { return Unavailable("AnalyzeColorReference"); }
-
 ResultCode VisualProcess::ConvertTo8Bit(const EffectFrame&, EffectFrame&, int32_t) {
     return Unavailable("ConvertTo8Bit");
-}
-
-ResultCode VisualProcess::EstimateWhiteBalance(const uint8_t*, int32_t, int32_t, float*, float*, int32_t, int32_t) {
-    return Unavailable("EstimateWhiteBalance");
-}
-
-ResultCode VisualProcess::WhiteBalanceFromColor(const uint8_t*, int32_t, int32_t, uint32_t, float*, float*) {
-    return Unavailable("WhiteBalanceFromColor");
-}
-
-ResultCode VisualProcess::ICCProfileTransform(const ColorSpace::pl_icc_profile*, EffectFrame&) {
-    return Unavailable("ICCProfileTransform");
 }
 
 ResultCode VisualProcess::NV12ToYV12(const EffectFrame&, EffectFrame&) { return Unavailable("NV12ToYV12"); }
 
 ResultCode VisualProcess::BGRToRGB(const EffectFrame&, EffectFrame&) { return Unavailable("BGRToRGB"); }
 
-ResultCode VisualProcess::PQToHLG(const EffectFrame&, EffectFrame&) { return Unavailable("PQToHLG"); }
-
 ResultCode VisualProcess::YV12ToNV12(const EffectFrame&, EffectFrame&) { return Unavailable("YV12ToNV12"); }
-
-ResultCode VisualProcess::HLGToPQ(const EffectFrame&, EffectFrame&) { return Unavailable("HLGToPQ"); }
 
 ResultCode VisualProcess::BlendMask2(const EffectFrame&, const EffectFrame&, const EffectFrame&, int32_t,
                                      EffectFrame&, int32_t) {
     return Unavailable("BlendMask2");
 }
-
-ResultCode VisualProcess::CalibrateChromaKey(uint32_t, int32_t*, int32_t*) { return Unavailable("CalibrateChromaKey"); }
 
 fxPointd VisualProcess::TransformPoint(fxPointd point, fxRectf, fxPointd, fxRectf, fxPointd, double, double, double,
                                        double, double) {
@@ -252,58 +225,9 @@ ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(const EffectFrame&, 
     return Unavailable("BlendAndTransform_BaseOnBackFrame");
 }
 
-ResultCode VisualProcess::ChangeColorSpace(const EffectFrame&, EffectFrame&, const ColorSpace::pl_color_repr*,
-                                           const ColorSpace::pl_color_space*, const ColorSpace::pl_color_repr*,
-                                           const ColorSpace::pl_color_space*) {
-    return Unavailable("ChangeColorSpace");
-}
-
-ResultCode VisualProcess::FrameInterpolation(const EffectFrame&, const EffectFrame&, EffectFrame&, float) {
-    return Unavailable("FrameInterpolation");
-}
-
 ResultCode VisualProcess::overlay(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t, float, int32_t,
                                   int32_t) {
     return Unavailable("overlay");
-}
-
-ResultCode VisualProcess::channelControl(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("channelControl");
-}
-
-ResultCode VisualProcess::HDR2SDR(const EffectFrame&, EffectFrame&, int32_t, ColorSpace::pl_color_primaries,
-                                  ColorSpace::pl_color_primaries) {
-    return Unavailable("HDR2SDR");
-}
-
-ResultCode VisualProcess::SDR2HDR(const EffectFrame&, EffectFrame&, int32_t, int32_t) { return Unavailable("SDR2HDR"); }
-
-ResultCode VisualProcess::viewmaskasresult(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("viewmaskasresult");
-}
-
-ResultCode VisualProcess::viewmaskasalpha(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("viewmaskasalpha");
-}
-
-ResultCode VisualProcess::viewmaskassquare(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("viewmaskassquare");
-}
-
-ResultCode VisualProcess::viewmaskascolormask(const EffectFrame&, const EffectFrame&, uint32_t, EffectFrame&,
-                                              int32_t) {
-    return Unavailable("viewmaskascolormask");
-}
-
-ResultCode VisualProcess::Motion_Animation(const EffectFrame&, EffectFrame&, const MotionAnimationParam&) {
-    return Unavailable("Motion_Animation");
-}
-
-ResultCode VisualProcess::Do_Gradient(EffectFrame&, int32_t, const GradientData&) { return Unavailable("Do_Gradient"); }
-
-ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame&, const EffectFrame&, const EffectFrame&,
-                                            EffectFrame&) {
-    return Unavailable("Blend_Mask_NoType");
 }
 
 }  // namespace orvex

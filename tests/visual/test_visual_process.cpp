@@ -254,47 +254,21 @@ const UnavailableCase kUnavailable[] = {
      }},
     {"Motion",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Motion(a, b, kRect, kRect); }},
-    {"Deinterlace",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Deinterlace(a, b, 0); }},
     {"BGRAToBGR", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.BGRAToBGR(a, b); }},
     {"BGRToBGRA", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.BGRToBGRA(a, b); }},
-    {"FillFrame", [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.FillFrame(a, true, 0); }},
-    {"Premultiply",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.Premultiply(a, b, 1, false); }},
     {"solidColorBlend",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
          return p.solidColorBlend(a, b, 0, 0, 0, 255, 0, 1.0, 0);
      }},
-    {"AnalyzeColorReference",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.AnalyzeColorReference(a); }},
     {"ConvertTo8Bit",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.ConvertTo8Bit(a, b, 10); }},
-    {"EstimateWhiteBalance",
-     [](IVisualProcess& p, EffectFrame&, EffectFrame&, EffectFrame&) {
-         float t = 0, n = 0;
-         return p.EstimateWhiteBalance(nullptr, 0, 0, &t, &n, -1, -1);
-     }},
-    {"WhiteBalanceFromColor",
-     [](IVisualProcess& p, EffectFrame&, EffectFrame&, EffectFrame&) {
-         float t = 0, n = 0;
-         return p.WhiteBalanceFromColor(nullptr, 0, 0, 0xFFFFFF, &t, &n);
-     }},
-    {"ICCProfileTransform",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) { return p.ICCProfileTransform(nullptr, a); }},
     {"NV12ToYV12", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.NV12ToYV12(a, b); }},
     {"BGRToRGB", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.BGRToRGB(a, b); }},
-    {"PQToHLG", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.PQToHLG(a, b); }},
     {"YV12ToNV12", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.YV12ToNV12(a, b); }},
-    {"HLGToPQ", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.HLGToPQ(a, b); }},
     {"BlendMask2",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
          EffectFrame out;
          return p.BlendMask2(a, b, c, 3, out, 100);
-     }},
-    {"CalibrateChromaKey",
-     [](IVisualProcess& p, EffectFrame&, EffectFrame&, EffectFrame&) {
-         int32_t first = 0, second = 0;
-         return p.CalibrateChromaKey(0x00FF00, &first, &second);
      }},
     {"BlendAndTransform_BaseOnBackFrame",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
@@ -305,9 +279,7 @@ const UnavailableCase kUnavailable[] = {
          return p.BlendAndTransform_BaseOnBackFrame(a, kCentre, b, kCentre, false, c, 0, 0, 1.0, 0, 1, 0.0, 1.0, 1.0,
                                                     0.0, 0.0, 1, 0);
      }},
-    {"ChangeColorSpace",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
-         const ColorSpace::pl_color_repr repr{};
+};
          const ColorSpace::pl_color_space space{};
          return p.ChangeColorSpace(a, b, &repr, &space, &repr, &space);
      }},
