@@ -279,48 +279,8 @@ const UnavailableCase kUnavailable[] = {
          return p.BlendAndTransform_BaseOnBackFrame(a, kCentre, b, kCentre, false, c, 0, 0, 1.0, 0, 1, 0.0, 1.0, 1.0,
                                                     0.0, 0.0, 1, 0);
      }},
-};
-         const ColorSpace::pl_color_space space{};
-         return p.ChangeColorSpace(a, b, &repr, &space, &repr, &space);
-     }},
-    {"FrameInterpolation",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.FrameInterpolation(a, b, c, 0.5f);
-     }},
     {"overlay",
      [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.overlay(a, b, c, 0, 1.0f, 0, 0); }},
-    {"channelControl",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.channelControl(a, b, c, 3); }},
-    {"HDR2SDR",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
-         return p.HDR2SDR(a, b, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
-     }},
-    {"SDR2HDR", [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) { return p.SDR2HDR(a, b, 1, 2); }},
-    {"viewmaskasresult",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.viewmaskasresult(a, b, c, 1); }},
-    {"viewmaskasalpha",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.viewmaskasalpha(a, b, c, 1); }},
-    {"viewmaskassquare",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) { return p.viewmaskassquare(a, b, c, 1); }},
-    {"viewmaskascolormask",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         return p.viewmaskascolormask(a, b, 0xFF0000FFu, c, 1);
-     }},
-    {"Motion_Animation",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame&) {
-         const orvex::MotionAnimationParam param{1, 1, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 16, 9, 0, 0};
-         return p.Motion_Animation(a, b, param);
-     }},
-    {"Do_Gradient",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame&, EffectFrame&) {
-         const orvex::GradientData gradient{};
-         return p.Do_Gradient(a, 0, gradient);
-     }},
-    {"Blend_Mask_NoType",
-     [](IVisualProcess& p, EffectFrame& a, EffectFrame& b, EffectFrame& c) {
-         EffectFrame out;
-         return p.Blend_Mask_NoType(a, b, c, out);
-     }},
 };
 
 class UnavailableOperation : public ::testing::TestWithParam<UnavailableCase> {};
