@@ -10,6 +10,10 @@
 #include <fstream>
 #include <sstream>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <opencv2/core.hpp>
 
 #include "imagecpu/BlendTables.h"
@@ -353,27 +357,75 @@ private:
 
 }  // namespace
 
+// Axes (0 red, 1 green, 2 blue) from the largest fraction to the smallest, indexed by
+// (fr > fg) | (fg > fb) << 1 | (fr > fb) << 2; indices 3 and 4 cannot occur. Ties pick one of the
+// touching tetrahedra, which give the same value.
+const uint8_t kTetraOrder[8][3] = {{2, 1, 0}, {2, 0, 1}, {1, 2, 0}, {0, 1, 2},
+                                   {0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {0, 1, 2}};
+
+void CubeLut::PackGrid() {
+    // Four floats an entry, N per axis: one aligned load fetches a whole vertex.
+    const int n = size_;
+    packed_.resize(static_cast<size_t>(n) * n * n * 4);
+    float* p = packed_.data();
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b, p += 4) {
+                const float* e = &grid_[Entry(r, g, b)];
+                p[0] = e[0], p[1] = e[1], p[2] = e[2], p[3] = 0.0f;
+            }
+    for (int v = 0; v < 256; ++v) {
+        const int lo = idx_[v], step = lo + 1 < n ? 1 : 0;
+        const int scale[3] = {n * n * 4, n * 4, 4};
+        for (int a = 0; a < 3; ++a)
+            axis_[a][v] = {frac_[v], static_cast<uint32_t>(lo * scale[a]), static_cast<uint32_t>(step * scale[a])};
+    }
+}
+
 void CubeLut::TetraRows(uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width, int channels,
                         int begin, int end) const {
-    const Tetra t{grid_.data(), lowR_, highR_, lowG_, highG_, lowB_, highB_, frac_};
     const uint8_t* M = MulTable();
+    const float* grid = packed_.data();
     for (int y = begin; y < end; ++y) {
         const uint8_t* s = src + static_cast<size_t>(y) * srcStride;
         uint8_t* d = dst + static_cast<size_t>(y) * dstStride;
         for (int x = 0; x < width; ++x, s += channels, d += channels) {
-            float o[3];
-            t.At<3>(s[2], s[1], s[0], o);
-            const uint8_t R = ToByte(o[0]), G = ToByte(o[1]), B = ToByte(o[2]);
+            const AxisEntry& er = axis_[0][s[2]];
+            const AxisEntry& eg = axis_[1][s[1]];
+            const AxisEntry& eb = axis_[2][s[0]];
+            const float f[3] = {er.frac, eg.frac, eb.frac};
+            const uint32_t step[3] = {er.step, eg.step, eb.step};
+            const uint8_t* o = kTetraOrder[(f[0] > f[1]) | (f[1] > f[2]) << 1 | (f[0] > f[2]) << 2];
+            const float* c000 = grid + er.offset + eg.offset + eb.offset;
+            const float* ca = c000 + step[o[0]];
+            const float* cab = ca + step[o[1]];
+            const float* c111 = c000 + step[0] + step[1] + step[2];
+            const float w0 = 1 - f[o[0]], wa = f[o[0]] - f[o[1]], wab = f[o[1]] - f[o[2]], w1 = f[o[2]];
+            uint8_t out[3];
+#if defined(__SSE2__)
+            const __m128 v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(w0), _mm_load_ps(c000)),
+                                                   _mm_mul_ps(_mm_set1_ps(wa), _mm_load_ps(ca))),
+                                        _mm_add_ps(_mm_mul_ps(_mm_set1_ps(wab), _mm_load_ps(cab)),
+                                                   _mm_mul_ps(_mm_set1_ps(w1), _mm_load_ps(c111))));
+            // Round to nearest even, then saturate through the two packs.
+            const __m128i i32 = _mm_cvtps_epi32(v);
+            const __m128i i16 = _mm_packs_epi32(i32, i32);
+            const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(i16, i16)));
+            out[0] = static_cast<uint8_t>(bytes), out[1] = static_cast<uint8_t>(bytes >> 8);
+            out[2] = static_cast<uint8_t>(bytes >> 16);
+#else
+            for (int c = 0; c < 3; ++c) out[c] = ToByte(w0 * c000[c] + wa * ca[c] + wab * cab[c] + w1 * c111[c]);
+#endif
             if (channels == 4) {
                 const uint8_t* Ma = M + s[3] * 256;
                 d[3] = s[3];
-                d[0] = Ma[B];
-                d[1] = Ma[G];
-                d[2] = Ma[R];
+                d[0] = Ma[out[2]];
+                d[1] = Ma[out[1]];
+                d[2] = Ma[out[0]];
             } else {
-                d[0] = B;
-                d[1] = G;
-                d[2] = R;
+                d[0] = out[2];
+                d[1] = out[1];
+                d[2] = out[0];
             }
         }
     }
@@ -449,6 +501,8 @@ int CubeLut::Apply(uint8_t* dst, int dstStride, const uint8_t* src, int width, i
         dstStride < width * dstChannels || (readsSource && (!src || srcStride < width * channels)))
         return kNothingLoaded;
     if (readsSource) {
+        // The grid may have been written through GetTable since the last pass.
+        if (!alphaOutput_) PackGrid();
         if (static_cast<int64_t>(width) * height <= kSerialPixels) {
             if (alphaOutput_) AlphaRows(dst, dstStride, src, srcStride, width, channels, 0, height);
             else TetraRows(dst, dstStride, src, srcStride, width, channels, 0, height);

@@ -11,11 +11,25 @@
 //   tetrahedral:  fractions ordered f1 >= f2 >= f3 on axes a, b, c:
 //                 out = (1 - f1) c000 + (f1 - f2) c(a) + (f2 - f3) c(a, b) + f3 c111
 // Four-channel results are premultiplied: colour c becomes M[alpha][c].
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace orvex {
+
+// 16-byte aligned storage for vector loads.
+template <typename T>
+struct AlignedAllocator {
+    using value_type = T;
+    AlignedAllocator() = default;
+    template <typename U>
+    AlignedAllocator(const AlignedAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(16))); }
+    void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t(16)); }
+    bool operator==(const AlignedAllocator&) const { return true; }
+};
 
 class CubeLut {
 public:
@@ -79,6 +93,8 @@ private:
     void SetSize(int n);
     void ReadCube(LineReader& reader);
     void Read3dl(LineReader& reader);
+    // Copies the grid into packed_ (N per axis, four floats an entry) with its byte tables.
+    void PackGrid();
     void InPlaceRows(uint8_t* dst, int dstStride, int width, int height, int channels, bool trilinear) const;
 
     int32_t status_ = kNothingLoaded;
@@ -89,6 +105,15 @@ private:
     // Grid offsets of a byte's lower and upper neighbour on each axis, in floats.
     uint32_t lowR_[256] = {}, highR_[256] = {}, lowG_[256] = {}, highG_[256] = {}, lowB_[256] = {}, highB_[256] = {};
     std::vector<float> grid_;
+    // The tetrahedral pass's copy of the grid, and per byte its lower entry offset and the step to
+    // the upper neighbour (0 on the last point) on each axis, in floats.
+    std::vector<float, AlignedAllocator<float>> packed_;
+    struct AxisEntry {
+        float frac;
+        uint32_t offset;
+        uint32_t step;
+    };
+    AxisEntry axis_[3][256] = {};  // red, green, blue
     bool alphaOutput_ = false;
     std::vector<uint8_t> byteGrid_;
     int32_t entryCount_ = 0;
