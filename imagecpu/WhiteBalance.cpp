@@ -13,7 +13,8 @@ constexpr double kLimit = 500.0;
 
 float ClampSetting(double v) {
     if (std::isnan(v)) return 0.0f;
-    return static_cast<float>(std::clamp(v, -kLimit, kLimit));
+    // + 0.0 turns a negative zero (no correction) into 0.
+    return static_cast<float>(std::clamp(v, -kLimit, kLimit) + 0.0);
 }
 
 // m = (r + g + b) / 3 against each channel.

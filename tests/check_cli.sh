@@ -41,5 +41,19 @@ expect 0 "" -- vp flip --horizontal --device cpu "$work/flipped.png" "$work/back
 expect 0 "max difference 0" -- compare "$work/card.png" "$work/back.png"
 expect 0 "" -- vp crop --rect 0,0,0.5,0.5 --device cpu "$work/card.png" "$work/quarter.png"
 expect 1 "" -- vp resize "$work/card.png" "$work/x.png"
+# 3D LUTs, HDR tone mapping and white balance.
+{ echo "LUT_3D_SIZE 2"; for b in 0 1; do for g in 0 1; do for r in 0 1; do echo "$r $g $b"; done; done; done; } \
+    > "$work/identity.cube"
+# The jpeg is opaque, so the premultiplied result of the identity is the picture itself.
+expect 0 "" -- vp lut "$work/identity.cube" "$work/out.jpg" "$work/lut.png"
+expect 0 "max difference [01]\b" -- compare "$work/out.jpg" "$work/lut.png"
+printf 'LUT_3D_SIZE 1\n' > "$work/bad.cube"
+expect 2 "status 23" -- vp lut "$work/bad.cube" "$work/card.png" "$work/x.png"
+expect 0 "" -- vp hdr2sdr --pq "$work/card.png" "$work/sdr_pq.png"
+expect 0 "" -- vp hdr2sdr --hlg "$work/card.png" "$work/sdr_hlg.png"
+[ -s "$work/sdr_pq.png" ] && [ -s "$work/sdr_hlg.png" ] || { echo "FAIL: no tone-mapped pictures"; fail=1; }
+expect 1 "needs --pq or --hlg" -- vp hdr2sdr "$work/card.png" "$work/x.png"
+expect 0 "temperature -\{0,1\}[0-9.]* tint" -- vp whitebalance "$work/card.png"
+expect 0 "temperature 0.00 tint 0.00" -- vp whitebalance --colour 808080 "$work/card.png"
 [ $fail -eq 0 ] && echo "cli: all cases passed"
 exit $fail

@@ -34,7 +34,14 @@ const char* const kVisualHelp =
     "                                      left-right, 4 mirror top-bottom; --angle turns freely\n"
     "                                      about the centre (output size: the input's by default)\n"
     "  orvex vp flip --horizontal|--vertical [--device cpu|opencl] IN OUT\n"
-    "                                      vp commands run on the CPU unless --device opencl\n";
+    "                                      vp commands run on the CPU unless --device opencl\n"
+    "  orvex vp lut [--mode 0|1|2] FILE.cube|FILE.3dl IN OUT\n"
+    "                                      apply a 3D LUT: 0 nearest, 1 trilinear, 2 tetrahedral\n"
+    "  orvex vp hdr2sdr --pq|--hlg [--device cpu|opencl] [--resources DIR] IN OUT\n"
+    "                                      tone-map BT.2020 PQ or HLG to BT.709 SDR\n"
+    "  orvex vp whitebalance [--pick X,Y | --colour RRGGBB] IN\n"
+    "                                      print the temperature and tint that neutralise the\n"
+    "                                      picture, the picked pixel or the reference colour\n";
 
 namespace {
 
@@ -195,6 +202,7 @@ int VisualCommand(int argc, char** argv) {
     if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate or flip");
     Options o;
     o.op = argv[0];
+    if (o.op == "lut" || o.op == "hdr2sdr" || o.op == "whitebalance") return ColourCommand(argc, argv);
     if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip")
         return Usage("unknown vp operation " + o.op);
     if (const std::string problem = Parse(argc - 1, argv + 1, &o); !problem.empty()) return Usage(problem);

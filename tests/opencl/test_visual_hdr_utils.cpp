@@ -97,7 +97,7 @@ TEST_F(UtilOpenCL, HDR2SDRCubeMatchesTheKernelOnRamps) {
     in.FillRandom(21);
     in.Fill([&](int, int s, int y) {
         const int x = s / 4, c = s % 4;
-        if (c == 3) return 255;
+        if (c == 3) return y < 4 ? 255 : in.Get(0, s, y);  // random alpha on the random rows
         if (y == 0) return x;                     // grey
         if (y >= 1 && y <= 3) return c == 3 - y ? x : 0;  // red, green, blue
         return in.Get(0, s, y);
