@@ -1,6 +1,7 @@
 // CubeLut::Apply on a 1920x1080 BGRA frame with the 33-point PQ tone-mapping cube, in its three
 // modes, beside a plain frame copy and a 256-entry table pass (cv::LUT) over the same frame; the
 // ratios to the table pass follow the table.
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -62,6 +63,30 @@ void CubeApply(benchmark::State& state, int mode) {
 BENCHMARK_CAPTURE(CubeApply, tetrahedral, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(CubeApply, trilinear_with_copy, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(CubeApply, nearest_with_copy, 0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Each tetrahedral frame followed by one table pass, each timed on its own, so that other load on
+// the machine weighs on both alike; the counter x_table is their ratio.
+void Interleaved_Tetrahedral(benchmark::State& state) {
+    Fixture& f = F();
+    cv::Mat other(kH, kW, CV_8UC4);
+    double cube = 0, table = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f.cube.Apply(f.dst.data, static_cast<int>(f.dst.step[0]), f.src.data, kW, kH, static_cast<int>(f.src.step[0]),
+                     4, 2, 255);
+        const auto t1 = std::chrono::steady_clock::now();
+        cv::LUT(f.src, f.lut, other);
+        const auto t2 = std::chrono::steady_clock::now();
+        const double c = std::chrono::duration<double>(t1 - t0).count();
+        cube += c;
+        table += std::chrono::duration<double>(t2 - t1).count();
+        state.SetIterationTime(c);
+    }
+    state.counters["table_ms"] = table / static_cast<double>(state.iterations()) * 1e3;
+    state.counters["x_table"] = table > 0 ? cube / table : 0;
+}
+BENCHMARK(Interleaved_Tetrahedral)->Unit(benchmark::kMillisecond)->UseManualTime()->Repetitions(3)
+    ->ReportAggregatesOnly(false);
 
 // The same two on one thread, timed by process CPU time: a figure that a loaded machine disturbs
 // far less than wall time.
