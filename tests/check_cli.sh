@@ -66,5 +66,19 @@ expect 0 "" -- vp transform --mode 2 --opacity 0.8 --anchor 0.25,0.5 --centre 0.
 expect 1 "needs an overlay, a background" -- vp blend "$work/card.png" "$work/x.png"
 expect 1 "--opacity wants 0 to 1" -- vp transform --opacity 2 "$work/card.png" "$work/card.png" "$work/x.png"
 expect 3 "transform failed" -- vp transform --scale 0 "$work/card.png" "$work/card.png" "$work/x.png"
+# 3D LUTs, HDR tone mapping and white balance.
+{ echo "LUT_3D_SIZE 2"; for b in 0 1; do for g in 0 1; do for r in 0 1; do echo "$r $g $b"; done; done; done; } \
+    > "$work/identity.cube"
+# The jpeg is opaque, so the premultiplied result of the identity is the picture itself.
+expect 0 "" -- vp lut "$work/identity.cube" "$work/out.jpg" "$work/lut.png"
+expect 0 "max difference [01]\b" -- compare "$work/out.jpg" "$work/lut.png"
+printf 'LUT_3D_SIZE 1\n' > "$work/bad.cube"
+expect 2 "status 23" -- vp lut "$work/bad.cube" "$work/card.png" "$work/x.png"
+expect 0 "" -- vp hdr2sdr --pq "$work/card.png" "$work/sdr_pq.png"
+expect 0 "" -- vp hdr2sdr --hlg "$work/card.png" "$work/sdr_hlg.png"
+[ -s "$work/sdr_pq.png" ] && [ -s "$work/sdr_hlg.png" ] || { echo "FAIL: no tone-mapped pictures"; fail=1; }
+expect 1 "needs --pq or --hlg" -- vp hdr2sdr "$work/card.png" "$work/x.png"
+expect 0 "temperature -\{0,1\}[0-9.]* tint" -- vp whitebalance "$work/card.png"
+expect 0 "temperature 0.00 tint 0.00" -- vp whitebalance --colour 808080 "$work/card.png"
 [ $fail -eq 0 ] && echo "cli: all cases passed"
 exit $fail

@@ -46,6 +46,13 @@ const char* const kVisualHelp =
     "               OVERLAY BACKGROUND OUT  turn, scale and skew the overlay about its anchor (fractions\n"
     "                                      of the overlay), put the anchor on the centre (fractions of\n"
     "                                      the background) and blend it there\n"
+    "  orvex vp lut [--mode 0|1|2] FILE.cube|FILE.3dl IN OUT\n"
+    "                                      apply a 3D LUT: 0 nearest, 1 trilinear, 2 tetrahedral\n"
+    "  orvex vp hdr2sdr --pq|--hlg [--device cpu|opencl] [--resources DIR] IN OUT\n"
+    "                                      tone-map BT.2020 PQ or HLG to BT.709 SDR\n"
+    "  orvex vp whitebalance [--pick X,Y | --colour RRGGBB] IN\n"
+    "                                      print the temperature and tint that neutralise the\n"
+    "                                      picture, the picked pixel or the reference colour\n"
     "                                      vp commands run on the CPU unless --device opencl\n";
 
 namespace {
@@ -305,10 +312,11 @@ int Compose(const Options& o) {
 }  // namespace
 
 int VisualCommand(int argc, char** argv) {
-    if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate, flip, convert, blend or transform");
+    if (argc < 1) return Usage("vp needs an operation: resize, crop, rotate, flip, convert, blend, transform, lut, hdr2sdr or whitebalance");
     if (std::string(argv[0]) == "convert") return ConvertCommand(argc - 1, argv + 1);
     Options o;
     o.op = argv[0];
+    if (o.op == "lut" || o.op == "hdr2sdr" || o.op == "whitebalance") return ColourCommand(argc, argv);
     if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip" && o.op != "blend" &&
         o.op != "transform")
         return Usage("unknown vp operation " + o.op);

@@ -9,6 +9,8 @@ extern const char* const kVisualHelp;
 // argv holds what follows "vp": the operation, its options and the two files. Returns the
 // command's exit code (0 ok, 1 usage, 2 bad input, 3 the operation failed).
 int VisualCommand(int argc, char** argv);
+// The colour operations lut, hdr2sdr and whitebalance; argv[0] is the operation.
+int ColourCommand(int argc, char** argv);
 
 // argv holds what follows "vp convert"; the same exit codes.
 int ConvertCommand(int argc, char** argv);

@@ -34,6 +34,27 @@ extern const char* const blend_transform;
 extern const char* const transform;
 extern const char* const blend_mask;
 extern const char* const overlay;
+extern const char* const hdr_curves;
+extern const char* const hdr2sdr;
+extern const char* const sdr2hdr;
+extern const char* const pq_hlg;
+extern const char* const change_colorspace;
+extern const char* const deinterlace;
+extern const char* const fill_frame;
+extern const char* const premultiply;
+extern const char* const frame_interpolation;
+extern const char* const channel_control;
+extern const char* const mask_views;
+extern const char* const motion_animation;
+extern const char* const do_gradient;
+extern const char* const blend_mask_notype;
+extern const char* const glsl_viewmaskascolormask;
+extern const char* const glsl_viewmaskasalpha;
+extern const char* const glsl_viewmaskasresult;
+extern const char* const glsl_viewmaskassquare;
+extern const char* const glsl_Motion_Animation;
+extern const char* const glsl_Do_Gradient;
+extern const char* const glsl_Blend_Mask_NoType;
 }  // namespace orvex::clsrc
 
 namespace orvex {
@@ -51,6 +72,7 @@ GPUKernelDesc Same(const char* name, zrp::ImageColorSpace cs, zrp::BitFormat bit
 struct Program {
     const char* source;
     std::vector<GPUKernelDesc> kernels;
+    const char* prefix = nullptr;  // shared helpers joined before the source
 };
 
 }  // namespace
@@ -82,6 +104,38 @@ AlgorithmMap BuildOpenCLProgramTable() {
         {clsrc::flip,
          {Same("video_effect_horizontal_filp", kColorSpaceBGRA, k8),
           Same("video_effect_vertical_filp", kColorSpaceBGRA, k8)}},
+        {clsrc::pq_hlg, {Same("PQToHLG", kColorSpaceBGRA, k8), Same("HLGToPQ", kColorSpaceBGRA, k8)},
+         clsrc::hdr_curves},
+        {clsrc::change_colorspace, {Same("change_colorspace", kColorSpaceBGRA, k8)}},
+        {clsrc::hdr2sdr, {Same("HDR2SDR", kColorSpaceBGRA, k8)}, clsrc::hdr_curves},
+        {clsrc::sdr2hdr, {Same("SDR2HDR", kColorSpaceBGRA, k8)}, clsrc::hdr_curves},
+        {clsrc::deinterlace,
+         {Same("Deinterlace", kColorSpaceNV12, k8), Same("Deinterlace_16", kColorSpaceNV12, kP010),
+          Same("yv12_frame_deinterlace", kColorSpaceYV12, k8), Same("yv12_frame_deinterlace_UINT16", kColorSpaceYV12, k16),
+          Same("yuva_frame_deinterlace", kColorSpaceYUVA, k8),
+          Same("yuva_frame_deinterlace_UINT16", kColorSpaceYUVA, k16)}},
+        {clsrc::fill_frame,
+         {GPUKernelDesc{"FillFrame", kColorSpaceNone, k8, kColorSpaceBGRA, k8},
+          GPUKernelDesc{"FillFrame_yuv", kColorSpaceNone, k8, kColorSpaceYV12, k8},
+          GPUKernelDesc{"FillFrame_yuva", kColorSpaceNone, k8, kColorSpaceYUVA, k8},
+          GPUKernelDesc{"FillFrame_nv12", kColorSpaceNone, k8, kColorSpaceNV12, k8}}},
+        {clsrc::premultiply,
+         {Same("Premultiply", kColorSpaceBGRA, k8), Same("yuva_frame_premultiply", kColorSpaceYUVA, k8),
+          Same("yuva_frame_premultiply_UINT16", kColorSpaceYUVA, k16)}},
+        {clsrc::frame_interpolation,
+         {Same("rgba_frame_interpolation", kColorSpaceBGRA, k8), Same("frame_interpolation", kColorSpaceNV12, k8),
+          Same("frame_interpolation_16", kColorSpaceNV12, kP010),
+          Same("yv12_frame_interpolation", kColorSpaceYV12, k8),
+          Same("yv12_frame_interpolation_UINT16", kColorSpaceYV12, k16),
+          Same("yuva_frame_interpolation", kColorSpaceYUVA, k8),
+          Same("yuva_frame_interpolation_UINT16", kColorSpaceYUVA, k16)}},
+        {clsrc::channel_control, {Same("channelControl", kColorSpaceBGRA, k8)}},
+        {clsrc::mask_views,
+         {Same("viewmaskasalpha_cl", kColorSpaceBGRA, k8), Same("viewmaskasresult_cl", kColorSpaceBGRA, k8),
+          Same("viewmaskascolormask_cl", kColorSpaceBGRA, k8), Same("viewmaskassquare_cl", kColorSpaceBGRA, k8)}},
+        {clsrc::motion_animation, {Same("motion_animation_cl", kColorSpaceBGRA, k8)}},
+        {clsrc::do_gradient, {GPUKernelDesc{"do_gradient_cl", kColorSpaceNone, k8, kColorSpaceBGRA, k8}}},
+        {clsrc::blend_mask_notype, {Same("blend_mask_notype_cl", kColorSpaceBGRA, k8)}},
     };
     // The blend and transform programs share one text (samplers, geometry, the blend-mode
     // functions), put in front of each when it is entered.
@@ -106,7 +160,7 @@ AlgorithmMap BuildOpenCLProgramTable() {
         data->kernels = kernels;
         for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
     };
-    for (const Program& p : programs) enter(p.source, p.kernels);
+    for (const Program& p : programs) enter(p.prefix ? std::string(p.prefix) + p.source : std::string(p.source), p.kernels);
     for (const Program& p : blendPrograms) enter(std::string(clsrc::blending) + "\n" + p.source, p.kernels);
     // The pixel-format conversions; all but the repacking carry the shared colour matrices in
     // front of their own text.
@@ -164,6 +218,28 @@ AlgorithmMap BuildOpenCLProgramTable() {
     for (const auto& c : conversions)
         enter(c.matrices ? std::string(clsrc::convert_common) + c.program.source : c.program.source,
               c.program.kernels);
+    return table;
+}
+
+AlgorithmMap BuildOpenGLProgramTable() {
+    using namespace zrp;
+    const Program programs[] = {
+        {clsrc::glsl_viewmaskascolormask, {Same("viewmaskascolormask", kColorSpaceBGRA, k8)}},
+        {clsrc::glsl_viewmaskasalpha, {Same("viewmaskasalpha", kColorSpaceBGRA, k8)}},
+        {clsrc::glsl_viewmaskasresult, {Same("viewmaskasresult", kColorSpaceBGRA, k8)}},
+        {clsrc::glsl_viewmaskassquare, {Same("viewmaskassquare", kColorSpaceBGRA, k8)}},
+        {clsrc::glsl_Motion_Animation, {Same("Motion_Animation", kColorSpaceBGRA, k8)}},
+        {clsrc::glsl_Do_Gradient, {GPUKernelDesc{"Do_Gradient", kColorSpaceNone, k8, kColorSpaceBGRA, k8}}},
+        {clsrc::glsl_Blend_Mask_NoType, {Same("Blend_Mask_NoType", kColorSpaceBGRA, k8)}},
+    };
+    AlgorithmMap table;
+    for (const Program& p : programs) {
+        auto data = std::make_shared<GPUKernelData>();
+        data->source = p.source;
+        data->platform = OpenGL;
+        data->kernels = p.kernels;
+        for (const GPUKernelDesc& k : data->kernels) table.emplace(k.name, data);
+    }
     return table;
 }
 

@@ -15,14 +15,6 @@ namespace {
 // What the host reads from GetCapabilityCode; its meaning belongs to the host.
 constexpr int32_t kCapabilityCode = 6;
 
-// One line and Failed for an operation whose routine is not in this build, so that a host sees
-// the reason in its log instead of an untouched output reported as success.
-ResultCode Unavailable(const char* operation) {
-    const std::string location = std::string("orvex:") + operation;
-    ORVEX_LOG(4, location.c_str(), "%s is not available in this build", operation);
-    return Failed;
-}
-
 }  // namespace
 
 VisualProcess::VisualProcess() {
@@ -101,8 +93,11 @@ void VisualProcess::LoadOpenCLTable() {
     gpuLoaded_ = true;
 }
 
-// The visual/glsl programs are entered here as they are written.
-void VisualProcess::LoadOpenGLTable() {}
+void VisualProcess::LoadOpenGLTable() {
+    if (glLoaded_) return;
+    AddAlgorithms(BuildOpenGLProgramTable());
+    glLoaded_ = true;
+}
 
 ResultCode VisualProcess::SetResourcePath(const char* path) {
     if (!path) {
@@ -132,92 +127,11 @@ ResultCode VisualProcess::GetColorReferenceStats(double* stats) {
     return Ok;
 }
 
-// --- operations whose routines are not in this build ---------------------------------------------
-
 ResultCode VisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSpace::pl_color_space space,
                                   const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out, int32_t quality,
                                   int32_t alphaMode) {
     // The short form stretches to the output (resize type 0).
     return Convert(repr, space, in, intermediate, out, 0, quality, alphaMode);
-}
-
-ResultCode VisualProcess::Deinterlace(const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("Deinterlace");
-}
-
-ResultCode VisualProcess::FillFrame(EffectFrame&, bool, uint32_t) { return Unavailable("FillFrame"); }
-
-ResultCode VisualProcess::Premultiply(const EffectFrame&, EffectFrame&, int32_t, bool) {
-    return Unavailable("Premultiply");
-}
-
-ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame&) { return Unavailable("AnalyzeColorReference"); }
-
-ResultCode VisualProcess::EstimateWhiteBalance(const uint8_t*, int32_t, int32_t, float*, float*, int32_t, int32_t) {
-    return Unavailable("EstimateWhiteBalance");
-}
-
-ResultCode VisualProcess::WhiteBalanceFromColor(const uint8_t*, int32_t, int32_t, uint32_t, float*, float*) {
-    return Unavailable("WhiteBalanceFromColor");
-}
-
-ResultCode VisualProcess::ICCProfileTransform(const ColorSpace::pl_icc_profile*, EffectFrame&) {
-    return Unavailable("ICCProfileTransform");
-}
-
-ResultCode VisualProcess::PQToHLG(const EffectFrame&, EffectFrame&) { return Unavailable("PQToHLG"); }
-
-ResultCode VisualProcess::HLGToPQ(const EffectFrame&, EffectFrame&) { return Unavailable("HLGToPQ"); }
-
-ResultCode VisualProcess::CalibrateChromaKey(uint32_t, int32_t*, int32_t*) { return Unavailable("CalibrateChromaKey"); }
-
-ResultCode VisualProcess::ChangeColorSpace(const EffectFrame&, EffectFrame&, const ColorSpace::pl_color_repr*,
-                                           const ColorSpace::pl_color_space*, const ColorSpace::pl_color_repr*,
-                                           const ColorSpace::pl_color_space*) {
-    return Unavailable("ChangeColorSpace");
-}
-
-ResultCode VisualProcess::FrameInterpolation(const EffectFrame&, const EffectFrame&, EffectFrame&, float) {
-    return Unavailable("FrameInterpolation");
-}
-
-ResultCode VisualProcess::channelControl(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("channelControl");
-}
-
-ResultCode VisualProcess::HDR2SDR(const EffectFrame&, EffectFrame&, int32_t, ColorSpace::pl_color_primaries,
-                                  ColorSpace::pl_color_primaries) {
-    return Unavailable("HDR2SDR");
-}
-
-ResultCode VisualProcess::SDR2HDR(const EffectFrame&, EffectFrame&, int32_t, int32_t) { return Unavailable("SDR2HDR"); }
-
-ResultCode VisualProcess::viewmaskasresult(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("viewmaskasresult");
-}
-
-ResultCode VisualProcess::viewmaskasalpha(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("viewmaskasalpha");
-}
-
-ResultCode VisualProcess::viewmaskassquare(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t) {
-    return Unavailable("viewmaskassquare");
-}
-
-ResultCode VisualProcess::viewmaskascolormask(const EffectFrame&, const EffectFrame&, uint32_t, EffectFrame&,
-                                              int32_t) {
-    return Unavailable("viewmaskascolormask");
-}
-
-ResultCode VisualProcess::Motion_Animation(const EffectFrame&, EffectFrame&, const MotionAnimationParam&) {
-    return Unavailable("Motion_Animation");
-}
-
-ResultCode VisualProcess::Do_Gradient(EffectFrame&, int32_t, const GradientData&) { return Unavailable("Do_Gradient"); }
-
-ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame&, const EffectFrame&, const EffectFrame&,
-                                            EffectFrame&) {
-    return Unavailable("Blend_Mask_NoType");
 }
 
 }  // namespace orvex

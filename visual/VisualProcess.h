@@ -16,6 +16,7 @@ namespace orvex {
 
 class CubeLut;
 struct TextureInfo;
+class ChromaKeyCalibration;
 
 class VisualProcess final : public IVisualProcess {
 public:
@@ -131,6 +132,7 @@ public:
     const std::array<float, 3>& lmsToLabScales() const { return lmsToLabScales_; }
     const std::string& resourcePath() const { return resourcePath_; }
     bool gpuLoaded() const { return gpuLoaded_; }
+    const std::string& cubePath() const { return cubePath_; }
     // Register the service's GPU programs with the dispatch; each runs once per object. The lab
     // calls them for its own object when it learns of the devices.
     void LoadOpenCLTable();
@@ -159,12 +161,15 @@ private:
     std::array<double, 6> statsCache_{};
     bool refEmpty_ = false;
     bool gpuLoaded_ = false;
+    bool glLoaded_ = false;
     std::string resourcePath_;
     // Created by the first CPU HDR2SDR. Held shared so that this header needs only the forward
     // declaration.
     std::shared_ptr<CubeLut> cubeLut_;
     std::string cubePath_;
     bool cubeLoaded_ = false;
+    // The chroma-key calibration keeps its LUT and generator from call to call.
+    std::shared_ptr<ChromaKeyCalibration> chromaKey_;
     Conversion conversions_[PIXFMT_COUNT][PIXFMT_COUNT];
     Crop crops_[PIXFMT_COUNT];
     // The OpenCL programs by algorithm name, handed to the dispatch when they load.

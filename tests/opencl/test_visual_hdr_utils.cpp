@@ -1,0 +1,331 @@
+// HDR, colour-space and frame-utility operations on OpenCL textures (PoCL here), each compared with
+// its CPU path on the same frame, or with independent ground truth where it has no CPU path.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/kit/kit.h"
+#include "imagecpu/BlendTables.h"
+#include "lab/GpuDispatch.h"
+#include "planar_frames.h"
+#include "visual/HdrCurves.h"
+#include "visual/VisualProcess.h"
+
+namespace orvex {
+namespace {
+
+using orvextest::PlanarFrame;
+
+zrp::ATLUFactory* Factory() {
+    static const std::unique_ptr<zrp::ATLUFactory> factory = [] {
+        orvexhost::KitOptions options;
+        options.opengl = false;
+        return orvexhost::MakeFactory(options);
+    }();
+    return factory.get();
+}
+
+class UtilOpenCL : public ::testing::Test {
+protected:
+    void SetUp() override {
+        factory_ = Factory();
+        if (!factory_) GTEST_SKIP() << "no OpenCL device (install pocl-opencl-icd)";
+        ASSERT_EQ(vp_.SetATLUFactory(factory_), Ok);
+        vp_.SetResourcePath(ORVEX_SOURCE_DIR);
+    }
+    void TearDown() override { g_atlu_factory = nullptr; }
+
+    EffectFrame OnGpu(const PlanarFrame& f, bool upload) {
+        EffectFrame g;
+        g.pixel_fmt = f.frame.pixel_fmt;
+        g.bitDepth = f.frame.bitDepth;
+        g.planes = f.frame.planes;
+        g.width[0] = f.frame.width[0];
+        g.height[0] = f.frame.height[0];
+        g.texture = upload ? orvexhost::UploadFrame(*factory_, f.frame) : orvexhost::CreateTextureLike(*factory_, f.frame);
+        EXPECT_TRUE(g.texture) << "format " << g.pixel_fmt;
+        return g;
+    }
+
+    // Runs op on host frames into cpu and on their textures into gpu (read back); returns the
+    // largest sample difference and names the first beyond the tolerance.
+    using Op = std::function<ResultCode(VisualProcess&, std::vector<const EffectFrame*>, EffectFrame&)>;
+    int Compare(const std::vector<const PlanarFrame*>& inputs, PlanarFrame& cpu, PlanarFrame& gpu, const Op& op,
+                int tolerance, std::string* first) {
+        std::vector<const EffectFrame*> hostIn;
+        for (const PlanarFrame* f : inputs) hostIn.push_back(&f->frame);
+        EXPECT_EQ(op(vp_, hostIn, cpu.frame), Ok) << "CPU path";
+        std::vector<EffectFrame> gin;
+        gin.reserve(inputs.size());
+        std::vector<const EffectFrame*> gpuIn;
+        for (const PlanarFrame* f : inputs) gin.push_back(OnGpu(*f, true));
+        for (const EffectFrame& g : gin) gpuIn.push_back(&g);
+        EffectFrame gout = OnGpu(gpu, false);
+        if (!gout.texture) return -1;
+        EXPECT_EQ(op(vp_, gpuIn, gout), Ok) << "OpenCL path";
+        EXPECT_TRUE(orvexhost::DownloadFrame(*gout.texture, gpu.frame));
+        EXPECT_TRUE(cpu.GuardsIntact());
+        return cpu.MaxDiff(gpu, tolerance, first);
+    }
+
+    // A GPU-only operation on one (optional) input, read back into out.
+    ResultCode RunGpu(const PlanarFrame* in, PlanarFrame& out,
+                      const std::function<ResultCode(VisualProcess&, const EffectFrame&, EffectFrame&)>& op) {
+        EffectFrame gin = in ? OnGpu(*in, true) : EffectFrame{};
+        EffectFrame gout = OnGpu(out, false);
+        const ResultCode r = op(vp_, gin, gout);
+        if (r == Ok) {
+            EXPECT_TRUE(orvexhost::DownloadFrame(*gout.texture, out.frame));
+        }
+        return r;
+    }
+
+    zrp::ATLUFactory* factory_ = nullptr;
+    VisualProcess vp_;
+};
+
+// --- HDR --------------------------------------------------------------------------------------------------
+
+TEST_F(UtilOpenCL, HDR2SDRCubeMatchesTheKernelOnRamps) {
+    // Grey, red, green and blue ramps over the 256 codes, plus random colours.
+    PlanarFrame in(BGRA32, 256, 8), cpu(BGRA32, 256, 8), gpu(BGRA32, 256, 8);
+    in.FillRandom(21);
+    in.Fill([&](int, int s, int y) {
+        const int x = s / 4, c = s % 4;
+        if (c == 3) return y < 4 ? 255 : in.Get(0, s, y);  // random alpha on the random rows
+        if (y == 0) return x;                     // grey
+        if (y >= 1 && y <= 3) return c == 3 - y ? x : 0;  // red, green, blue
+        return in.Get(0, s, y);
+    });
+    for (int pq : {1, 0}) {
+        std::string first;
+        Compare({&in}, cpu, gpu, [&](VisualProcess& vp, auto ins, EffectFrame& out) {
+            return vp.HDR2SDR(*ins[0], out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+        }, 255, &first);
+        int rampMax = 0;
+        double sq = 0;
+        int n = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int s = 0; s < 256 * 4; ++s) {
+                const int d = std::abs(cpu.Get(0, s, y) - gpu.Get(0, s, y));
+                if (y < 4) rampMax = std::max(rampMax, d);
+                else sq += d * d, ++n;
+            }
+        const double rms = std::sqrt(sq / n);
+        // The 33-point cube interpolates the curves between its points: on the ramps (inside the
+        // gamut) that stays within 3 codes (measured 2 PQ, 3 HLG). Random BT.2020 colours include
+        // ones outside BT.709 whose channels the kernel clips to 0 where the cube's neighbours are
+        // positive: single codes differ by up to ~40 there, the RMS stays below 2 (measured 1.4).
+        EXPECT_LE(rampMax, 3) << (pq ? "PQ" : "HLG");
+        EXPECT_LE(rms, 2.0) << (pq ? "PQ" : "HLG");
+    }
+}
+
+TEST_F(UtilOpenCL, HLGToPQAndBackOnTheCurves) {
+    PlanarFrame in(BGRA32, 256, 1), pq(BGRA32, 256, 1), back(BGRA32, 256, 1);
+    in.Fill([](int, int s, int) { return s % 4 == 3 ? 255 : s / 4; });
+    ASSERT_EQ(RunGpu(&in, pq, [](VisualProcess& vp, const EffectFrame& a, EffectFrame& b) { return vp.HLGToPQ(a, b); }),
+              Ok);
+    // Code 128 through the published curves in double precision.
+    const double scene = std::pow(128 / 255.0, 2) / 3;  // below 0.5: x^2 / 3
+    const double nits = 1000.0 * std::pow(scene, 1.2);
+    const double y = std::pow(nits / 10000.0, 2610.0 / 16384.0);
+    const double code = std::pow((0.8359375 + 18.8515625 * y) / (1 + 18.6875 * y), 78.84375);
+    EXPECT_NEAR(pq.Get(0, 128 * 4 + 1, 0), code * 255, 1.0);
+    ASSERT_EQ(RunGpu(&pq, back, [](VisualProcess& vp, const EffectFrame& a, EffectFrame& b) { return vp.PQToHLG(a, b); }),
+              Ok);
+    // Back to HLG within the quantisation of the 8-bit PQ step in between.
+    for (int x = 32; x < 256; x += 16) EXPECT_NEAR(back.Get(0, x * 4, 0), x, 3) << x;
+    EXPECT_EQ(back.Get(0, 3, 0), 255) << "alpha kept";
+}
+
+TEST_F(UtilOpenCL, SDR2HDRRisesWithTheSignalAndPremultiplies) {
+    PlanarFrame in(BGRA32, 256, 2), out(BGRA32, 256, 2);
+    in.Fill([](int, int s, int y) { return s % 4 == 3 ? (y == 0 ? 255 : 0) : s / 4; });
+    for (int pq : {1, 0}) {
+        ASSERT_EQ(RunGpu(&in, out, [&](VisualProcess& vp, const EffectFrame& a, EffectFrame& b) {
+            return vp.SDR2HDR(a, b, pq, 2);
+        }), Ok);
+        EXPECT_EQ(out.Get(0, 0, 0), 0) << "black";
+        for (int x = 1; x < 256; ++x) EXPECT_GE(out.Get(0, x * 4 + 1, 0), out.Get(0, (x - 1) * 4 + 1, 0)) << x;
+        EXPECT_GT(out.Get(0, 255 * 4 + 1, 0), 100);
+        EXPECT_EQ(out.Get(0, 200 * 4 + 1, 1), 0) << "alpha 0 premultiplies to 0";
+    }
+}
+
+TEST_F(UtilOpenCL, ChangeColorSpaceMatchesTheCpu) {
+    PlanarFrame in(BGRA32, 33, 9), cpu(BGRA32, 33, 9), gpu(BGRA32, 33, 9);
+    in.FillRandom(22);
+    ColorSpace::pl_color_repr repr{};
+    repr.bits.color_depth = 8;
+    ColorSpace::pl_color_space from{}, to{};
+    from.primaries = ColorSpace::PL_COLOR_PRIM_BT_709;
+    to.primaries = ColorSpace::PL_COLOR_PRIM_BT_2020;
+    std::string first;
+    const int d = Compare({&in}, cpu, gpu, [&](VisualProcess& vp, auto ins, EffectFrame& out) {
+        return vp.ChangeColorSpace(*ins[0], out, &repr, &from, &repr, &to);
+    }, 1, &first);
+    EXPECT_LE(d, 1) << first;
+}
+
+// --- frame utilities ------------------------------------------------------------------------------------
+
+struct UtilCase {
+    const char* name;
+    uint32_t fmt;
+    int inputs;
+    std::function<ResultCode(VisualProcess&, std::vector<const EffectFrame*>, EffectFrame&)> op;
+    int tolerance;
+};
+
+std::ostream& operator<<(std::ostream& os, const UtilCase& c) { return os << c.name; }
+
+// Tolerances: the CPU deinterlace halves with a shift (floor), the kernels round to nearest; the
+// other kernels mix in float like the CPU and may tip a half the other way.
+const UtilCase kUtilCases[] = {
+    {"deinterlace_nv12", NV12, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Deinterlace(*in[0], o, 0); }, 1},
+    {"deinterlace_p010", P010, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Deinterlace(*in[0], o, 0); }, 1},
+    {"deinterlace_yv12", YV12, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Deinterlace(*in[0], o, 1); }, 1},
+    {"deinterlace_yv12p10", YV12P10, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Deinterlace(*in[0], o, 0); }, 1},
+    {"deinterlace_yuva", YUVA420, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Deinterlace(*in[0], o, 0); }, 1},
+    {"interpolate_bgra", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.FrameInterpolation(*in[0], *in[1], o, 0.3f); }, 1},
+    {"interpolate_nv12", NV12, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.FrameInterpolation(*in[0], *in[1], o, 0.7f); }, 1},
+    {"interpolate_yv12", YV12, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.FrameInterpolation(*in[0], *in[1], o, 0.5f); }, 1},
+    {"interpolate_yuvap10", YUVAP10, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.FrameInterpolation(*in[0], *in[1], o, 0.25f); }, 1},
+    {"premultiply_bgra", BGRA32, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 1, false); }, 1},
+    {"premultiply_bgra_opaque", BGRA32, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 0, false); }, 0},
+    {"premultiply_yuva", YUVA420, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 1, false); }, 1},
+    {"premultiply_yuva_full", YUVA420, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 1, true); }, 1},
+    {"premultiply_yuvap10", YUVAP10, 1, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 1, false); }, 1},
+    {"fill_bgra", BGRA32, 0, [](VisualProcess& vp, auto, EffectFrame& o) { return vp.FillFrame(o, false, 0x80402010); }, 0},
+    {"fill_yv12", YV12, 0, [](VisualProcess& vp, auto, EffectFrame& o) { return vp.FillFrame(o, false, 0); }, 0},
+    {"fill_yuva", YUVA420, 0, [](VisualProcess& vp, auto, EffectFrame& o) { return vp.FillFrame(o, true, 0x11223344); }, 0},
+    {"fill_nv12", NV12, 0, [](VisualProcess& vp, auto, EffectFrame& o) { return vp.FillFrame(o, false, 0x00806040); }, 0},
+    {"channel_control_green", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.channelControl(*in[0], *in[1], o, 1); }, 1},
+    {"channel_control_copy", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.channelControl(*in[0], *in[1], o, 9); }, 0},
+    {"mask_alpha", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.viewmaskasalpha(*in[0], *in[1], o, o.texture ? 2 : 1); }, 1},
+    {"mask_result", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.viewmaskasresult(*in[0], *in[1], o, o.texture ? 2 : 1); }, 1},
+    {"mask_square", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.viewmaskassquare(*in[0], *in[1], o, o.texture ? 2 : 1); }, 1},
+    {"mask_colormask", BGRA32, 2, [](VisualProcess& vp, auto in, EffectFrame& o) { return vp.viewmaskascolormask(*in[0], *in[1], 0x3060C080u, o, o.texture ? 2 : 1); }, 1},
+};
+
+class UtilOpenCLCases : public UtilOpenCL, public ::testing::WithParamInterface<UtilCase> {};
+
+TEST_P(UtilOpenCLCases, MatchesTheCpu) {
+    const UtilCase& c = GetParam();
+    PlanarFrame a(c.fmt, 38, 22), b(c.fmt, 38, 22), cpu(c.fmt, 38, 22), gpu(c.fmt, 38, 22);
+    a.FillRandom(31);
+    b.FillRandom(32);
+    std::vector<const PlanarFrame*> inputs;
+    if (c.inputs > 0) inputs.push_back(&a);
+    if (c.inputs > 1) inputs.push_back(&b);
+    std::string first;
+    const int d = Compare(inputs, cpu, gpu, c.op, c.tolerance, &first);
+    EXPECT_GE(d, 0);
+    EXPECT_LE(d, c.tolerance) << first;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UtilOpenCLCases, ::testing::ValuesIn(kUtilCases),
+                         [](const ::testing::TestParamInfo<UtilCase>& i) { return std::string(i.param.name); });
+
+TEST_F(UtilOpenCL, MaskViewsSampleBilinearlyAcrossSizes) {
+    // A smaller mask and a larger source than the output: both paths sample at the output centres.
+    PlanarFrame src(BGRA32, 50, 30), mask(BGRA32, 20, 12), cpu(BGRA32, 37, 23), gpu(BGRA32, 37, 23);
+    src.FillRandom(41);
+    mask.FillRandom(42);
+    std::string first;
+    const int d = Compare({&src, &mask}, cpu, gpu, [](VisualProcess& vp, auto in, EffectFrame& o) {
+        return vp.viewmaskasresult(*in[0], *in[1], o, o.texture ? 2 : 1);
+    }, 1, &first);
+    EXPECT_LE(d, 1) << first;
+}
+
+TEST_F(UtilOpenCL, MaskViewsOnOpenGLMatchTheCpu) {
+    orvexhost::KitOptions options;
+    options.opencl = false;
+    const std::unique_ptr<zrp::ATLUFactory> gl = orvexhost::MakeFactory(options);
+    if (!gl || !gl->GetDeviceContext("opengl")) GTEST_SKIP() << "no OpenGL device context in this build";
+    VisualProcess vp;
+    ASSERT_EQ(vp.SetATLUFactory(gl.get()), Ok);
+    PlanarFrame src(BGRA32, 32, 16), mask(BGRA32, 32, 16), cpu(BGRA32, 32, 16), out(BGRA32, 32, 16);
+    src.FillRandom(43);
+    mask.FillRandom(44);
+    ASSERT_EQ(vp.viewmaskassquare(src.frame, mask.frame, cpu.frame, 1), Ok);
+    EffectFrame gs, gm, go;
+    for (auto [g, f] : {std::pair<EffectFrame*, PlanarFrame*>{&gs, &src}, {&gm, &mask}, {&go, &out}}) {
+        *g = f->frame;
+        g->texture = orvexhost::UploadFrame(*gl, f->frame);
+        ASSERT_TRUE(g->texture);
+    }
+    ASSERT_EQ(vp.viewmaskassquare(gs, gm, go, 3), Ok);
+    ASSERT_TRUE(orvexhost::DownloadFrame(*go.texture, out.frame));
+    EXPECT_LE(cpu.MaxDiff(out), 1);
+}
+
+// --- GPU-only operations ---------------------------------------------------------------------------------
+
+TEST_F(UtilOpenCL, GradientTypeZeroIsALeftToRightRamp) {
+    PlanarFrame out(BGRA32, 64, 4);
+    GradientData g{};
+    g.count = 2;
+    g.colors[0] = 0xFF000000;  // opaque black
+    g.colors[1] = 0xFFFFFFFF;  // opaque white
+    g.precent[0] = 0;
+    g.precent[1] = 1;
+    ASSERT_EQ(RunGpu(nullptr, out, [&](VisualProcess& vp, const EffectFrame&, EffectFrame& o) {
+        return vp.Do_Gradient(o, 0, g);
+    }), Ok);
+    for (int x = 0; x < 64; ++x) {
+        EXPECT_NEAR(out.Get(0, x * 4 + 1, 2), (x + 0.5) / 64 * 255, 1) << x;
+        EXPECT_EQ(out.Get(0, x * 4 + 3, 2), 255);
+    }
+    ASSERT_EQ(RunGpu(nullptr, out, [&](VisualProcess& vp, const EffectFrame&, EffectFrame& o) {
+        return vp.Do_Gradient(o, 9, g);
+    }), Ok);
+    EXPECT_EQ(out.Get(0, 2, 0), 255) << "unknown type: opaque red";
+    EXPECT_EQ(out.Get(0, 0, 0), 0);
+}
+
+TEST_F(UtilOpenCL, BlendMaskNoTypeMixesByTheMask) {
+    PlanarFrame ov(BGRA32, 24, 10), bg(BGRA32, 24, 10), mask(BGRA32, 24, 10), out(BGRA32, 24, 10);
+    ov.FillRandom(51);
+    bg.FillRandom(52);
+    mask.FillRandom(53);
+    EffectFrame go = OnGpu(ov, true), gb = OnGpu(bg, true), gm = OnGpu(mask, true), gout = OnGpu(out, false);
+    ASSERT_EQ(vp_.Blend_Mask_NoType(go, gb, gm, gout), Ok);
+    ASSERT_TRUE(orvexhost::DownloadFrame(*gout.texture, out.frame));
+    for (int y = 0; y < 10; ++y)
+        for (int s = 0; s < 24 * 4; ++s) {
+            const double m = mask.Get(0, s / 4 * 4 + 3, y) / 255.0;
+            ASSERT_NEAR(out.Get(0, s, y), ov.Get(0, s, y) * (1 - m) + bg.Get(0, s, y) * m, 1.0) << s << "," << y;
+        }
+}
+
+TEST_F(UtilOpenCL, MotionAnimationIdentityCopiesAndZeroScaleClears) {
+    PlanarFrame in(BGRA32, 32, 18), out(BGRA32, 32, 18);
+    in.FillRandom(61);
+    MotionAnimationParam p{1, 1, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 32, 18, 0, 0};
+    ASSERT_EQ(RunGpu(&in, out, [&](VisualProcess& vp, const EffectFrame& a, EffectFrame& b) {
+        return vp.Motion_Animation(a, b, p);
+    }), Ok);
+    EXPECT_LE(in.MaxDiff(out), 1);
+    // Half size: the centre pixel averages the 2 x 2 block it covers.
+    p.scale_x = p.scale_y = 0.5f;
+    ASSERT_EQ(RunGpu(&in, out, [&](VisualProcess& vp, const EffectFrame& a, EffectFrame& b) {
+        return vp.Motion_Animation(a, b, p);
+    }), Ok);
+    EXPECT_EQ(out.Get(0, 3, 0), 0) << "outside the shrunk picture";
+    p.scale_x = 0;
+    ASSERT_EQ(RunGpu(&in, out, [&](VisualProcess& vp, const EffectFrame& a, EffectFrame& b) {
+        return vp.Motion_Animation(a, b, p);
+    }), Ok);
+    EXPECT_EQ(out.Get(0, 16 * 4 + 3, 9), 0);
+}
+
+}  // namespace
+}  // namespace orvex

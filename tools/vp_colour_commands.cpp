@@ -1,0 +1,227 @@
+// orvex vp lut|hdr2sdr|whitebalance: 3D LUTs, HDR tone mapping and white-balance estimates on
+// picture files.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "host/kit/kit.h"
+#include "imagecpu/CubeLut.h"
+#include "orvex/orvex.h"
+#include "vp_commands.h"
+
+namespace orvexcli {
+namespace {
+
+enum Exit { kOk = 0, kUsage = 1, kInput = 2, kFailed = 3 };
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "orvex vp: %s\n\nusage:\n%s", message.c_str(), kVisualHelp);
+    return kUsage;
+}
+
+bool ReadPicture(const std::string& path, cv::Mat* out) {
+    cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
+    if (img.empty()) return false;
+    if (img.depth() == CV_16U) img.convertTo(img, CV_8U, 1.0 / 257.0);
+    else if (img.depth() != CV_8U) img.convertTo(img, CV_8U);
+    if (img.channels() == 1) cv::cvtColor(img, *out, cv::COLOR_GRAY2BGRA);
+    else if (img.channels() == 3) cv::cvtColor(img, *out, cv::COLOR_BGR2BGRA);
+    else if (img.channels() == 4) *out = img;
+    else return false;
+    return true;
+}
+
+bool WritePicture(const std::string& path, const cv::Mat& bgra) {
+    const std::string ext = std::filesystem::path(path).extension().string();
+    try {
+        if (ext == ".jpg" || ext == ".jpeg" || ext == ".JPG") {
+            cv::Mat bgr;
+            cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
+            return cv::imwrite(path, bgr);
+        }
+        return cv::imwrite(path, bgra);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+orvex::EffectFrame Wrap(cv::Mat& m) {
+    orvex::EffectFrame f;
+    f.planes = 1;
+    f.pixel_fmt = orvex::BGRA32;
+    f.width[0] = static_cast<uint32_t>(m.cols);
+    f.height[0] = static_cast<uint32_t>(m.rows);
+    f.data[0] = m.data;
+    f.pitch[0] = static_cast<int32_t>(m.step[0]);
+    return f;
+}
+
+// The folder above the resource tree holding the HDR cubes (the service appends "/resources/...").
+std::string FindCubeRoot(const std::string& given) {
+    std::vector<std::filesystem::path> candidates;
+    if (!given.empty()) candidates.emplace_back(given);
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share/orvex/resources");
+    candidates.emplace_back(ORVEX_INSTALL_RESOURCES);
+    candidates.emplace_back(ORVEX_SOURCE_RESOURCES);
+    for (const auto& dir : candidates)
+        if (std::filesystem::is_directory(dir / "tvx_effect/nle_default/PQCube", ec))
+            return dir.parent_path().string();
+    return {};
+}
+
+int Lut(const std::vector<std::string>& files, int mode) {
+    if (files.size() != 3) return Usage("lut needs a LUT file, an input and an output file");
+    orvex::CubeLut lut;
+    if (!lut.LoadFile(files[0])) {
+        std::fprintf(stderr, "orvex vp: cannot load the LUT %s (status %d)\n", files[0].c_str(), lut.status());
+        return kInput;
+    }
+    cv::Mat in;
+    if (!ReadPicture(files[1], &in)) {
+        std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", files[1].c_str());
+        return kInput;
+    }
+    cv::Mat out = in.clone();
+    const int r = lut.Apply(out.data, static_cast<int>(out.step[0]), in.data, in.cols, in.rows,
+                            static_cast<int>(in.step[0]), 4, mode, 255);
+    if (r != 0) {
+        std::fprintf(stderr, "orvex vp: lut failed (status %d)\n", r);
+        return kFailed;
+    }
+    if (!WritePicture(files[2], out)) {
+        std::fprintf(stderr, "orvex vp: cannot write %s\n", files[2].c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
+int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& device, const std::string& resources) {
+    if (files.size() != 2) return Usage("hdr2sdr needs an input and an output file");
+    cv::Mat input;
+    if (!ReadPicture(files[0], &input)) {
+        std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", files[0].c_str());
+        return kInput;
+    }
+    cv::Mat output(input.size(), CV_8UC4, cv::Scalar::all(0));
+    std::unique_ptr<zrp::ATLUFactory> factory;
+    if (device == "opencl") {
+        orvexhost::KitOptions options;
+        options.opengl = false;
+        factory = orvexhost::MakeFactory(options);
+        if (!factory) {
+            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
+            return kInput;
+        }
+    }
+    std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
+                                                                                 ReleaseVisualProcess);
+    const std::string root = FindCubeRoot(resources);
+    if (!vp || (!factory && root.empty())) {
+        std::fprintf(stderr, "orvex vp: no resource tree with the HDR cubes found; give --resources DIR\n");
+        return kInput;
+    }
+    vp->SetResourcePath(root.c_str());
+    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
+    if (factory) {
+        vp->SetATLUFactory(factory.get());
+        in.texture = orvexhost::UploadFrame(*factory, in);
+        out.texture = orvexhost::CreateTextureLike(*factory, out);
+        if (!in.texture || !out.texture) return kFailed;
+    }
+    orvex::ResultCode r =
+        vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex vp: hdr2sdr failed (result %d)\n", static_cast<int>(r));
+        return kFailed;
+    }
+    if (!WritePicture(files[1], output)) {
+        std::fprintf(stderr, "orvex vp: cannot write %s\n", files[1].c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
+int WhiteBalance(const std::vector<std::string>& files, int pickX, int pickY, long colour) {
+    if (files.size() != 1) return Usage("whitebalance needs one input file");
+    cv::Mat input;
+    if (!ReadPicture(files[0], &input)) {
+        std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", files[0].c_str());
+        return kInput;
+    }
+    cv::Mat packed = input.isContinuous() ? input : input.clone();
+    std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
+                                                                                 ReleaseVisualProcess);
+    float temperature = 0, tint = 0;
+    const orvex::ResultCode r =
+        colour >= 0 ? vp->WhiteBalanceFromColor(packed.data, packed.cols, packed.rows, static_cast<uint32_t>(colour),
+                                                &temperature, &tint)
+                    : vp->EstimateWhiteBalance(packed.data, packed.cols, packed.rows, &temperature, &tint, pickX, pickY);
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex vp: whitebalance failed (result %d)\n", static_cast<int>(r));
+        return kFailed;
+    }
+    std::printf("temperature %.2f tint %.2f\n", temperature, tint);
+    return kOk;
+}
+
+}  // namespace
+
+int ColourCommand(int argc, char** argv) {
+    const std::string op = argv[0];
+    std::vector<std::string> files;
+    std::string device = "cpu", resources;
+    int mode = 2, pq = -1, pickX = -1, pickY = -1;
+    long colour = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        const std::string v = hasValue ? argv[i + 1] : "";
+        if (a == "--mode") {
+            if (!hasValue || (v != "0" && v != "1" && v != "2")) return Usage("--mode is 0, 1 or 2");
+            mode = v[0] - '0';
+            ++i;
+        } else if (a == "--pq" || a == "--hlg") {
+            pq = a == "--pq" ? 1 : 0;
+        } else if (a == "--device") {
+            if (!hasValue || (v != "cpu" && v != "opencl")) return Usage("--device is cpu or opencl");
+            device = v;
+            ++i;
+        } else if (a == "--resources") {
+            if (!hasValue) return Usage("--resources wants a folder");
+            resources = v;
+            ++i;
+        } else if (a == "--pick") {
+            char tail = 0;
+            if (!hasValue || std::sscanf(v.c_str(), "%d,%d%c", &pickX, &pickY, &tail) != 2 || pickX < 0 || pickY < 0)
+                return Usage("--pick wants X,Y in pixels");
+            ++i;
+        } else if (a == "--colour") {
+            char* end = nullptr;
+            colour = hasValue ? std::strtol(v.c_str(), &end, 16) : -1;
+            if (!hasValue || v.empty() || *end || colour < 0 || colour > 0xFFFFFF) return Usage("--colour wants RRGGBB");
+            ++i;
+        } else if (a.rfind("--", 0) == 0) {
+            return Usage("unknown option " + a);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (op == "lut") return Lut(files, mode);
+    if (op == "hdr2sdr") {
+        if (pq < 0) return Usage("hdr2sdr needs --pq or --hlg");
+        return Hdr2Sdr(files, pq, device, resources);
+    }
+    return WhiteBalance(files, pickX, pickY, colour);
+}
+
+}  // namespace orvexcli

@@ -1,0 +1,207 @@
+// HDR2SDR, SDR2HDR, PQToHLG, HLGToPQ, ChangeColorSpace and ICCProfileTransform.
+#include <string>
+
+#include "colorspace.h"
+#include "corelog.h"
+#include "imagecpu/CubeLut.h"
+#include "visual/FramePlanes.h"
+#include "visual/GpuTask.h"
+#include "visual/VisualProcess.h"
+
+namespace orvex {
+namespace {
+
+constexpr const char* kPQCube = "/resources/tvx_effect/nle_default/PQCube/Data/HDR_PQ.cube";
+constexpr const char* kHLGCube = "/resources/tvx_effect/nle_default/HLGCube/Data/HDR_HLG.cube";
+
+// Tone-mapping constants every HDR/SDR call passes; the kernels' results do not depend on them.
+constexpr float kK1 = 0.5f, kK3 = 0.93f, kSdrIp = 70.0f, kMaxCll = 1000.0f;
+
+// Row-major nine floats mapping RGB of `from` primaries to `to` (relative colorimetric).
+void MappingMatrix(ColorSpace::pl_color_primaries from, ColorSpace::pl_color_primaries to, float out[9]) {
+    const ColorSpace::pl_matrix3x3 m = ColorSpace::pl_get_color_mapping_matrix(
+        ColorSpace::pl_raw_primaries_get(from), ColorSpace::pl_raw_primaries_get(to),
+        ColorSpace::PL_INTENT_RELATIVE_COLORIMETRIC);
+    for (int i = 0; i < 9; ++i) out[i] = m.m[i / 3][i % 3];
+}
+
+// Both frames on BGRA textures; 3 with the message otherwise.
+ResultCode BGRATextures(const char* tag, const EffectFrame& in, const EffectFrame& out, TextureInfo* ti,
+                        TextureInfo* to) {
+    if (!QueryTexture(in.texture, ti) || !QueryTexture(out.texture, to)) {
+        ORVEX_LOG(6, tag, "input gpu frame is nullptr!!");
+        return InvalidArgument;
+    }
+    if (ti->colorSpace != zrp::kColorSpaceBGRA || to->colorSpace != zrp::kColorSpaceBGRA) {
+        ORVEX_LOG(6, tag, "input format is not rgba!!");
+        return WrongFormat;
+    }
+    return Ok;
+}
+
+// Host BGRA frames of one size; the matching result with its message otherwise.
+ResultCode HostPair(const char* tag, const EffectFrame& in, const EffectFrame& out, FrameLayout* li,
+                    FrameLayout* lo) {
+    if (!LayoutOf(in, li) || !LayoutOf(out, lo) || !HostPlanesOk(in, *li) || !HostPlanesOk(out, *lo)) {
+        ORVEX_LOG(6, tag, "input or output is nullptr!!");
+        return InvalidArgument;
+    }
+    if (in.width[0] != out.width[0] || in.height[0] != out.height[0]) {
+        ORVEX_LOG(6, tag, "input resolution is not equal output!!");
+        return InvalidArgument;
+    }
+    return Ok;
+}
+
+}  // namespace
+
+ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32_t pqMode,
+                                  ColorSpace::pl_color_primaries inPrimary, ColorSpace::pl_color_primaries outPrimary) {
+    constexpr const char* kTag = "orvex::HDR2SDR";
+    if (!IsBGRALike(in.pixel_fmt) || !IsBGRALike(out.pixel_fmt)) {
+        ORVEX_LOG(6, kTag, "input format is not rgba!!");
+        return Failed;
+    }
+    if (in.texture && out.texture) {
+        TextureInfo ti, to;
+        if (const ResultCode r = BGRATextures(kTag, in, out, &ti, &to); r != Ok) return r;
+        float matrix[9];
+        MappingMatrix(inPrimary, outPrimary, matrix);
+        KernelArgs args;
+        args.Block("ColorSpaceTransMatrix", matrix, sizeof matrix).Float("k1", kK1).Float("k3", kK3);
+        args.Float("y_sdr_ip", kSdrIp).Int("PqMode", pqMode).Float("MaxCLL", kMaxCll);
+        args.Int("inprimary", inPrimary).Int("outprimary", outPrimary);
+        return RunVisualKernel(kTag, "HDR2SDR", args, to, {in.texture}, {out.texture});
+    }
+    // The cube maps 8-bit codes.
+    if (!IsBGRA8(in.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
+        ORVEX_LOG(6, kTag, "input format is not BGRA32!!");
+        return WrongFormat;
+    }
+    FrameLayout li, lo;
+    if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
+    if (resourcePath_.empty()) {
+        ORVEX_LOG(6, kTag, "resource path is empty!!");
+        return Failed;
+    }
+    const std::string path = resourcePath_ + (pqMode ? kPQCube : kHLGCube);
+    if (path != cubePath_) {
+        if (!cubeLut_) cubeLut_ = std::make_shared<CubeLut>();
+        cubeLoaded_ = cubeLut_->LoadFile(path);
+        cubePath_ = path;
+    }
+    if (!cubeLoaded_) {
+        ORVEX_LOG(4, kTag, "load cube file failed!! %s", path.c_str());
+        return Failed;
+    }
+    const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
+    return cubeLut_->Apply(out.data[0], out.pitch[0], in.data[0], w, h, in.pitch[0], 4, 2, 255) == 0 ? Ok : Failed;
+}
+
+ResultCode VisualProcess::SDR2HDR(const EffectFrame& in, EffectFrame& out, int32_t pqMode, int32_t sdrMode) {
+    constexpr const char* kTag = "orvex::HDR2SDR";
+    if (!IsBGRALike(in.pixel_fmt) || !IsBGRALike(out.pixel_fmt)) {
+        ORVEX_LOG(6, kTag, "input format is not rgba!!");
+        return Failed;
+    }
+    TextureInfo ti, to;
+    if (const ResultCode r = BGRATextures(kTag, in, out, &ti, &to); r != Ok) return r;
+    KernelArgs args;
+    args.Float("k1", kK1).Float("k3", kK3).Float("sdr_ip", kSdrIp).Int("sdrMode", sdrMode).Int("PqMode", pqMode);
+    args.Float("maxcll", kMaxCll);
+    return RunVisualKernel(kTag, "SDR2HDR", args, to, {in.texture}, {out.texture});
+}
+
+ResultCode VisualProcess::PQToHLG(const EffectFrame& in, EffectFrame& out) {
+    TextureInfo ti, to;
+    if (const ResultCode r = BGRATextures("orvex:PQToHLG", in, out, &ti, &to); r != Ok) return r;
+    KernelArgs args;
+    return RunVisualKernel("orvex:PQToHLG", "PQToHLG", args, to, {in.texture}, {out.texture});
+}
+
+ResultCode VisualProcess::HLGToPQ(const EffectFrame& in, EffectFrame& out) {
+    TextureInfo ti, to;
+    if (const ResultCode r = BGRATextures("orvex:HLGToPQ", in, out, &ti, &to); r != Ok) return r;
+    KernelArgs args;
+    return RunVisualKernel("orvex:HLGToPQ", "HLGToPQ", args, to, {in.texture}, {out.texture});
+}
+
+ResultCode VisualProcess::ChangeColorSpace(const EffectFrame& in, EffectFrame& out,
+                                           const ColorSpace::pl_color_repr* inRepr,
+                                           const ColorSpace::pl_color_space* inSpace,
+                                           const ColorSpace::pl_color_repr* outRepr,
+                                           const ColorSpace::pl_color_space* outSpace) {
+    constexpr const char* kTag = "orvex:ChangeColorSpace";
+    if (!inRepr || !inSpace || !outRepr || !outSpace) {
+        ORVEX_LOG(6, kTag, "input is nullptr!!");
+        return InvalidArgument;
+    }
+    if (!IsBGRALike(in.pixel_fmt) || !IsBGRALike(out.pixel_fmt)) {
+        ORVEX_LOG(6, kTag, "input format is not rgba!!");
+        return WrongFormat;
+    }
+    float matrix[9];
+    MappingMatrix(inSpace->primaries, outSpace->primaries, matrix);
+    // A depth of 0 stands for the frame's own sample size.
+    const int inDepth = inRepr->bits.color_depth > 0 ? inRepr->bits.color_depth : (in.pixel_fmt == BGRA64 ? 16 : 8);
+    const int outDepth =
+        outRepr->bits.color_depth > 0 ? outRepr->bits.color_depth : (out.pixel_fmt == BGRA64 ? 16 : 8);
+    if (out.texture) {
+        TextureInfo ti, to;
+        if (const ResultCode r = BGRATextures(kTag, in, out, &ti, &to); r != Ok) return r;
+        if (!g_atlu_factory) {
+            ORVEX_LOG(4, "orvex:CreateOpenclBuffer", "ATLUFactory is nullptr!!");
+            return Failed;
+        }
+        KernelArgs args;
+        args.Block("matrix", matrix, sizeof matrix).Int("in_depth", inDepth).Int("out_depth", outDepth);
+        return RunVisualKernel(kTag, "change_colorspace", args, to, {in.texture}, {out.texture});
+    }
+    FrameLayout li, lo;
+    if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
+    // The depths choose how samples are read and written: they must match the frames' storage.
+    if ((inDepth > 8) != (in.pixel_fmt == BGRA64) || (outDepth > 8) != (out.pixel_fmt == BGRA64) || inDepth > 16 ||
+        outDepth > 16) {
+        ORVEX_LOG(6, kTag, "colour depth does not match the frame format!!");
+        return WrongFormat;
+    }
+    ColorSpace::pl_matrix3x3 m;
+    for (int i = 0; i < 9; ++i) m.m[i / 3][i % 3] = matrix[i];
+    const int r = ColorSpace::ColorConvertTool::Process_ChangeColorSpace(
+        in.data[0], in.pitch[0], out.data[0], out.pitch[0], static_cast<int>(in.width[0]),
+        static_cast<int>(in.height[0]), inDepth, outDepth, m);
+    return r == 0 ? Ok : Failed;
+}
+
+ResultCode VisualProcess::ICCProfileTransform(const ColorSpace::pl_icc_profile* profile, EffectFrame& frame) {
+    constexpr const char* kTag = "orvex:ICCProfileTransform";
+    if (!IsBGRA8(frame.pixel_fmt)) {
+        ORVEX_LOG(6, kTag, "input format is not BGRA32!!");
+        return WrongFormat;
+    }
+    FrameLayout l;
+    if (!profile || !LayoutOf(frame, &l) || !HostPlanesOk(frame, l)) {
+        ORVEX_LOG(6, kTag, "input is nullptr!!");
+        return InvalidArgument;
+    }
+    const int w = static_cast<int>(frame.width[0]), h = static_cast<int>(frame.height[0]);
+    const int pitch = frame.pitch[0];
+    // Whole rows of pitch / 4 pixels where the pitch allows, but the last row only to its width:
+    // the caller's plane need not reach past it.
+    bool ok = true;
+    if (pitch % 4 == 0) {
+        if (h > 1) ok = ColorSpace::pl_icc_profile_transform(profile, frame.data[0], h - 1, pitch / 4);
+        ok = ok && ColorSpace::pl_icc_profile_transform(profile, frame.data[0] + static_cast<size_t>(h - 1) * pitch,
+                                                        1, w);
+    } else {
+        for (int y = 0; y < h && ok; ++y)
+            ok = ColorSpace::pl_icc_profile_transform(profile, frame.data[0] + static_cast<size_t>(y) * pitch, 1, w);
+    }
+    if (!ok) {
+        ORVEX_LOG(4, kTag, "icc profile transform failed!!");
+        return Failed;
+    }
+    return Ok;
+}
+
+}  // namespace orvex
