@@ -228,6 +228,11 @@ TEST(ConvertCpu, BgraToBgraIsAResize) {
     ASSERT_EQ(vp.Convert(odd, kSpace, in.frame, in.frame, viaConvert.frame, 1, 2, 0), Ok);
     ASSERT_EQ(vp.Resize(in.frame, viaResize.frame, 1, 2), Ok);
     EXPECT_EQ(viaConvert.MaxDiff(viaResize), 0);
+    // The short form stretches (resize type 0).
+    PlanarFrame shortForm(BGRA32, 8, 6), stretched(BGRA32, 8, 6);
+    ASSERT_EQ(vp.Convert(odd, kSpace, in.frame, in.frame, shortForm.frame, 1, 0), Ok);
+    ASSERT_EQ(vp.Resize(in.frame, stretched.frame, 0, 1), Ok);
+    EXPECT_EQ(shortForm.MaxDiff(stretched), 0);
 }
 
 TEST(ConvertCpu, NoModeAtDepthTenIsNotHandled) {
