@@ -405,7 +405,7 @@ uint8_t CircleShape::MaskByte(int x, int y) const {
     const float r = 1.0f / FastInvSqrt(dx * dx + dy * dy);
     float c = Coverage(r);
     if (reverse) c = 1.0f - c;
-    return static_cast<uint8_t>(SatRint(c * 255.0f));
+    return static_cast<uint8_t>(SatRintF(c * 255.0f));
 }
 
 VideoEffectCircle::VideoEffectCircle() {

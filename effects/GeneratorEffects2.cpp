@@ -30,15 +30,15 @@ void GradientLayout::At(int x, int y, const int32_t* products, uint8_t bgr[3]) c
         const float d = Distance(static_cast<float>(x - px[i]), static_cast<float>(y - py[i]));
         if (!(d < reach[i])) continue;
         const float t = d / std::max(reach[i], 1.0f);
-        const int w = SatRint(255.0f - 255.0f * t);
+        const int w = SatRintF(255.0f - 255.0f * t);
         weights += w;
         for (int c = 0; c < 3; ++c) {
-            const int L = SatRint(static_cast<float>(color[i][c]) + static_cast<float>(128 - color[i][c]) * t);
+            const int L = SatRintF(static_cast<float>(color[i][c]) + static_cast<float>(128 - color[i][c]) * t);
             acc[c] += products[w * 256 + L];
         }
     }
     const float divisor = static_cast<float>(std::max(weights, 1));
-    for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(SatRint(static_cast<float>(acc[c]) / divisor));
+    for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(SatRintF(static_cast<float>(acc[c]) / divisor));
 }
 
 VideoEffect4ColorGradient::VideoEffect4ColorGradient() : products_(256 * 256) {
@@ -421,7 +421,7 @@ public:
                 // A radius of 0 closes the vignette to its centre pixel.
                 const double f = closed_ ? (dist == 0 ? 1.0 : 0.0) : VignetteFactor(dist * k_);
                 const uint8_t alpha = s[3];
-                for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(SatRint(tint_[c][s[c]] * f));
+                for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(SatRintD(tint_[c][s[c]] * f));
                 d[3] = alpha;
             }
         }
