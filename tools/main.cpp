@@ -20,6 +20,8 @@
 #include "host/log/log.h"
 #include "lab/BuiltinEffects.h"
 #include "orvex/orvex.h"
+#include "audio_input.h"
+#include "effects/OpenGLSurface.h"
 #include "testcard.h"
 #include "vp_commands.h"
 
@@ -32,8 +34,8 @@ const char* kHelp =
     "usage:\n"
     "  orvex list [--resources DIR]        creatable effects and the catalogue's entries\n"
     "  orvex info NAME [--resources DIR]   an effect's parameters (type, default, range) and paths\n"
-    "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl]\n"
-    "               [--frame N] [--resources DIR] IN OUT\n"
+    "  orvex render --effect NAME [--param NAME=VALUE]... [--device cpu|opencl|opengl]\n"
+    "               [--frame N] [--fps N] [--audio FILE.wav] [--resources DIR] IN OUT\n"
     "                                      render one effect on a PNG or JPEG picture\n"
     "  orvex testcard [--size WxH] OUT     write the generated test card\n"
     "  orvex compare [--tolerance N] A B   largest byte difference of two pictures\n"
@@ -41,7 +43,11 @@ const char* kHelp =
     "\n"
     "Parameter values follow the parameter's type: true/false for bool, an integer for int,\n"
     "a number for float. Alpha is kept as read; a picture without alpha gets alpha 255.\n"
-    "--device defaults to OpenCL when a device is present, else the CPU.\n"
+    "--device defaults to OpenCL when a device is present, else the CPU; shader effects\n"
+    "(pixelate, whirlwind, audio_spectrum, ...) render with OpenGL (--device opengl or the default).\n"
+    "Shader effects take any parameter name; the value's form gives its type (true/false, an\n"
+    "integer, a number, else text). --audio attaches the samples of frame N (at --fps, 25 by\n"
+    "default) of a sound file to the frame, for the audio effects.\n"
     "\n"
     "exit codes: 0 ok, 1 usage, 2 bad input (file, effect, parameter or value), 3 render failure,\n"
     "            4 compared pictures differ beyond the tolerance\n";
@@ -286,11 +292,34 @@ int Info(int argc, char** argv) {
     return kOk;
 }
 
+// A parameter of a shader effect, which takes any name: the type comes from the value's form.
+// An integer refused as the wrong type is offered again as a number.
+int SetShaderParam(orvex::IOrvexEffect& effect, const std::string& name, const std::string& text) {
+    const char* s = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    if (text == "true" || text == "false")
+        return effect.SetParam(name.c_str(), orvex::ParamBool, orvex::EffectParamValue::Bool(text == "true"));
+    const long i = std::strtol(s, &end, 10);
+    const bool isInt = !text.empty() && !*end && errno != ERANGE && i >= INT32_MIN && i <= INT32_MAX;
+    errno = 0;
+    const float f = std::strtof(s, &end);
+    const bool isFloat = !text.empty() && !*end && errno != ERANGE && std::isfinite(f);
+    if (isInt) {
+        int r = effect.SetParam(name.c_str(), orvex::ParamInt, orvex::EffectParamValue::Int(static_cast<int32_t>(i)));
+        if (r != orvex::WrongFormat) return r;
+    }
+    if (isFloat) return effect.SetParam(name.c_str(), orvex::ParamFloat, orvex::EffectParamValue::Float(f));
+    return effect.SetParam(name.c_str(), orvex::ParamText, orvex::EffectParamValue::Text(s));
+}
+
 int Render(int argc, char** argv) {
     std::string effectName, device = "best", resources;
     std::vector<std::pair<std::string, std::string>> params;
     std::vector<std::string> files;
     int64_t frame = 0;
+    int fps = 0;
+    std::string audioFile;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&](const char* what) -> const char* {
@@ -315,6 +344,15 @@ int Render(int argc, char** argv) {
             const char* v = next("--frame");
             char* end = nullptr;
             if (!v || (frame = std::strtoll(v, &end, 10), *end)) return Usage("--frame wants an integer");
+        } else if (a == "--fps") {
+            const char* v = next("--fps");
+            char* end = nullptr;
+            if (!v || (fps = static_cast<int>(std::strtol(v, &end, 10)), *end) || fps < 1 || fps > 1000)
+                return Usage("--fps wants an integer from 1 to 1000");
+        } else if (a == "--audio") {
+            const char* v = next("--audio");
+            if (!v) return Usage("--audio needs a sound file");
+            audioFile = v;
         } else if (a == "--resources") {
             const char* v = next("--resources");
             if (!v) return Usage("--resources needs a folder");
@@ -329,10 +367,6 @@ int Render(int argc, char** argv) {
     if (files.size() != 2) return Usage("render needs an input and an output file");
     if (device != "best" && device != "cpu" && device != "opencl" && device != "opengl")
         return Usage("--device is one of cpu, opencl, opengl");
-    if (device == "opengl") {
-        std::fprintf(stderr, "orvex: the opengl device is not available in this build; use --device cpu or opencl\n");
-        return kInput;
-    }
 
     cv::Mat input;
     if (!ReadBGRA(files[0], &input)) {
@@ -342,12 +376,17 @@ int Render(int argc, char** argv) {
 
     // The factory outlives the lab that points at it.
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (device == "best" || device == "opencl") {
+    if (device == "best" || device == "opencl" || device == "opengl") {
         orvexhost::KitOptions options;
-        options.opengl = false;
+        options.opengl = device != "opencl";
+        options.opencl = device != "opengl";
         factory = orvexhost::MakeFactory(options);
         if (!factory && device == "opencl") {
             std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");
+            return kInput;
+        }
+        if (!factory && device == "opengl") {
+            std::fprintf(stderr, "orvex: no OpenGL device found (EGL with Mesa: libegl-mesa0, libgl1-mesa-dri)\n");
             return kInput;
         }
     }
@@ -376,11 +415,20 @@ int Render(int argc, char** argv) {
     } release{lab.lab, effect};
 
     auto* surface = dynamic_cast<orvex::EffectSurface*>(effect);
+    const bool shader = dynamic_cast<orvex::VideoEffectOpenGLSurface*>(effect) != nullptr;
+    if (fps || !audioFile.empty()) effect->SetFrameRate(fps ? fps : 25, 1);
     for (const auto& [name, text] : params) {
         const orvex::ParamDecl* decl = nullptr;
         if (surface) {
             for (const auto& p : surface->Params())
                 if (p.name == name) decl = &p;
+        }
+        if (!decl && shader) {
+            if (int r = SetShaderParam(*effect, name, text); r != orvex::Ok) {
+                std::fprintf(stderr, "orvex: %s=%s was refused (result %d)\n", name.c_str(), text.c_str(), r);
+                return kInput;
+            }
+            continue;
         }
         if (!decl) {
             std::string known;
@@ -421,11 +469,23 @@ int Render(int argc, char** argv) {
     cv::Mat output(input.size(), CV_8UC4, cv::Scalar(0, 0, 0, 0));
     std::vector<orvex::EffectFramePtr> inputs{wrap(input)};
     orvex::EffectFramePtr out = wrap(output);
+    if (!audioFile.empty()) {
+        // The audio rides on a second input frame.
+        std::string error;
+        auto carrier = std::make_shared<orvex::EffectFrame>();
+        carrier->audio = orvexcli::ReadAudioFrame(audioFile, frame, fps ? fps : 25, &error);
+        if (!carrier->audio) {
+            std::fprintf(stderr, "orvex: cannot read audio from %s: %s\n", audioFile.c_str(), error.c_str());
+            return kInput;
+        }
+        inputs.push_back(carrier);
+    }
     if (factory) {
         // The GPU path: both frames carry textures; the effect's OpenCL body runs, or its CPU
-        // body on the mapped textures.
-        inputs[0]->texture = orvexhost::UploadFrame(*factory, *inputs[0]);
-        out->texture = orvexhost::CreateTextureLike(*factory, *out);
+        // body on the mapped textures; shader effects read them on OpenGL.
+        const char* platform = factory->GetDeviceContext("opencl") ? "opencl" : "opengl";
+        inputs[0]->texture = orvexhost::UploadFrame(*factory, *inputs[0], platform);
+        out->texture = orvexhost::CreateTextureLike(*factory, *out, platform);
         if (!inputs[0]->texture || !out->texture) {
             std::fprintf(stderr, "orvex: cannot create OpenCL textures for a %dx%d picture\n", input.cols, input.rows);
             return kRender;

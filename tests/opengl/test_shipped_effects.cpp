@@ -120,6 +120,17 @@ std::shared_ptr<EffectAudioFrame> ToneAudio(double bin, double amplitude) {
     return a;
 }
 
+// Equal sines on every even bin from `first` to `last`: bands first/2 .. last/2 at -46 dB each.
+std::shared_ptr<EffectAudioFrame> BandAudio(int first, int last) {
+    auto a = ToneAudio(0, 0);
+    for (int i = 0; i < 1764; ++i) {
+        double v = 0;
+        for (int bin = first; bin <= last; bin += 2) v += 0.02 * std::sin(2 * 3.14159265358979 * bin * i / 1764);
+        a->samples[2 * i] = a->samples[2 * i + 1] = static_cast<int16_t>(std::lround(v * 32767));
+    }
+    return a;
+}
+
 std::shared_ptr<EffectAudioFrame> NoiseAudio() {
     auto a = std::make_shared<EffectAudioFrame>();
     a->sampleCount = 1764;
@@ -148,8 +159,9 @@ TEST_F(ShippedEffects, SpectrumBarsRiseWhereTheToneIs) {
     ASSERT_EQ(Render(*e, in, out), Ok);
     EXPECT_EQ(MaxDiff(out.image, in.image), 0);
 
-    // Band 60 (bin 120) is bar 60 / (441 / 2) * 48 = 13 of 48: x from 130 to 140 at 480 wide.
-    ASSERT_EQ(RenderWithAudio(*e, in, out, ToneAudio(120, 0.8)), Ok);
+    // Bands 50 to 70 are bars 10.9 to 15.2 of 48 (the lower 220.5 bands over the width): bar 13
+    // covers x 130 to 140 at 480 wide.
+    ASSERT_EQ(RenderWithAudio(*e, in, out, BandAudio(100, 140)), Ok);
     const int barX = 135, farX = 430;
     EXPECT_GT(At(out, barX, 265)[1], 80) << At(out, barX, 265);  // green foot, added
     EXPECT_EQ(At(out, barX, 10), At(in, barX, 10));                // short of the top
