@@ -221,6 +221,20 @@ TEST_F(GLSurface, TextureFramesGiveTheSamePictureAsHostFrames) {
     ExpectSamePicture(texOut.image, hostOut.image, "pixelate on OpenGL textures");
 }
 
+TEST_F(GLSurface, HostFramesBecomeOpenGLTexturesOfTheirPixels) {
+    HostFrame in = RandomFrame(9, 5, 2, 12);
+    zrp::TexturePtr t = CreateTextureForFrame(*in.frame);
+    ASSERT_TRUE(t);
+    EXPECT_EQ(TexturePlatform(*t), OpenGL);
+    EXPECT_EQ(ConvertTexturePlatform(t, OpenGL), t);
+    HostFrame back = SolidFrame(9, 5, cv::Scalar::all(0));
+    ASSERT_TRUE(orvexhost::DownloadFrame(*t, *back.frame));
+    ExpectSamePicture(back.image, in.image, "texture of a host frame");
+    HostFrame nv12 = RandomFrame(9, 5);
+    nv12.frame->pixel_fmt = NV12;  // no 8-bit BGRA pixels to put in the texture
+    EXPECT_FALSE(CreateTextureForFrame(*nv12.frame));
+}
+
 // Frames on OpenCL textures are copied to OpenGL for the passes and the result copied back.
 TEST(GLSurfaceOnOpenCL, OpenCLTexturesGoThroughOpenGLAndBack) {
     auto factory = orvexhost::MakeFactory();
