@@ -236,7 +236,9 @@ int DispatchOpenGLProgram(zrp::Params* params, const char* key, const std::vecto
                           const std::vector<zrp::TexturePtr>& outputs) {
     if (!g_atlu_factory) return 1;
     if (!key || outputs.empty() || !outputs[0]) return 1;
-    if (int r = EnsureAlgorithmRegistered(key); r != 0) return r;
+    // Shader effects register their programs by key (not through the algorithm registry): a key
+    // the registry does not know still runs when the factory has it.
+    if (int r = EnsureAlgorithmRegistered(key); r != 0 && !IsProgramRegistered(OpenGL, key)) return r;
 
     std::vector<zrp::TexturePtr> glInputs;
     for (const zrp::TexturePtr& t : inputs) {

@@ -1,6 +1,7 @@
 // `orvex render`: one effect on a picture, or on every frame of a video with keyframed
 // parameters, a progress line and a clean stop on Ctrl-C.
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "audio_input.h"
 #include "commands.h"
 #include "render_session.h"
 
@@ -88,7 +90,8 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
-int RenderVideo(RenderSession& session, const std::string& inPath, const std::string& outPath) {
+int RenderVideo(RenderSession& session, const std::string& inPath, const std::string& outPath, int givenFps,
+                const std::string& audioFile) {
     cv::VideoCapture capture;
     try {
         capture.open(inPath, cv::CAP_FFMPEG);
@@ -98,8 +101,10 @@ int RenderVideo(RenderSession& session, const std::string& inPath, const std::st
         std::fprintf(stderr, "orvex: cannot read a video from %s\n", inPath.c_str());
         return kInput;
     }
-    double fps = capture.get(cv::CAP_PROP_FPS);
+    double fps = givenFps ? givenFps : capture.get(cv::CAP_PROP_FPS);
     if (!(fps >= 1 && fps <= 1000)) fps = 25;
+    // Effects that animate with time see the clip's rate (to the millisecond).
+    session.SetFrameRate(std::llround(fps * 1000), 1000);
     const int64_t total = static_cast<int64_t>(capture.get(cv::CAP_PROP_FRAME_COUNT));
 
     cv::Mat frame, bgra, rendered, bgr;
@@ -137,7 +142,17 @@ int RenderVideo(RenderSession& session, const std::string& inPath, const std::st
         if (frame.channels() == 4) bgra = frame;
         else if (frame.channels() == 1) cv::cvtColor(frame, bgra, cv::COLOR_GRAY2BGRA);
         else cv::cvtColor(frame, bgra, cv::COLOR_BGR2BGRA);
-        rc = session.Render(bgra, rendered, index, nullptr);
+        std::shared_ptr<orvex::EffectAudioFrame> audio;
+        if (!audioFile.empty()) {
+            std::string error;
+            audio = ReadAudioFrame(audioFile, index, static_cast<int>(std::lround(fps)), &error);
+            if (!audio) {
+                std::fprintf(stderr, "orvex: cannot read audio from %s: %s\n", audioFile.c_str(), error.c_str());
+                rc = kInput;
+                break;
+            }
+        }
+        rc = session.Render(bgra, rendered, index, audio);
         if (rc != kOk) break;
         cv::cvtColor(rendered, bgr, cv::COLOR_BGRA2BGR);
         writer.write(bgr);
@@ -163,6 +178,8 @@ int RenderCommand(int argc, char** argv) {
     std::vector<ParamTrack> tracks;
     std::vector<std::string> files;
     int64_t frame = 0;
+    int fps = 0;
+    std::string audioFile;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -180,6 +197,14 @@ int RenderCommand(int argc, char** argv) {
             char* end = nullptr;
             if (!v || (frame = std::strtoll(v, &end, 10), *end)) return Usage("--frame wants an integer");
             ++i;
+        } else if (a == "--fps") {
+            char* end = nullptr;
+            if (!v || (fps = static_cast<int>(std::strtol(v, &end, 10)), *end) || fps < 1 || fps > 1000)
+                return Usage("--fps wants an integer from 1 to 1000");
+            ++i;
+        } else if (a == "--audio") {
+            if (!v) return Usage("--audio needs a sound file");
+            audioFile = argv[++i];
         } else if (a == "--resources") {
             if (!v) return Usage("--resources needs a folder");
             resources = argv[++i];
@@ -208,10 +233,20 @@ int RenderCommand(int argc, char** argv) {
     RenderSession session;
     if (int rc = session.Open(effectName, device, resources); rc != kOk) return rc;
     if (int rc = session.SetTracks(std::move(tracks)); rc != kOk) return rc;
-    if (video) return RenderVideo(session, files[0], files[1]);
+    if (video) return RenderVideo(session, files[0], files[1], fps, audioFile);
 
+    std::shared_ptr<orvex::EffectAudioFrame> audio;
+    if (fps || !audioFile.empty()) session.SetFrameRate(fps ? fps : 25, 1);
+    if (!audioFile.empty()) {
+        std::string error;
+        audio = ReadAudioFrame(audioFile, frame, fps ? fps : 25, &error);
+        if (!audio) {
+            std::fprintf(stderr, "orvex: cannot read audio from %s: %s\n", audioFile.c_str(), error.c_str());
+            return kInput;
+        }
+    }
     cv::Mat output;
-    if (int rc = session.Render(input, output, frame); rc != kOk) return rc;
+    if (int rc = session.Render(input, output, frame, audio); rc != kOk) return rc;
     if (!WritePicture(files[1], output)) {
         std::fprintf(stderr, "orvex: cannot write %s\n", files[1].c_str());
         return kInput;

@@ -1,13 +1,51 @@
 #include "render_session.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "effects/OpenGLSurface.h"
 #include "host/kit/kit.h"
 
 namespace orvexcli {
+
+namespace {
+
+bool ReadsAsInt(const std::string& text, long* v) {
+    char* end = nullptr;
+    errno = 0;
+    *v = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && !*end && errno != ERANGE && *v >= INT32_MIN && *v <= INT32_MAX;
+}
+
+bool ReadsAsNumber(const std::string& text, double* v) {
+    char* end = nullptr;
+    errno = 0;
+    *v = std::strtod(text.c_str(), &end);
+    return !text.empty() && !*end && errno != ERANGE && std::isfinite(*v);
+}
+
+// A shader effect's parameter from text: true/false, an integer (offered again as a number when
+// the shader wants one), a number, else text.
+orvex::ResultCode SetShaderParam(orvex::IOrvexEffect& effect, const std::string& name, const std::string& text) {
+    if (text == "true" || text == "false")
+        return effect.SetParam(name.c_str(), orvex::ParamBool, orvex::EffectParamValue::Bool(text == "true"));
+    long i = 0;
+    double f = 0;
+    if (ReadsAsInt(text, &i)) {
+        const orvex::ResultCode r =
+            effect.SetParam(name.c_str(), orvex::ParamInt, orvex::EffectParamValue::Int(static_cast<int32_t>(i)));
+        if (r != orvex::WrongFormat) return r;
+    }
+    if (ReadsAsNumber(text, &f))
+        return effect.SetParam(name.c_str(), orvex::ParamFloat, orvex::EffectParamValue::Float(static_cast<float>(f)));
+    return effect.SetParam(name.c_str(), orvex::ParamText, orvex::EffectParamValue::Text(text.c_str()));
+}
+
+}  // namespace
 
 bool AddParamText(const std::string& text, std::vector<ParamTrack>* tracks, std::string* error) {
     const size_t eq = text.find('=');
@@ -56,7 +94,8 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
         return Usage("--device is one of cpu, opencl, opengl");
     if (device != "cpu") {
         orvexhost::KitOptions options;
-        options.opengl = device == "opengl";
+        // Shader effects need OpenGL, and the others may convert between the two platforms.
+        options.opengl = device != "opencl";
         factory_ = orvexhost::MakeFactory(options);
         if (device == "opencl" && (!factory_ || !factory_->GetDeviceContext("opencl"))) {
             std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");
@@ -83,6 +122,7 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
     }
     effectName_ = effect;
     surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
+    shader_ = dynamic_cast<orvex::VideoEffectOpenGLSurface*>(effect_) != nullptr;
     return kOk;
 }
 
@@ -96,6 +136,7 @@ const orvex::ParamDecl* RenderSession::FindDecl(const std::string& name) const {
 int RenderSession::SetTracks(std::vector<ParamTrack> tracks) {
     for (ParamTrack& track : tracks) {
         const orvex::ParamDecl* decl = FindDecl(track.name);
+        if (!decl && shader_) continue;
         if (!decl) {
             std::vector<std::string> known;
             if (surface_)
@@ -131,11 +172,35 @@ int RenderSession::SetTracks(std::vector<ParamTrack> tracks) {
 
 int RenderSession::ApplyTracks(int64_t frame) {
     for (const ParamTrack& track : tracks_) {
-        const orvex::ParamDecl* decl = FindDecl(track.name);
-        if (!decl || track.keys.empty()) continue;
+        if (track.keys.empty()) continue;
         // The last key at or before the frame, and the next one after it.
         size_t i = 0;
         while (i + 1 < track.keys.size() && track.keys[i + 1].frame <= frame) ++i;
+        const orvex::ParamDecl* decl = FindDecl(track.name);
+        if (!decl) {
+            if (!shader_) continue;
+            std::string text = track.keys[i].text;
+            double a = 0, b = 0;
+            long ia = 0, ib = 0;
+            if (frame > track.keys[i].frame && i + 1 < track.keys.size() && ReadsAsNumber(text, &a) &&
+                ReadsAsNumber(track.keys[i + 1].text, &b)) {
+                const auto& ka = track.keys[i];
+                const auto& kb = track.keys[i + 1];
+                const double t = static_cast<double>(frame - ka.frame) / static_cast<double>(kb.frame - ka.frame);
+                const double v = a + (b - a) * t;
+                char buf[64];
+                if (ReadsAsInt(ka.text, &ia) && ReadsAsInt(kb.text, &ib))
+                    std::snprintf(buf, sizeof buf, "%ld", std::lround(v));
+                else
+                    std::snprintf(buf, sizeof buf, "%.9g", v);
+                text = buf;
+            }
+            if (const orvex::ResultCode r = SetShaderParam(*effect_, track.name, text); r != orvex::Ok) {
+                std::fprintf(stderr, "orvex: %s=%s was refused (result %d)\n", track.name.c_str(), text.c_str(), r);
+                return kInput;
+            }
+            continue;
+        }
         orvex::EffectParamValue value = track.keys[i].value;
         const bool numeric = decl->type == orvex::ParamInt || decl->type == orvex::ParamFloat;
         if (numeric && frame > track.keys[i].frame && i + 1 < track.keys.size()) {
@@ -160,6 +225,10 @@ int RenderSession::ApplyTracks(int64_t frame) {
     return kOk;
 }
 
+void RenderSession::SetFrameRate(int64_t numerator, int64_t denominator) {
+    if (effect_) effect_->SetFrameRate(numerator, denominator);
+}
+
 namespace {
 
 orvex::EffectFramePtr Wrap(const cv::Mat& m) {
@@ -176,11 +245,17 @@ int RenderSession::Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
     in.copyTo(out);
     std::vector<orvex::EffectFramePtr> inputs{Wrap(in)};
     orvex::EffectFramePtr result = Wrap(out);
-    inputs[0]->audio = audio;
+    if (audio) {
+        auto carrier = std::make_shared<orvex::EffectFrame>();
+        carrier->audio = audio;
+        inputs.push_back(carrier);
+    }
     if (factory_) {
         if (!inTexture_ || textureW_ != in.cols || textureH_ != in.rows) {
-            inTexture_ = orvexhost::CreateTextureLike(*factory_, *inputs[0]);
-            outTexture_ = orvexhost::CreateTextureLike(*factory_, *result);
+            // OpenCL textures where there is OpenCL (shader effects convert them), else OpenGL ones.
+            const char* platform = factory_->GetDeviceContext("opencl") ? "opencl" : "opengl";
+            inTexture_ = orvexhost::CreateTextureLike(*factory_, *inputs[0], platform);
+            outTexture_ = orvexhost::CreateTextureLike(*factory_, *result, platform);
             textureW_ = in.cols;
             textureH_ = in.rows;
         }

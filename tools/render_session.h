@@ -41,8 +41,11 @@ public:
     int Open(const std::string& effect, const std::string& device, const std::string& resources);
     // Checks every track's name and values against the effect's parameters; an exit code.
     int SetTracks(std::vector<ParamTrack> tracks);
+    // The timeline's frame rate, for effects that animate with time.
+    void SetFrameRate(int64_t numerator, int64_t denominator);
     // Applies the tracks at a frame position and renders `in` into `out` (same size, 8-bit
-    // BGRA). An exit code, having printed why on failure.
+    // BGRA); audio, when given, rides on a second input frame for the audio effects. An exit
+    // code, having printed why on failure.
     int Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
                const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
 
@@ -61,6 +64,8 @@ private:
     Lab lab_;
     orvex::IOrvexEffect* effect_ = nullptr;
     orvex::EffectSurface* surface_ = nullptr;
+    // Shader effects take any parameter name: the value's form gives its type.
+    bool shader_ = false;
     std::string effectName_;
     std::vector<ParamTrack> tracks_;
     // Reused across frames of the same size.

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "host/zrp/cl_backend.h"
+#include "host/zrp/gl_backend.h"
+#include "host/zrp/platform_factory.h"
 
 namespace orvexhost {
 
@@ -31,10 +33,19 @@ HostImage MakeHostImage(int width, int height, int pitch) {
 
 
 std::unique_ptr<zrp::ATLUFactory> MakeFactory(const KitOptions& options) {
-    if (!options.opencl) return nullptr;
-    zrp::CLDevicePtr device = zrp::OpenDefaultCLDevice(options.openclDevice);
-    if (!device) return nullptr;
-    return std::make_unique<zrp::OpenCLFactory>(device);
+    std::unique_ptr<zrp::ATLUFactory> cl;
+    if (options.opencl) {
+        if (zrp::CLDevicePtr device = zrp::OpenDefaultCLDevice(options.openclDevice))
+            cl = std::make_unique<zrp::OpenCLFactory>(device);
+    }
+    std::unique_ptr<zrp::ATLUFactory> gl;
+    if (options.opengl) {
+        if (zrp::GLDevicePtr device = zrp::OpenDefaultGLDevice()) gl = std::make_unique<zrp::OpenGLFactory>(device);
+    }
+    // A single backend is handed out as itself; both go behind one factory.
+    if (!gl) return cl;
+    if (!cl) return gl;
+    return std::make_unique<zrp::PlatformFactory>(std::move(cl), std::move(gl));
 }
 
 bool TextureFormatFor(uint32_t fmt, uint32_t bitDepth, zrp::ImageColorSpace* cs, zrp::BitFormat* bits) {
@@ -57,7 +68,7 @@ bool TextureFormatFor(uint32_t fmt, uint32_t bitDepth, zrp::ImageColorSpace* cs,
     }
 }
 
-zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame) {
+zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame, const char* platform) {
     zrp::ImageColorSpace cs;
     zrp::BitFormat bits;
     if (!TextureFormatFor(frame.pixel_fmt, frame.bitDepth, &cs, &bits)) return nullptr;
@@ -66,14 +77,16 @@ zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::Effect
                             &format) != 0)
         return nullptr;
     zrp::TexturePtr texture;
-    factory.CreateTexture(&texture, format, "opencl", zrp::kTextureKindOpenCL, nullptr, nullptr,
+    const bool gl = platform && std::strcmp(platform, "opengl") == 0;
+    factory.CreateTexture(&texture, format, gl ? "opengl" : "opencl", gl ? zrp::kTextureKindOpenGL : zrp::kTextureKindOpenCL,
+                          nullptr, nullptr,
                           static_cast<int32_t>(frame.pixel_fmt), 0);
     ZRPObjectFree(format);
     return texture;
 }
 
-zrp::TexturePtr UploadFrame(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame) {
-    zrp::TexturePtr texture = CreateTextureLike(factory, frame);
+zrp::TexturePtr UploadFrame(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame, const char* platform) {
+    zrp::TexturePtr texture = CreateTextureLike(factory, frame, platform);
     if (!texture || !UploadInto(*texture, frame)) return nullptr;
     return texture;
 }

@@ -27,6 +27,8 @@ HostImage MakeHostImage(int width, int height, int pitch = 0);
 struct KitOptions {
     bool opencl = true;
     bool opengl = true;
+    // OpenGL runs on EGL (a surfaceless Mesa display where there is one); without a display the
+    // factory has no "opengl" device.
     // Substring of the OpenCL device name to prefer; empty: the first GPU, else the first CPU.
     std::string openclDevice;
 };
@@ -38,13 +40,16 @@ std::unique_ptr<zrp::ATLUFactory> MakeFactory(const KitOptions& options = {});
 // texture layout (2, 10, 15 and up).
 bool TextureFormatFor(uint32_t pixelFormat, uint32_t bitDepth, zrp::ImageColorSpace* cs, zrp::BitFormat* bits);
 
-// A new OpenCL texture holding a copy of a host frame; null on any failure.
-zrp::TexturePtr UploadFrame(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame);
+// A new texture on `platform` ("opencl" or "opengl") holding a copy of a host frame; null on any
+// failure.
+zrp::TexturePtr UploadFrame(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame,
+                            const char* platform = "opencl");
 // Copies a host frame into an existing texture of the same shape (a video loop reuses its
 // textures); false on failure.
 bool UploadInto(zrp::Texture& texture, const orvex::EffectFrame& frame);
-// A new, uninitialised OpenCL texture shaped like a host frame.
-zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame);
+// A new, uninitialised texture on `platform` shaped like a host frame.
+zrp::TexturePtr CreateTextureLike(zrp::ATLUFactory& factory, const orvex::EffectFrame& frame,
+                                  const char* platform = "opencl");
 // Copies every plane of a texture into a host frame of the same shape; false on failure.
 bool DownloadFrame(zrp::Texture& texture, orvex::EffectFrame& frame);
 

@@ -18,7 +18,9 @@ namespace {
 class OpenCLPlatform : public ::testing::Test {
 protected:
     void SetUp() override {
-        factory_ = orvexhost::MakeFactory();
+        orvexhost::KitOptions options;
+        options.opengl = false;  // the OpenCL factory itself: the test reads its queue
+        factory_ = orvexhost::MakeFactory(options);
         if (!factory_) GTEST_SKIP() << "no OpenCL device (install pocl-opencl-icd)";
         g_atlu_factory = factory_.get();
     }
