@@ -427,16 +427,21 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
         ThreeBoxBlur(in, blurred_, radius_ * 0.5);
         // T[in][blur]: the weighted sum in float with halves to even, as the library's weighted
         // sum rounds it.
-        const float a = amount_ * 0.01f;
-        std::vector<uint8_t> t(256 * 256);
-        for (int i = 0; i < 256; ++i) {
-            for (int b = 0; b < 256; ++b) {
-                const float v = std::nearbyint(static_cast<float>(i) * (1.0f + a) + static_cast<float>(b) * -a);
-                t[i * 256 + b] = std::abs(i - b) < threshold_ ? static_cast<uint8_t>(i)
-                                                              : static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f));
+        if (table_.empty() || tableAmount_ != amount_ || tableThreshold_ != threshold_) {
+            const float a = amount_ * 0.01f;
+            table_.resize(256 * 256);
+            for (int i = 0; i < 256; ++i) {
+                for (int b = 0; b < 256; ++b) {
+                    const float v = std::nearbyint(static_cast<float>(i) * (1.0f + a) + static_cast<float>(b) * -a);
+                    table_[i * 256 + b] = std::abs(i - b) < threshold_
+                                              ? static_cast<uint8_t>(i)
+                                              : static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f));
+                }
             }
+            tableAmount_ = amount_;
+            tableThreshold_ = threshold_;
         }
-        parallelPairTable body(in, blurred_, in, out, t.data());
+        parallelPairTable body(in, blurred_, in, out, table_.data());
         RunRowBands(body, out.cols, out.rows);
         return Ok;
     });

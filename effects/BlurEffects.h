@@ -111,6 +111,10 @@ private:
     float radius_ = 1;
     int32_t threshold_ = 0;
     cv::Mat blurred_;  // scratch, kept so that frames do not allocate
+    // T[in][blur] for the amount and threshold it was built with; rebuilt when they change.
+    std::vector<uint8_t> table_;
+    float tableAmount_ = 0;
+    int32_t tableThreshold_ = 0;
 };
 
 // Emboss and colour emboss share everything but the base of e and the defaults of concave.
