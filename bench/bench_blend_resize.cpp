@@ -8,6 +8,10 @@
 // The summary at the end gives each body as a multiple of its anchor.
 //
 //   build/bench/bench_blend_resize [--benchmark_filter=REGEX] [--benchmark_repetitions=N]
+#include <cstdlib>
+#include <cstring>
+
+#include "imagecpu/TableLookup.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -230,6 +234,11 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // ORVEX_SIMD=scalar or =avx2 measures the slower lookup and blend paths of this processor.
+    if (const char* cap = std::getenv("ORVEX_SIMD")) {
+        if (std::strcmp(cap, "scalar") == 0) orvex::CapLookupPath(orvex::LookupPath::Scalar);
+        if (std::strcmp(cap, "avx2") == 0) orvex::CapLookupPath(orvex::LookupPath::Avx2);
+    }
     orvexhost::SetLogThreshold(7);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

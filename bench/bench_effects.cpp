@@ -5,6 +5,10 @@
 // multiple of the table pass.
 //
 //   build/bench/bench_effects [--benchmark_filter=REGEX] [--benchmark_repetitions=N]
+#include <cstdlib>
+#include <cstring>
+
+#include "imagecpu/TableLookup.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -287,6 +291,11 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // ORVEX_SIMD=scalar or =avx2 measures the slower lookup and blend paths of this processor.
+    if (const char* cap = std::getenv("ORVEX_SIMD")) {
+        if (std::strcmp(cap, "scalar") == 0) orvex::CapLookupPath(orvex::LookupPath::Scalar);
+        if (std::strcmp(cap, "avx2") == 0) orvex::CapLookupPath(orvex::LookupPath::Avx2);
+    }
     orvexhost::SetLogThreshold(7);  // the lab's progress lines would interleave with the table
     orvex::IOrvex* lab = CreateOrvex();
     if (!lab) {

@@ -1,4 +1,5 @@
 #include "imagecpu/BlendRows.h"
+#include "imagecpu/TableLookup.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -21,23 +22,21 @@ std::atomic<bool> g_enabled{true};
 
 #if ORVEX_BLEND_X86
 
+// The lookup path's cap holds for the blend rows too: below VBMI no AVX-512 rows, at plain C none.
 bool HasAvx512() {
     static const bool has = [] {
         __builtin_cpu_init();
-        const char* cap = std::getenv("ORVEX_SIMD");
-        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 && !cap;
+        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
     }();
-    return has;
+    return has && BestLookupPath() == LookupPath::Avx512Vbmi;
 }
 
 bool HasAvx2() {
-    // ORVEX_SIMD=scalar turns the vector rows off, as it does the table lookups.
     static const bool has = [] {
         __builtin_cpu_init();
-        const char* cap = std::getenv("ORVEX_SIMD");
-        return __builtin_cpu_supports("avx2") != 0 && !(cap && std::strcmp(cap, "scalar") == 0);
+        return __builtin_cpu_supports("avx2") != 0;
     }();
-    return has;
+    return has && BestLookupPath() != LookupPath::Scalar;
 }
 
 // Lanes hold bytes widened to 16 bits, so every product of two bytes fits.

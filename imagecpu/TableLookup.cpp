@@ -1,5 +1,6 @@
 #include "imagecpu/TableLookup.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -218,22 +219,17 @@ LookupPath Hardware() {
     return best;
 }
 
-LookupPath Detect() {
-    LookupPath best = Hardware();
-    // ORVEX_SIMD=scalar or =avx2 caps the level, to measure or check a path this processor would skip.
-    if (const char* cap = std::getenv("ORVEX_SIMD")) {
-        if (std::strcmp(cap, "scalar") == 0) best = LookupPath::Scalar;
-        if (std::strcmp(cap, "avx2") == 0 && best > LookupPath::Avx2) best = LookupPath::Avx2;
-    }
-    return best;
-}
+std::atomic<int> g_cap{static_cast<int>(LookupPath::Avx512Vbmi)};
 
 }  // namespace
 
 LookupPath BestLookupPath() {
-    static const LookupPath best = Detect();
-    return best;
+    static const LookupPath hardware = Hardware();
+    const auto cap = static_cast<LookupPath>(g_cap.load(std::memory_order_relaxed));
+    return hardware < cap ? hardware : cap;
 }
+
+void CapLookupPath(LookupPath cap) { g_cap.store(static_cast<int>(cap), std::memory_order_relaxed); }
 
 std::vector<LookupPath> SupportedLookupPaths() {
     std::vector<LookupPath> paths{LookupPath::Scalar};

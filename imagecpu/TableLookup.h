@@ -4,8 +4,8 @@
 //   bytes: d[i] = T[s[i]]
 // Three bodies give the same bytes: AVX-512 VBMI (vpermi2b looks up 128 entries, two of them and
 // a select on bit 7 cover 256), AVX2 (sixteen 16-entry pshufb lookups, one per high nibble) and
-// plain C. The fastest the processor runs is chosen once at run time (the environment variable
-// ORVEX_SIMD=scalar or =avx2 caps it).
+// plain C. The fastest the processor runs is chosen at run time; CapLookupPath lowers it (the
+// benchmarks use it to measure the slower paths).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -19,6 +19,9 @@ LookupPath BestLookupPath();
 // Every path this processor can run, plain C first (the tests compare them).
 std::vector<LookupPath> SupportedLookupPaths();
 const char* LookupPathName(LookupPath path);
+// Caps the path the dispatching calls take (and the vector blend rows with it); for benchmarks
+// and tests.
+void CapLookupPath(LookupPath cap);
 
 // `pixels` BGRA pixels; src and dst are either the same row or do not overlap.
 void LookupBGRA(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue, const uint8_t* green,
