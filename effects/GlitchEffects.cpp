@@ -356,12 +356,16 @@ ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame
         const int w = in.cols, h = in.rows;
         NoiseMap(w, h);
         Window(position, horizontal_, w, h, dh_);
-        Window(position, vertical_, w, h, dv_);
+        // Both windows come from engines seeded alike: equal stretch values cut the same window.
+        const bool sameWindow =
+            vertical_.stretchX == horizontal_.stretchX && vertical_.stretchY == horizontal_.stretchY;
+        if (!sameWindow) Window(position, vertical_, w, h, dv_);
+        const cv::Mat& dv = sameWindow ? dh_ : dv_;
         mapX_.create(h, w, CV_32F);
         mapY_.create(h, w, CV_32F);
         const DisplacementLaw lawH{horizontal_.castScale, horizontal_.posThreshold, horizontal_.negThreshold};
         const DisplacementLaw lawV{vertical_.castScale, vertical_.posThreshold, vertical_.negThreshold};
-        parallelSamplingMap body(dh_, dv_, lawH, lawV, mapX_, mapY_);
+        parallelSamplingMap body(dh_, dv, lawH, lawV, mapX_, mapY_);
         cv::parallel_for_(cv::Range(0, h), body);
         const cv::Mat& src = StableInput(in, out, stable_);
         uint8_t* const target = out.data;
