@@ -132,7 +132,10 @@ public:
         const int64_t W = in_.cols, H = in_.rows;
         // Columns [x0, x1) have their moved source x - dx inside the frame.
         const int64_t x0 = std::clamp(dx_, int64_t{0}, W), x1 = std::clamp(W + dx_, int64_t{0}, W);
-        const bool take[3] = {(mask_ & 1) != 0, (mask_ & 2) != 0, (mask_ & 4) != 0};
+        // The masked channels as byte lanes of one little-endian BGRA word.
+        uint32_t take = 0;
+        for (int c = 0; c < 3; ++c)
+            if (mask_ & (1 << c)) take |= 0xffu << (8 * c);
         for (int y = rows.start; y < rows.end; ++y) {
             const uint8_t* p = in_.ptr<uint8_t>(y);
             uint8_t* d = out_.ptr<uint8_t>(y);
@@ -141,9 +144,11 @@ public:
             if (sy < 0 || sy >= H) continue;
             const uint8_t* s = in_.ptr<uint8_t>(static_cast<int>(sy));
             for (int64_t x = x0; x < x1; ++x) {
-                const uint8_t* q = s + (x - dx_) * 4;
-                for (int c = 0; c < 3; ++c)
-                    if (take[c]) d[x * 4 + c] = q[c];
+                uint32_t a, b;
+                std::memcpy(&a, p + x * 4, 4);
+                std::memcpy(&b, s + (x - dx_) * 4, 4);
+                a = (a & ~take) | (b & take);
+                std::memcpy(d + x * 4, &a, 4);
             }
         }
     }
@@ -351,12 +356,16 @@ ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame
         const int w = in.cols, h = in.rows;
         NoiseMap(w, h);
         Window(position, horizontal_, w, h, dh_);
-        Window(position, vertical_, w, h, dv_);
+        // Both windows come from engines seeded alike: equal stretch values cut the same window.
+        const bool sameWindow =
+            vertical_.stretchX == horizontal_.stretchX && vertical_.stretchY == horizontal_.stretchY;
+        if (!sameWindow) Window(position, vertical_, w, h, dv_);
+        const cv::Mat& dv = sameWindow ? dh_ : dv_;
         mapX_.create(h, w, CV_32F);
         mapY_.create(h, w, CV_32F);
         const DisplacementLaw lawH{horizontal_.castScale, horizontal_.posThreshold, horizontal_.negThreshold};
         const DisplacementLaw lawV{vertical_.castScale, vertical_.posThreshold, vertical_.negThreshold};
-        parallelSamplingMap body(dh_, dv_, lawH, lawV, mapX_, mapY_);
+        parallelSamplingMap body(dh_, dv, lawH, lawV, mapX_, mapY_);
         cv::parallel_for_(cv::Range(0, h), body);
         const cv::Mat& src = StableInput(in, out, stable_);
         uint8_t* const target = out.data;

@@ -184,7 +184,8 @@ TEST(AutoContrast, StretchesBetweenTheMeasuredLevels) {
     EXPECT_EQ(e.GrayMax(), 208);
     // level -> output: 20 and 30 black, 124 -> 94 * 255 / 178 = 134.66, 208 and up white.
     const std::pair<int, int> expect[] = {{20, 0}, {30, 0}, {124, 135}, {208, 255}, {218, 255}};
-    for (auto [level, v] : expect) EXPECT_EQ(At(out, (level - 20) / 2 % 10, (level - 20) / 20), cv::Vec4b(v, v, v, 200)) << level;
+    for (auto [level, v] : expect)
+        EXPECT_EQ(At(out, (level - 20) / 2 % 10, (level - 20) / 20), cv::Vec4b(v, v, v, 200)) << level;
     // alpha 50: k = 127, out = M[135][127] + M[124][128] = 67 + 62.
     ASSERT_EQ(SetI(e, "alpha", 50), Ok);
     ASSERT_EQ(Render(e, in, out), Ok);
