@@ -1,6 +1,7 @@
 // Mirror, spherize, twirl, lens distortion and magnify (see GeometryEffects.h).
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
@@ -30,18 +31,22 @@ public:
         : in_(in), out_(out), m_(std::tan((angle + 90.0) * kPi / 180.0)), b_(cy - cx * m_) {}
     void Rows(int y0, int y1) const override {
         const int w = in_.cols, h = in_.rows;
+        // Pixels move as 4-byte copies: a caller's rows need not be 4-byte aligned.
         for (int y = y0; y < y1; ++y) {
-            const uint32_t* s = in_.ptr<uint32_t>(y);
-            uint32_t* d = out_.ptr<uint32_t>(y);
+            const uint8_t* s = in_.ptr(y);
+            uint8_t* d = out_.ptr(y);
             for (int x = 0; x < w; ++x) {
                 if (!(y - m_ * x - b_ > 0)) {
-                    d[x] = s[x];
+                    std::memcpy(d + 4 * x, s + 4 * x, 4);
                     continue;
                 }
                 const double t = (m_ * x - y + b_) * (-2) / (m_ * m_ + 1);
                 const int sx = Nearest(t * m_ + x), sy = Nearest(y - t);
                 // The last column and row count as outside.
-                d[x] = (sx >= 0 && sx < w - 1 && sy >= 0 && sy < h - 1) ? in_.ptr<uint32_t>(sy)[sx] : 0u;
+                if (sx >= 0 && sx < w - 1 && sy >= 0 && sy < h - 1)
+                    std::memcpy(d + 4 * x, in_.ptr(sy) + 4 * sx, 4);
+                else
+                    std::memset(d + 4 * x, 0, 4);
             }
         }
     }
