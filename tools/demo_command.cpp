@@ -78,8 +78,9 @@ std::string DeviceFor(orvex::IOrvex* lab, const std::string& name) {
     bool cpu = false, cl = false, gl = false;
     effect->GetSupportedPaths(&cpu, &cl, &gl);
     lab->ReleaseOrvexEffect(effect);
-    if (cpu) return "cpu";
+    // Shader effects draw on OpenGL even where they also list a CPU path (for their mask input).
     if (gl) return "opengl";
+    if (cpu) return "cpu";
     if (cl) return "opencl";
     return "cpu";
 }
@@ -147,9 +148,18 @@ int DemoCommand(int argc, char** argv) {
         return kInput;
     }
 
-    Lab lister;
-    UseResources(lister.lab, FindResources(resources));
-    const std::vector<std::string> names = CreatableEffects(lister.lab);
+    // The names and the device of each, from a lab of their own that is gone before the renders:
+    // each render's lab then starts afresh with its own device.
+    std::vector<std::pair<std::string, std::string>> work;
+    {
+        Lab lister;
+        UseResources(lister.lab, FindResources(resources));
+        for (const std::string& name : CreatableEffects(lister.lab)) {
+            // The two generic kinds have no picture of their own: their described effects show them.
+            if (name == "opengl_effect" || name == "audio_visualization") continue;
+            work.emplace_back(name, DeviceFor(lister.lab, name));
+        }
+    }
     const auto tone = DemoTone();
 
     // Thumbnails 320 wide, keeping the picture's shape, with a label strip below.
@@ -159,9 +169,8 @@ int DemoCommand(int argc, char** argv) {
     std::vector<std::pair<std::string, cv::Mat>> tiles;
     tiles.emplace_back("input", input);
     int failed = 0;
-    for (const std::string& name : names) {
+    for (const auto& [name, device] : work) {
         RenderSession session;
-        const std::string device = DeviceFor(lister.lab, name);
         std::string label = ShortName(name);
         cv::Mat output;
         int rc = session.Open(name, device, resources);

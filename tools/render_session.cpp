@@ -9,6 +9,7 @@
 
 #include "effects/OpenGLSurface.h"
 #include "host/kit/kit.h"
+#include "lab/GpuDispatch.h"
 
 namespace orvexcli {
 
@@ -87,6 +88,9 @@ bool AddParamText(const std::string& text, std::vector<ParamTrack>* tracks, std:
 
 RenderSession::~RenderSession() {
     if (effect_ && lab_.lab) lab_.lab->ReleaseOrvexEffect(effect_);
+    // The library keeps the factory it was given process-wide; this one is about to go, so a
+    // later lab of this process must not find it there.
+    if (factory_ && orvex::g_atlu_factory == factory_.get()) orvex::g_atlu_factory = nullptr;
 }
 
 int RenderSession::Open(const std::string& effect, const std::string& device, const std::string& resources) {

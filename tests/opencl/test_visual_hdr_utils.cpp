@@ -252,19 +252,36 @@ TEST_F(UtilOpenCL, MaskViewsOnOpenGLMatchTheCpu) {
     if (!gl || !gl->GetDeviceContext("opengl")) GTEST_SKIP() << "no OpenGL device context in this build";
     VisualProcess vp;
     ASSERT_EQ(vp.SetATLUFactory(gl.get()), Ok);
-    PlanarFrame src(BGRA32, 32, 16), mask(BGRA32, 32, 16), cpu(BGRA32, 32, 16), out(BGRA32, 32, 16);
-    src.FillRandom(43);
-    mask.FillRandom(44);
-    ASSERT_EQ(vp.viewmaskassquare(src.frame, mask.frame, cpu.frame, 1), Ok);
-    EffectFrame gs, gm, go;
-    for (auto [g, f] : {std::pair<EffectFrame*, PlanarFrame*>{&gs, &src}, {&gm, &mask}, {&go, &out}}) {
-        *g = f->frame;
-        g->texture = orvexhost::UploadFrame(*gl, f->frame);
-        ASSERT_TRUE(g->texture);
+    using View = std::function<ResultCode(const EffectFrame&, const EffectFrame&, EffectFrame&, int32_t)>;
+    const std::pair<const char*, View> views[] = {
+        {"square", [&](const EffectFrame& s, const EffectFrame& m, EffectFrame& o, int32_t t) {
+             return vp.viewmaskassquare(s, m, o, t);
+         }},
+        {"result", [&](const EffectFrame& s, const EffectFrame& m, EffectFrame& o, int32_t t) {
+             return vp.viewmaskasresult(s, m, o, t);
+         }},
+        {"alpha", [&](const EffectFrame& s, const EffectFrame& m, EffectFrame& o, int32_t t) {
+             return vp.viewmaskasalpha(s, m, o, t);
+         }},
+        {"colour mask", [&](const EffectFrame& s, const EffectFrame& m, EffectFrame& o, int32_t t) {
+             return vp.viewmaskascolormask(s, m, 0xFF3080C0u, o, t);
+         }},
+    };
+    for (const auto& [name, view] : views) {
+        PlanarFrame src(BGRA32, 32, 16), mask(BGRA32, 32, 16), cpu(BGRA32, 32, 16), out(BGRA32, 32, 16);
+        src.FillRandom(43);
+        mask.FillRandom(44);
+        ASSERT_EQ(view(src.frame, mask.frame, cpu.frame, 1), Ok) << name;
+        EffectFrame gs, gm, go;
+        for (auto [g, f] : {std::pair<EffectFrame*, PlanarFrame*>{&gs, &src}, {&gm, &mask}, {&go, &out}}) {
+            *g = f->frame;
+            g->texture = orvexhost::UploadFrame(*gl, f->frame, "opengl");
+            ASSERT_TRUE(g->texture);
+        }
+        ASSERT_EQ(view(gs, gm, go, 3), Ok) << name;
+        ASSERT_TRUE(orvexhost::DownloadFrame(*go.texture, out.frame));
+        EXPECT_LE(cpu.MaxDiff(out), 1) << name;
     }
-    ASSERT_EQ(vp.viewmaskassquare(gs, gm, go, 3), Ok);
-    ASSERT_TRUE(orvexhost::DownloadFrame(*go.texture, out.frame));
-    EXPECT_LE(cpu.MaxDiff(out), 1);
 }
 
 // --- GPU-only operations ---------------------------------------------------------------------------------

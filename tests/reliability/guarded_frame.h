@@ -2,6 +2,7 @@
 // Host frames for bad-input tests: every plane sits between guard bytes in a block of its own, so a
 // write outside the caller's planes shows as a changed guard, and (under AddressSanitizer) any
 // access to a guard is reported where it happens.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -91,7 +92,9 @@ public:
 private:
     void Allocate(int plane, size_t bytes) {
         std::vector<uint8_t> block(bytes + 2 * kGuard, 0xA5);
-        for (size_t k = 0; k < bytes; ++k) block[kGuard + k] = static_cast<uint8_t>(k * 7 + plane * 31 + 1);
+        // Through iterators: gcc misreads the indexed form as writing past an empty block.
+        std::generate(block.begin() + kGuard, block.end() - kGuard,
+                      [k = size_t{0}, plane]() mutable { return static_cast<uint8_t>(k++ * 7 + plane * 31 + 1); });
         blocks_.push_back(std::move(block));
         frame.data[plane] = blocks_.back().data() + kGuard;
     }
