@@ -85,4 +85,14 @@ for glitch in glitch_box_shift glitch_chromatic_aberration glitch_fractal_box; d
     echo "ok   $glitch: a still picture changes from frame 0 to frame 1"
   fi
 done
+# Every module through FFmpeg at its defaults: it loads, renders every frame, and gives BGRA frames.
+for module in "$modules"/orvex_*.so; do
+  effect=$(basename "$module" .so)
+  if ! FREI0R_PATH="$modules" "$ffmpeg" -nostdin -v error -i clip.mkv -vf "frei0r=filter_name=$effect" \
+      -pix_fmt bgra -start_number 0 -y "all_${effect}_%d.png" || [ ! -s "all_${effect}_$((frames - 1)).png" ]; then
+    echo "FAIL $effect: ffmpeg did not render it"
+    failed=1
+  fi
+done
+echo "every module ran through ffmpeg"
 exit $failed
