@@ -3,6 +3,8 @@
 // ratios to the table pass follow the table.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include "host/log/log.h"
 #include "imagecpu/CubeLut.h"
+#include "imagecpu/TableLookup.h"
 
 namespace {
 
@@ -139,6 +142,11 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // ORVEX_SIMD=scalar or =avx2 measures the slower tetrahedral bodies of this processor.
+    if (const char* cap = std::getenv("ORVEX_SIMD")) {
+        if (std::strcmp(cap, "scalar") == 0) orvex::CapLookupPath(orvex::LookupPath::Scalar);
+        if (std::strcmp(cap, "avx2") == 0) orvex::CapLookupPath(orvex::LookupPath::Avx2);
+    }
     orvexhost::SetLogThreshold(7);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

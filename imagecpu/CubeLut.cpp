@@ -17,6 +17,7 @@
 #include <opencv2/core.hpp>
 
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/TableLookup.h"
 
 namespace orvex {
 namespace {
@@ -334,15 +335,14 @@ struct Tetra {
 class parallelCubeLut : public cv::ParallelLoopBody {
 public:
     parallelCubeLut(const CubeLut& lut, uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width,
-                    int height, int channels, bool alpha)
+                    int height, int channels, int pass)
         : lut_(lut), dst_(dst), dstStride_(dstStride), src_(src), srcStride_(srcStride), width_(width),
-          height_(height), channels_(channels), alpha_(alpha) {}
+          height_(height), channels_(channels), pass_(pass) {}
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
             const int rows = height_ / kStripes;
             const int begin = s * rows, end = s == kStripes - 1 ? height_ : begin + rows;
-            if (alpha_) lut_.AlphaRows(dst_, dstStride_, src_, srcStride_, width_, channels_, begin, end);
-            else lut_.TetraRows(dst_, dstStride_, src_, srcStride_, width_, channels_, begin, end);
+            lut_.Rows(pass_, dst_, dstStride_, src_, srcStride_, width_, channels_, begin, end);
         }
     }
 
@@ -351,8 +351,7 @@ private:
     uint8_t* dst_;
     int dstStride_;
     const uint8_t* src_;
-    int srcStride_, width_, height_, channels_;
-    bool alpha_;
+    int srcStride_, width_, height_, channels_, pass_;
 };
 
 }  // namespace
@@ -364,7 +363,8 @@ const uint8_t kTetraOrder[8][3] = {{2, 1, 0}, {2, 0, 1}, {1, 2, 0}, {0, 1, 2},
                                    {0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {0, 1, 2}};
 
 void CubeLut::PackGrid() {
-    // Four floats an entry, N per axis: one aligned load fetches a whole vertex.
+    // Four floats an entry in pixel order (blue, green, red, 0), N per axis: one aligned load
+    // fetches a whole vertex, and its three bytes come out where the pixel keeps them.
     const int n = size_;
     packed_.resize(static_cast<size_t>(n) * n * n * 4);
     float* p = packed_.data();
@@ -372,27 +372,68 @@ void CubeLut::PackGrid() {
         for (int g = 0; g < n; ++g)
             for (int b = 0; b < n; ++b, p += 4) {
                 const float* e = &grid_[Entry(r, g, b)];
-                p[0] = e[0], p[1] = e[1], p[2] = e[2], p[3] = 0.0f;
+                p[0] = e[2], p[1] = e[1], p[2] = e[0], p[3] = 0.0f;
             }
+    const int scale[3] = {n * n * 4, n * 4, 4};
     for (int v = 0; v < 256; ++v) {
         const int lo = idx_[v], step = lo + 1 < n ? 1 : 0;
-        const int scale[3] = {n * n * 4, n * 4, 4};
-        for (int a = 0; a < 3; ++a)
+        const int near = std::min(static_cast<int>(std::floor(static_cast<float>(lo) + frac_[v] + 0.5f)), n - 1);
+        for (int a = 0; a < 3; ++a) {
             axis_[a][v] = {frac_[v], static_cast<uint32_t>(lo * scale[a]), static_cast<uint32_t>(step * scale[a])};
+            nearest_[a][v] = static_cast<uint32_t>(near * scale[a]);
+        }
     }
 }
 
+void CubeLut::PackNearestBytes() {
+    nearestBytes_.resize(packed_.size());
+    for (size_t i = 0; i < packed_.size(); ++i) nearestBytes_[i] = ToByte(packed_[i]);
+}
+
+namespace {
+
+// The first three lanes as bytes: nearest even, saturated through the two packs.
+inline void StoreBytes(const float* v, uint8_t out[3]) {
+#if defined(__SSE2__)
+    const __m128i i32 = _mm_cvtps_epi32(_mm_loadu_ps(v));
+    const __m128i i16 = _mm_packs_epi32(i32, i32);
+    const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(i16, i16)));
+    out[0] = static_cast<uint8_t>(bytes), out[1] = static_cast<uint8_t>(bytes >> 8);
+    out[2] = static_cast<uint8_t>(bytes >> 16);
+#else
+    for (int c = 0; c < 3; ++c) out[c] = ToByte(v[c]);
+#endif
+}
+
+// Writes blue, green, red (premultiplied by the pixel's alpha on four channels).
+inline void WritePixel(uint8_t* d, const uint8_t bgr[3], int channels, const uint8_t* M, uint8_t alpha) {
+    if (channels == 4) {
+        const uint8_t* Ma = M + alpha * 256;
+        d[0] = Ma[bgr[0]], d[1] = Ma[bgr[1]], d[2] = Ma[bgr[2]], d[3] = alpha;
+    } else {
+        d[0] = bgr[0], d[1] = bgr[1], d[2] = bgr[2];
+    }
+}
+
+}  // namespace
+
 void CubeLut::TetraRows(uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width, int channels,
-                        int begin, int end) const {
+                        int begin, int end, LookupPath vectorPath) const {
     const uint8_t* M = MulTable();
     const float* grid = packed_.data();
+    const cuberows::TetraTables tables{grid, nullptr, size_};
+    const bool vector = channels == 4 && vectorPath >= LookupPath::Avx512Vbmi;
     for (int y = begin; y < end; ++y) {
         const uint8_t* s = src + static_cast<size_t>(y) * srcStride;
         uint8_t* d = dst + static_cast<size_t>(y) * dstStride;
-        for (int x = 0; x < width; ++x, s += channels, d += channels) {
-            const AxisEntry& er = axis_[0][s[2]];
-            const AxisEntry& eg = axis_[1][s[1]];
-            const AxisEntry& eb = axis_[2][s[0]];
+        const int done =
+            vector ? cuberows::CubeBGRAAvx512(tables, cuberows::Interpolation::Tetrahedral, s, d, width) : 0;
+        s += static_cast<size_t>(done) * channels;
+        d += static_cast<size_t>(done) * channels;
+        for (int x = done; x < width; ++x, s += channels, d += channels) {
+            const cuberows::AxisEntry& er = axis_[0][s[2]];
+            const cuberows::AxisEntry& eg = axis_[1][s[1]];
+            const cuberows::AxisEntry& eb = axis_[2][s[0]];
             const float f[3] = {er.frac, eg.frac, eb.frac};
             const uint32_t step[3] = {er.step, eg.step, eb.step};
             const uint8_t* o = kTetraOrder[(f[0] > f[1]) | (f[1] > f[2]) << 1 | (f[0] > f[2]) << 2];
@@ -401,32 +442,11 @@ void CubeLut::TetraRows(uint8_t* dst, int dstStride, const uint8_t* src, int src
             const float* cab = ca + step[o[1]];
             const float* c111 = c000 + step[0] + step[1] + step[2];
             const float w0 = 1 - f[o[0]], wa = f[o[0]] - f[o[1]], wab = f[o[1]] - f[o[2]], w1 = f[o[2]];
-            uint8_t out[3];
-#if defined(__SSE2__)
-            const __m128 v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(w0), _mm_load_ps(c000)),
-                                                   _mm_mul_ps(_mm_set1_ps(wa), _mm_load_ps(ca))),
-                                        _mm_add_ps(_mm_mul_ps(_mm_set1_ps(wab), _mm_load_ps(cab)),
-                                                   _mm_mul_ps(_mm_set1_ps(w1), _mm_load_ps(c111))));
-            // Round to nearest even, then saturate through the two packs.
-            const __m128i i32 = _mm_cvtps_epi32(v);
-            const __m128i i16 = _mm_packs_epi32(i32, i32);
-            const uint32_t bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(i16, i16)));
-            out[0] = static_cast<uint8_t>(bytes), out[1] = static_cast<uint8_t>(bytes >> 8);
-            out[2] = static_cast<uint8_t>(bytes >> 16);
-#else
-            for (int c = 0; c < 3; ++c) out[c] = ToByte(w0 * c000[c] + wa * ca[c] + wab * cab[c] + w1 * c111[c]);
-#endif
-            if (channels == 4) {
-                const uint8_t* Ma = M + s[3] * 256;
-                d[3] = s[3];
-                d[0] = Ma[out[2]];
-                d[1] = Ma[out[1]];
-                d[2] = Ma[out[0]];
-            } else {
-                d[0] = out[2];
-                d[1] = out[1];
-                d[2] = out[0];
-            }
+            alignas(16) float v[4];
+            for (int c = 0; c < 4; ++c) v[c] = (w0 * c000[c] + wa * ca[c]) + (wab * cab[c] + w1 * c111[c]);
+            uint8_t bgr[3];
+            StoreBytes(v, bgr);
+            WritePixel(d, bgr, channels, M, channels == 4 ? s[3] : 255);
         }
     }
 }
@@ -445,46 +465,53 @@ void CubeLut::AlphaRows(uint8_t* dst, int dstStride, const uint8_t* src, int src
     }
 }
 
-void CubeLut::InPlaceRows(uint8_t* dst, int dstStride, int width, int height, int channels, bool trilinear) const {
+void CubeLut::InPlaceRows(uint8_t* dst, int dstStride, int width, int channels, bool trilinear, int begin,
+                          int end) const {
     const uint8_t* M = MulTable();
-    const float* g = grid_.data();
-    for (int y = 0; y < height; ++y) {
+    const float* grid = packed_.data();
+    const cuberows::TetraTables tables{grid, nearestBytes_.data(), size_};
+    const bool vector = channels == 4 && BestLookupPath() >= LookupPath::Avx512Vbmi;
+    const auto kind = trilinear ? cuberows::Interpolation::Trilinear : cuberows::Interpolation::Nearest;
+    for (int y = begin; y < end; ++y) {
         uint8_t* d = dst + static_cast<size_t>(y) * dstStride;
-        for (int x = 0; x < width; ++x, d += channels) {
-            const int B = d[0], G = d[1], R = d[2];
-            float o[3];
+        const int done = vector ? cuberows::CubeBGRAAvx512(tables, kind, d, d, width) : 0;
+        d += static_cast<size_t>(done) * channels;
+        for (int x = done; x < width; ++x, d += channels) {
+            const cuberows::AxisEntry& er = axis_[0][d[2]];
+            const cuberows::AxisEntry& eg = axis_[1][d[1]];
+            const cuberows::AxisEntry& eb = axis_[2][d[0]];
+            uint8_t bgr[3];
             if (trilinear) {
-                const float fr = frac_[R], fg = frac_[G], fb = frac_[B];
-                for (int c = 0; c < 3; ++c) {
-                    auto at = [&](uint32_t r, uint32_t gg, uint32_t b) { return g[r + gg + b + c]; };
-                    const float c00 = at(lowR_[R], lowG_[G], lowB_[B]) * (1 - fr) + at(highR_[R], lowG_[G], lowB_[B]) * fr;
-                    const float c10 = at(lowR_[R], highG_[G], lowB_[B]) * (1 - fr) + at(highR_[R], highG_[G], lowB_[B]) * fr;
-                    const float c01 = at(lowR_[R], lowG_[G], highB_[B]) * (1 - fr) + at(highR_[R], lowG_[G], highB_[B]) * fr;
-                    const float c11 = at(lowR_[R], highG_[G], highB_[B]) * (1 - fr) + at(highR_[R], highG_[G], highB_[B]) * fr;
+                // Along red first, then green, then blue, each a*(1 - f) + b*f.
+                const float* c000 = grid + er.offset + eg.offset + eb.offset;
+                const uint32_t sr = er.step, sg = eg.step, sb = eb.step;
+                const float fr = er.frac, fg = eg.frac, fb = eb.frac;
+                alignas(16) float v[4];
+                for (int c = 0; c < 4; ++c) {
+                    auto at = [&](uint32_t off) { return c000[off + c]; };
+                    const float c00 = at(0) * (1 - fr) + at(sr) * fr, c10 = at(sg) * (1 - fr) + at(sr + sg) * fr;
+                    const float c01 = at(sb) * (1 - fr) + at(sr + sb) * fr;
+                    const float c11 = at(sg + sb) * (1 - fr) + at(sr + sg + sb) * fr;
                     const float c0 = c00 * (1 - fg) + c10 * fg, c1 = c01 * (1 - fg) + c11 * fg;
-                    o[c] = c0 * (1 - fb) + c1 * fb;
+                    v[c] = c0 * (1 - fb) + c1 * fb;
                 }
+                StoreBytes(v, bgr);
             } else {
-                auto nearest = [&](int v) {
-                    return std::min(static_cast<int>(std::floor(static_cast<float>(idx_[v]) + frac_[v] + 0.5f)),
-                                    size_ - 1);
-                };
-                const float* e = g + Entry(nearest(R), nearest(G), nearest(B));
-                o[0] = e[0];
-                o[1] = e[1];
-                o[2] = e[2];
+                const uint8_t* e =
+                    nearestBytes_.data() + (static_cast<size_t>(nearest_[0][d[2]]) + nearest_[1][d[1]] + nearest_[2][d[0]]);
+                bgr[0] = e[0], bgr[1] = e[1], bgr[2] = e[2];
             }
-            uint8_t r = ToByte(o[0]), gg = ToByte(o[1]), b = ToByte(o[2]);
-            if (channels == 4) {
-                const uint8_t* Ma = M + d[3] * 256;
-                r = Ma[r];
-                gg = Ma[gg];
-                b = Ma[b];
-            }
-            d[0] = b;
-            d[1] = gg;
-            d[2] = r;
+            WritePixel(d, bgr, channels, M, channels == 4 ? d[3] : 255);
         }
+    }
+}
+
+void CubeLut::Rows(int pass, uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width,
+                   int channels, int begin, int end) const {
+    switch (pass) {
+        case kPassAlpha: AlphaRows(dst, dstStride, src, srcStride, width, channels, begin, end); break;
+        case kPassTetrahedral: TetraRows(dst, dstStride, src, srcStride, width, channels, begin, end); break;
+        default: InPlaceRows(dst, dstStride, width, channels, pass == kPassTrilinear, begin, end); break;
     }
 }
 
@@ -500,20 +527,16 @@ int CubeLut::Apply(uint8_t* dst, int dstStride, const uint8_t* src, int width, i
     if (!dst || width <= 0 || height <= 0 || (channels != 3 && channels != 4) ||
         dstStride < width * dstChannels || (readsSource && (!src || srcStride < width * channels)))
         return kNothingLoaded;
-    if (readsSource) {
-        // The grid may have been written through GetTable since the last pass.
-        if (!alphaOutput_) PackGrid();
-        if (static_cast<int64_t>(width) * height <= kSerialPixels) {
-            if (alphaOutput_) AlphaRows(dst, dstStride, src, srcStride, width, channels, 0, height);
-            else TetraRows(dst, dstStride, src, srcStride, width, channels, 0, height);
-        } else {
-            cv::parallel_for_(cv::Range(0, kStripes),
-                              parallelCubeLut(*this, dst, dstStride, src, srcStride, width, height, channels,
-                                              alphaOutput_));
-        }
-    } else {
-        InPlaceRows(dst, dstStride, width, height, channels, mode == 1);
-    }
+    // The grid may have been written through GetTable since the last pass.
+    if (!alphaOutput_) PackGrid();
+    if (!alphaOutput_ && mode != 1 && mode != 2) PackNearestBytes();
+    const int pass = alphaOutput_ ? kPassAlpha : mode == 2 ? kPassTetrahedral : mode == 1 ? kPassTrilinear
+                                                                                          : kPassNearest;
+    if (static_cast<int64_t>(width) * height <= kSerialPixels)
+        Rows(pass, dst, dstStride, src, srcStride, width, channels, 0, height);
+    else
+        cv::parallel_for_(cv::Range(0, kStripes),
+                          parallelCubeLut(*this, dst, dstStride, src, srcStride, width, height, channels, pass));
     status_ = kOk;
     return kOk;
 }

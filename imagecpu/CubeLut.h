@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "imagecpu/CubeLutRows.h"
+#include "imagecpu/TableLookup.h"
+
 namespace orvex {
 
 // 16-byte aligned storage for vector loads.
@@ -81,9 +84,14 @@ public:
                 static_cast<size_t>(b)) * 3;
     }
 
-    // Rows [begin, end) of the tetrahedral pass; public for the stripe bodies.
+    enum Pass { kPassNearest, kPassTrilinear, kPassTetrahedral, kPassAlpha };
+    // Rows [begin, end) of one pass; public for the stripe bodies.
+    void Rows(int pass, uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width, int channels,
+              int begin, int end) const;
+    // The tetrahedral rows; `vectorPath` caps the vector body used for BGRA (the tests compare them).
+    // Valid after a tetrahedral Apply has prepared the grid.
     void TetraRows(uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width, int channels, int begin,
-                   int end) const;
+                   int end, LookupPath vectorPath = BestLookupPath()) const;
     void AlphaRows(uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width, int channels, int begin,
                    int end) const;
 
@@ -95,7 +103,9 @@ private:
     void Read3dl(LineReader& reader);
     // Copies the grid into packed_ (N per axis, four floats an entry) with its byte tables.
     void PackGrid();
-    void InPlaceRows(uint8_t* dst, int dstStride, int width, int height, int channels, bool trilinear) const;
+    // Byte grid of the packed one, for the nearest pass.
+    void PackNearestBytes();
+    void InPlaceRows(uint8_t* dst, int dstStride, int width, int channels, bool trilinear, int begin, int end) const;
 
     int32_t status_ = kNothingLoaded;
     std::string title_;
@@ -108,12 +118,10 @@ private:
     // The tetrahedral pass's copy of the grid, and per byte its lower entry offset and the step to
     // the upper neighbour (0 on the last point) on each axis, in floats.
     std::vector<float, AlignedAllocator<float>> packed_;
-    struct AxisEntry {
-        float frac;
-        uint32_t offset;
-        uint32_t step;
-    };
-    AxisEntry axis_[3][256] = {};  // red, green, blue
+    cuberows::AxisEntry axis_[3][256] = {};  // red, green, blue
+    // Per byte the offset of the nearest grid point on each axis, in entries of four.
+    uint32_t nearest_[3][256] = {};
+    std::vector<uint8_t> nearestBytes_;
     bool alphaOutput_ = false;
     std::vector<uint8_t> byteGrid_;
     int32_t entryCount_ = 0;

@@ -1,7 +1,9 @@
 // CubeLut: the two file readers with their status codes, and the three passes against
 // independent ground truth (an affine colour map, the identity).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -9,9 +11,11 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/CubeLut.h"
+#include "imagecpu/TableLookup.h"
 
 namespace orvex {
 namespace {
@@ -215,6 +219,132 @@ TEST(CubeLut, SerialAndStripedPassesAgreeAndBgrHasNoAlphaStep) {
     ASSERT_EQ(lut.Apply(narrow.data(), W * 3, src.data(), 100, H, W * 3, 3, 2, 255), 0);  // 10,000 px: serial
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < 100 * 3; ++x) ASSERT_EQ(wide[y * W * 3 + x], narrow[y * W * 3 + x]) << x << "," << y;
+}
+
+// The three passes written out plainly from the float grid (red slowest, three floats a point),
+// with the table's own float steps: every output byte of the fast bodies must match.
+struct Reference {
+    const float* grid;
+    int n;
+    int idx[256];
+    float frac[256];
+    explicit Reference(CubeLut& lut) : grid(lut.GetTable(nullptr, nullptr, nullptr, nullptr)), n(lut.size()) {
+        const float step = 255.0f / static_cast<float>(n - 1);
+        for (int v = 0; v < 256; ++v) {
+            const float x = static_cast<float>(v) / step, f = std::floor(x);
+            idx[v] = std::min(static_cast<int>(f), n - 1);
+            frac[v] = x - f;
+            if (idx[v] == n - 1 || v == 255) idx[v] = n - 1, frac[v] = 0.0f;
+        }
+    }
+    const float* At(int r, int g, int b) const { return grid + CubeLut::Entry(r, g, b); }
+    static uint8_t Byte(float v) { return cv::saturate_cast<uint8_t>(v); }
+    // BGR bytes of the pixel (b, g, r) in one mode.
+    void Colour(int mode, int B, int G, int R, uint8_t out[3]) const {
+        const int i[3] = {idx[R], idx[G], idx[B]};
+        const int j[3] = {std::min(i[0] + 1, n - 1), std::min(i[1] + 1, n - 1), std::min(i[2] + 1, n - 1)};
+        const float f[3] = {frac[R], frac[G], frac[B]};
+        for (int c = 0; c < 3; ++c) {
+            float v;
+            if (mode == 0) {
+                int p[3];
+                for (int a = 0; a < 3; ++a)
+                    p[a] = std::min(static_cast<int>(std::floor(static_cast<float>(i[a]) + f[a] + 0.5f)), n - 1);
+                v = At(p[0], p[1], p[2])[c];
+            } else if (mode == 1) {
+                auto lerp = [](float a, float b, float t) { return a * (1 - t) + b * t; };
+                const float c00 = lerp(At(i[0], i[1], i[2])[c], At(j[0], i[1], i[2])[c], f[0]);
+                const float c10 = lerp(At(i[0], j[1], i[2])[c], At(j[0], j[1], i[2])[c], f[0]);
+                const float c01 = lerp(At(i[0], i[1], j[2])[c], At(j[0], i[1], j[2])[c], f[0]);
+                const float c11 = lerp(At(i[0], j[1], j[2])[c], At(j[0], j[1], j[2])[c], f[0]);
+                v = lerp(lerp(c00, c10, f[1]), lerp(c01, c11, f[1]), f[2]);
+            } else {
+                // Axes by falling fraction; walk from the lower corner one axis at a time.
+                int order[3] = {0, 1, 2};
+                std::stable_sort(order, order + 3, [&](int a, int b) { return f[a] > f[b]; });
+                int p[3] = {i[0], i[1], i[2]};
+                const float* c0 = At(p[0], p[1], p[2]);
+                p[order[0]] = j[order[0]];
+                const float* ca = At(p[0], p[1], p[2]);
+                p[order[1]] = j[order[1]];
+                const float* cab = At(p[0], p[1], p[2]);
+                const float* c1 = At(j[0], j[1], j[2]);
+                const float w0 = 1 - f[order[0]], wa = f[order[0]] - f[order[1]];
+                const float wab = f[order[1]] - f[order[2]], w1 = f[order[2]];
+                v = (w0 * c0[c] + wa * ca[c]) + (wab * cab[c] + w1 * c1[c]);
+            }
+            out[2 - c] = Byte(v);
+        }
+    }
+};
+
+// A bent, out-of-range cube: values below 0 and above 1 exercise the saturation.
+void Bent(float r, float g, float b, float* o) {
+    o[0] = std::pow(r, 2.2f) * 1.1f - 0.03f * b;
+    o[1] = std::sqrt(g) * 0.9f + 0.2f * r * b;
+    o[2] = 1.05f - std::pow(b, 0.7f) + 0.1f * std::sin(6.0f * g);
+}
+
+TEST(CubeLut, EveryPassMatchesThePlainFormulasByteForByte) {
+    std::mt19937 rng(11);
+    const int W = 83, H = 131;  // above the serial limit; rows end between vector blocks
+    const int pitch = W * 4 + 12;
+    std::vector<uint8_t> src(static_cast<size_t>(pitch) * H);
+    for (auto& v : src) v = static_cast<uint8_t>(rng());
+    // Greys and pairs of equal channels: the tetrahedral ties.
+    for (int x = 0; x < W; ++x) {
+        uint8_t* p = &src[x * 4];
+        const uint8_t v = static_cast<uint8_t>(x * 3);
+        p[0] = p[1] = p[2] = v;
+        src[pitch + x * 4 + 1] = src[pitch + x * 4 + 2];
+        src[2 * pitch + x * 4 + 0] = src[2 * pitch + x * 4 + 1];
+    }
+    for (const int n : {2, 17, 33, 65}) {
+        CubeLut lut;
+        ASSERT_TRUE(lut.LoadFile(WriteTemp("bent.cube", SizeHeader(n) + CubeBody(n, Bent))));
+        const Reference ref(lut);
+        for (const int channels : {3, 4}) {
+            const int rowBytes = W * channels;
+            std::vector<uint8_t> in(src.size());
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    std::memcpy(&in[y * pitch + x * channels], &src[y * pitch + x * 4], channels);
+            for (const int mode : {0, 1, 2}) {
+                std::vector<uint8_t> out = in;
+                ASSERT_EQ(lut.Apply(out.data(), pitch, in.data(), W, H, pitch, channels, mode, 255), 0);
+                for (int y = 0; y < H; ++y)
+                    for (int x = 0; x < W; ++x) {
+                        const uint8_t* s = &in[y * pitch + x * channels];
+                        uint8_t bgr[3];
+                        ref.Colour(mode, s[0], s[1], s[2], bgr);
+                        const uint8_t* d = &out[y * pitch + x * channels];
+                        for (int c = 0; c < 3; ++c) {
+                            const int expect = channels == 4 ? Mul(bgr[c], s[3]) : bgr[c];
+                            ASSERT_EQ(d[c], expect) << "N " << n << " channels " << channels << " mode " << mode
+                                                    << " at " << x << "," << y << " channel " << c;
+                        }
+                        if (channels == 4) {
+                            ASSERT_EQ(d[3], s[3]);
+                        }
+                    }
+                for (int y = 0; y < H; ++y)
+                    ASSERT_EQ(0, std::memcmp(&out[y * pitch + rowBytes], &in[y * pitch + rowBytes], pitch - rowBytes))
+                        << "row padding written, row " << y;
+            }
+        }
+        // Every vector body this processor runs against the plain one, in place too.
+        std::vector<uint8_t> plain(src.size()), fast(src.size());
+        ASSERT_EQ(lut.Apply(plain.data(), pitch, src.data(), W, H, pitch, 4, 2, 255), 0);
+        for (const LookupPath path : SupportedLookupPaths()) {
+            lut.TetraRows(fast.data(), pitch, src.data(), pitch, W, 4, 0, H, path);
+            EXPECT_EQ(0, std::memcmp(fast.data(), plain.data(), fast.size())) << LookupPathName(path) << " N " << n;
+            std::vector<uint8_t> inPlace = src;
+            lut.TetraRows(inPlace.data(), pitch, inPlace.data(), pitch, W, 4, 0, H, path);
+            for (int y = 0; y < H; ++y)
+                ASSERT_EQ(0, std::memcmp(&inPlace[y * pitch], &plain[y * pitch], W * 4))
+                    << LookupPathName(path) << " in place, row " << y;
+        }
+    }
 }
 
 TEST(CubeLut, AlphaOutputWritesTheFirstComponentOnly) {
