@@ -80,9 +80,10 @@ ORVEX_TARGET_AVX2 int GradientRowAvx2(const GradientLayout& g, const float dy2[4
         for (int i = 0; i < 4; ++i) {
             const __m256 d2 = _mm256_add_ps(_mm256_loadu_ps(squares + i * width + x), _mm256_set1_ps(dy2[i]));
             // FastInvSqrt: y (1.5 - ((0.5 d2) y) y) from the bit-trick guess.
-            const __m256 y0 = _mm256_castsi256_ps(_mm256_sub_epi32(magic, _mm256_srai_epi32(_mm256_castps_si256(d2), 1)));
-            const __m256 inv =
-                _mm256_mul_ps(y0, _mm256_sub_ps(threeHalves, _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(half, d2), y0), y0)));
+            const __m256i guess = _mm256_sub_epi32(magic, _mm256_srai_epi32(_mm256_castps_si256(d2), 1));
+            const __m256 y0 = _mm256_castsi256_ps(guess);
+            const __m256 step = _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(half, d2), y0), y0);
+            const __m256 inv = _mm256_mul_ps(y0, _mm256_sub_ps(threeHalves, step));
             const __m256 d = _mm256_div_ps(one, inv);
             const __m256 inside = _mm256_cmp_ps(d, _mm256_set1_ps(g.reach[i]), _CMP_LT_OQ);
             const __m256 t = _mm256_div_ps(d, _mm256_set1_ps(std::max(g.reach[i], 1.0f)));
@@ -128,10 +129,11 @@ ORVEX_TARGET_AVX512 int GradientRowAvx512(const GradientLayout& g, const float d
         __m512 acc[3] = {_mm512_setzero_ps(), _mm512_setzero_ps(), _mm512_setzero_ps()};
         for (int i = 0; i < 4; ++i) {
             const __m512 d2 = _mm512_add_ps(_mm512_loadu_ps(squares + i * width + x), _mm512_set1_ps(dy2[i]));
-            const __m512i guess = _mm512_sub_epi32(magic, _mm512_maskz_srai_epi32(0xffff, _mm512_castps_si512(d2), 1));
+            const __m512i guess =
+                _mm512_sub_epi32(magic, _mm512_maskz_srai_epi32(0xffff, _mm512_castps_si512(d2), 1));
             const __m512 y0 = _mm512_castsi512_ps(guess);
-            const __m512 inv =
-                _mm512_mul_ps(y0, _mm512_sub_ps(threeHalves, _mm512_mul_ps(_mm512_mul_ps(_mm512_mul_ps(half, d2), y0), y0)));
+            const __m512 step = _mm512_mul_ps(_mm512_mul_ps(_mm512_mul_ps(half, d2), y0), y0);
+            const __m512 inv = _mm512_mul_ps(y0, _mm512_sub_ps(threeHalves, step));
             const __m512 d = _mm512_div_ps(one, inv);
             const __mmask16 inside = _mm512_cmp_ps_mask(d, _mm512_set1_ps(g.reach[i]), _CMP_LT_OQ);
             const __m512 t = _mm512_div_ps(d, _mm512_set1_ps(std::max(g.reach[i], 1.0f)));
