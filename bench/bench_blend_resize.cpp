@@ -108,9 +108,10 @@ bool SpotCheck(int mode, bool premultiplied, uint8_t opacity) {
     const cv::Vec4b r = one.at<cv::Vec4b>(0, 0);
     if (o[3] == 0) return r == d;
     const int a = M[o[3] * 256 + opacity], inv = 255 - a;
-    if (mode == 2) {  // multiply: M[M[d][o]][a] + M[d][inv]
+    if (const int table = orvex::BlendModeTable(mode); table >= 0) {  // M[T[d][o]][a] + M[d][inv]
+        const uint8_t* T = orvex::GetBlendTables().table(table);
         for (int c = 0; c < 4; ++c)
-            if (r[c] != M[M[d[c] * 256 + o[c]] * 256 + a] + M[d[c] * 256 + inv]) return false;
+            if (r[c] != M[T[d[c] * 256 + o[c]] * 256 + a] + M[d[c] * 256 + inv]) return false;
         return true;
     }
     if (premultiplied) return r[0] == std::min(255, M[d[0] * 256 + inv] + M[o[0] * 256 + opacity]);
@@ -157,9 +158,11 @@ void BlendPicture(benchmark::State& state, int mode, bool premultiplied) { Blend
 BENCHMARK_CAPTURE(BlendBody, normal_straight, 0, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BlendBody, normal_premultiplied, 0, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BlendBody, table_multiply, 2, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BlendBody, table_overlay, 8, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BlendPicture, normal_straight, 0, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BlendPicture, normal_premultiplied, 0, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BlendPicture, table_multiply, 2, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BlendPicture, table_overlay, 8, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // --- resize ------------------------------------------------------------------------------------------------
 

@@ -201,6 +201,38 @@ private:
     const double* wr_;
 };
 
+// The same gray when every weight is a whole number: each term is then a whole number, exact in
+// the doubles, and the terms are never negative, so clamping each to 255 before a saturating sum
+// gives the clamped sum. The terms come from byte tables through the shared lookup, summed in place.
+class parallelBlackWhiteWhole final : public ColorRows {
+public:
+    parallelBlackWhiteWhole(const cv::Mat& in, cv::Mat& out, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr)
+        : ColorRows(in, out), tb_(tb), tg_(tg), tr_(tr) {}
+    void Rows(int y0, int y1) const override {
+        for (int y = y0; y < y1; ++y) {
+            uint8_t* d = out_.ptr<uint8_t>(y);
+            LookupBGRA(in_.ptr<uint8_t>(y), d, in_.cols, tb_, tg_, tr_);
+            int x = 0;
+#if CV_SIMD128
+            // The 8-bit adds of the universal intrinsics saturate.
+            for (; x + 16 <= in_.cols; x += 16) {
+                cv::v_uint8x16 b, g, r, a;
+                cv::v_load_deinterleave(d + 4 * x, b, g, r, a);
+                const cv::v_uint8x16 gray = b + g + r;
+                cv::v_store_interleave(d + 4 * x, gray, gray, gray, a);
+            }
+#endif
+            for (uint8_t* p = d + 4 * x; x < in_.cols; ++x, p += 4)
+                p[0] = p[1] = p[2] = static_cast<uint8_t>(std::min(255, p[0] + p[1] + p[2]));
+        }
+    }
+
+private:
+    const uint8_t* tb_;
+    const uint8_t* tg_;
+    const uint8_t* tr_;
+};
+
 // --- levels -----------------------------------------------------------------------------------------
 
 // Histograms of blue, green, red and of the levels luma, one set per band, summed afterwards.
@@ -572,14 +604,27 @@ ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input,
     const double wG = green * yellow * cyan;
     const double wR = yellow * red * magenta;
     const LumaTable& luma = IntegerLuma();
+    cv::Mat in = WrapBGRA(*input);
+    cv::Mat out = WrapBGRA(*output);
+    // The defaults (every weight 1) and any other whole weights.
+    auto whole = [](double w) { return w >= 0 && w <= 1e6 && w == std::floor(w); };
+    if (whole(wB) && whole(wG) && whole(wR)) {
+        uint8_t tb[256], tg[256], tr[256];
+        for (int v = 0; v < 256; ++v) {
+            tb[v] = static_cast<uint8_t>(Sat(luma.b[v] * wB));
+            tg[v] = static_cast<uint8_t>(Sat(luma.g[v] * wG));
+            tr[v] = static_cast<uint8_t>(Sat(luma.r[v] * wR));
+        }
+        parallelBlackWhiteWhole body(in, out, tb, tg, tr);
+        RunRowBands(body, in.cols, in.rows);
+        return Ok;
+    }
     double tb[256], tg[256], tr[256];
     for (int v = 0; v < 256; ++v) {
         tb[v] = luma.b[v] * wB;
         tg[v] = luma.g[v] * wG;
         tr[v] = luma.r[v] * wR;
     }
-    cv::Mat in = WrapBGRA(*input);
-    cv::Mat out = WrapBGRA(*output);
     parallelBlackWhiteHitfilm body(in, out, tb, tg, tr);
     RunRowBands(body, in.cols, in.rows);
     return Ok;

@@ -233,6 +233,12 @@ struct GradientLayout {
     uint8_t color[4][3];       // B, G, R
 
     void At(int x, int y, const int32_t* products, uint8_t bgr[3]) const;
+    // (x - px_i)^2 for the columns 0..width-1, point after point (4 * width floats): the half of
+    // every squared distance that all rows share.
+    void ColumnSquares(int width, float* squares) const;
+    // Row y as At gives it, B, G, R into `out` at 4-byte steps with alpha from `in`.
+    void DrawRow(int y, int width, const float* squares, const int32_t* products, const uint8_t* in,
+                 uint8_t* out) const;
 };
 
 class VideoEffect4ColorGradient : public EffectSurface {
@@ -250,6 +256,7 @@ private:
     float positions_[4][2];
     int32_t alpha_, blendMode_;
     std::vector<int32_t> products_;  // products_[i * 256 + j] = i * j
+    std::vector<float> squares_;     // the layout's column squares
     cv::Mat gradient_, frameAlpha_;
     BandScratchSet scratch_;
 };

@@ -121,6 +121,47 @@ ORVEX_TARGET_AVX2 int PremultiplyAvx2(const uint8_t* s, uint8_t* d, int pixels) 
     return x;
 }
 
+// --- any mode table: the table entries gathered, the two scalings computed ------------------------
+
+// Pixels sit one to a 32-bit lane. Bytes times bytes fit the low 16 bits of a lane, so the 16-bit
+// multiply gives the whole product and leaves the (zero) high halves at zero.
+ORVEX_TARGET_AVX2 inline __m256i Mul255Lanes(__m256i x, __m256i y) {
+    const __m256i t = _mm256_add_epi32(_mm256_mullo_epi16(x, y), _mm256_set1_epi32(128));
+    return _mm256_srli_epi32(_mm256_add_epi32(t, _mm256_srli_epi32(t, 8)), 8);
+}
+
+// d.c = M[T[d.c][o.c]][a'] + M[d.c][255 - a'] for one channel (byte C of each lane). The entry is
+// read as the aligned 32-bit word that holds it, so no read leaves the table. A transparent
+// overlay pixel gives a' = 0 and the sum M[d.c][255] = d.c, as the skip would.
+template <int C>
+ORVEX_TARGET_AVX2 inline __m256i TableChannel(__m256i ov, __m256i dv, __m256i a, __m256i inv, const int* words) {
+    const __m256i byte = _mm256_set1_epi32(255);
+    const __m256i oc = _mm256_and_si256(_mm256_srli_epi32(ov, 8 * C), byte);
+    const __m256i dc = _mm256_and_si256(_mm256_srli_epi32(dv, 8 * C), byte);
+    const __m256i index = _mm256_or_si256(_mm256_slli_epi32(dc, 8), oc);
+    const __m256i word = _mm256_i32gather_epi32(words, _mm256_srli_epi32(index, 2), 4);
+    const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(index, _mm256_set1_epi32(3)), 3);
+    const __m256i t = _mm256_and_si256(_mm256_srlv_epi32(word, shift), byte);
+    return _mm256_slli_epi32(_mm256_add_epi32(Mul255Lanes(t, a), Mul255Lanes(dc, inv)), 8 * C);
+}
+
+ORVEX_TARGET_AVX2 int TableAvx2(const uint8_t* o, uint8_t* d, int pixels, int opacity, const uint8_t* table) {
+    const int* words = reinterpret_cast<const int*>(table);
+    const __m256i op = _mm256_set1_epi32(opacity);
+    int x = 0;
+    for (; x + 8 <= pixels; x += 8) {
+        const __m256i ov = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(o + 4 * x));
+        const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 4 * x));
+        const __m256i a = Mul255Lanes(_mm256_srli_epi32(ov, 24), op);
+        const __m256i inv = _mm256_sub_epi32(_mm256_set1_epi32(255), a);
+        const __m256i px = _mm256_or_si256(
+            _mm256_or_si256(TableChannel<0>(ov, dv, a, inv, words), TableChannel<1>(ov, dv, a, inv, words)),
+            _mm256_or_si256(TableChannel<2>(ov, dv, a, inv, words), TableChannel<3>(ov, dv, a, inv, words)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * x), px);
+    }
+    return x;
+}
+
 ORVEX_TARGET_AVX2 int MultiplyAvx2(const uint8_t* o, uint8_t* d, int pixels, int opacity) {
     return EightPixels(o, d, pixels, MultiplyRule{opacity});
 }
@@ -221,6 +262,45 @@ ORVEX_TARGET_AVX512 int NormalStraightAvx512(const uint8_t* o, uint8_t* d, int p
     return x + NormalStraightAvx2(o + 4 * x, d + 4 * x, pixels - x, opacity);
 }
 
+// Zero-masked shifts and a gather into zeros: GCC 12 warns about the undefined pass-through of the
+// plain 32-bit forms.
+ORVEX_TARGET_AVX512 inline __m512i Srli32(__m512i v, unsigned n) { return _mm512_maskz_srli_epi32(0xffff, v, n); }
+ORVEX_TARGET_AVX512 inline __m512i Slli32(__m512i v, unsigned n) { return _mm512_maskz_slli_epi32(0xffff, v, n); }
+
+ORVEX_TARGET_AVX512 inline __m512i Mul255Lanes(__m512i x, __m512i y) {
+    const __m512i t = _mm512_add_epi32(_mm512_mullo_epi16(x, y), _mm512_set1_epi32(128));
+    return Srli32(_mm512_add_epi32(t, Srli32(t, 8)), 8);
+}
+
+template <int C>
+ORVEX_TARGET_AVX512 inline __m512i TableChannel(__m512i ov, __m512i dv, __m512i a, __m512i inv, const int* words) {
+    const __m512i byte = _mm512_set1_epi32(255);
+    const __m512i oc = _mm512_and_si512(Srli32(ov, 8 * C), byte);
+    const __m512i dc = _mm512_and_si512(Srli32(dv, 8 * C), byte);
+    const __m512i index = _mm512_or_si512(Slli32(dc, 8), oc);
+    const __m512i word = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xffff, Srli32(index, 2), words, 4);
+    const __m512i shift = Slli32(_mm512_and_si512(index, _mm512_set1_epi32(3)), 3);
+    const __m512i t = _mm512_and_si512(_mm512_maskz_srlv_epi32(0xffff, word, shift), byte);
+    return Slli32(_mm512_add_epi32(Mul255Lanes(t, a), Mul255Lanes(dc, inv)), 8 * C);
+}
+
+ORVEX_TARGET_AVX512 int TableAvx512(const uint8_t* o, uint8_t* d, int pixels, int opacity, const uint8_t* table) {
+    const int* words = reinterpret_cast<const int*>(table);
+    const __m512i op = _mm512_set1_epi32(opacity);
+    int x = 0;
+    for (; x + 16 <= pixels; x += 16) {
+        const __m512i ov = _mm512_loadu_si512(o + 4 * x);
+        const __m512i dv = _mm512_loadu_si512(d + 4 * x);
+        const __m512i a = Mul255Lanes(Srli32(ov, 24), op);
+        const __m512i inv = _mm512_sub_epi32(_mm512_set1_epi32(255), a);
+        const __m512i px = _mm512_or_si512(
+            _mm512_or_si512(TableChannel<0>(ov, dv, a, inv, words), TableChannel<1>(ov, dv, a, inv, words)),
+            _mm512_or_si512(TableChannel<2>(ov, dv, a, inv, words), TableChannel<3>(ov, dv, a, inv, words)));
+        _mm512_storeu_si512(d + 4 * x, px);
+    }
+    return x + TableAvx2(o + 4 * x, d + 4 * x, pixels - x, opacity, table);
+}
+
 #endif  // ORVEX_BLEND_X86
 
 }  // namespace
@@ -244,6 +324,16 @@ int MultiplyRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, 
     if (HasAvx2()) return MultiplyAvx2(overlay, destination, pixels, opacity);
 #endif
     (void)overlay, (void)destination, (void)pixels, (void)opacity;
+    return 0;
+}
+
+int TableRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity, const uint8_t* table) {
+#if ORVEX_BLEND_X86
+    if (!g_enabled.load(std::memory_order_relaxed)) return 0;
+    if (HasAvx512()) return TableAvx512(overlay, destination, pixels, opacity, table);
+    if (HasAvx2()) return TableAvx2(overlay, destination, pixels, opacity, table);
+#endif
+    (void)overlay, (void)destination, (void)pixels, (void)opacity, (void)table;
     return 0;
 }
 

@@ -11,6 +11,9 @@ namespace orvex {
 
 // Multiply in place: d.c = M[M[d.c][o.c]][a'] + M[d.c][255 - a'] with a' = M[o.a][op], alpha too.
 int MultiplyRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity);
+// Any table mode in place: d.c = M[T[d.c][o.c]][a'] + M[d.c][255 - a'] with a' = M[o.a][op], alpha
+// too; T is a 256 x 256 table (T[d * 256 + o]).
+int TableRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity, const uint8_t* table);
 // Normal, premultiplied: d.c = min(255, M[d.c][inv] + M[o.c][op]), d.a = min(255, a' + M[d.a][inv]).
 int NormalPremultipliedRowVector(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity);
 // Normal, straight: d.c = (o.c a' + d.c (255 - a')) div 255, d.a = a' + (255 - a') d.a div 255.

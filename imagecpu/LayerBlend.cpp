@@ -171,8 +171,16 @@ private:
     int stripes_;
 };
 
-// A vector row of an in-place rule: blends a prefix of the row, returns its length in pixels.
-using VectorRow = int (*)(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity);
+// A vector row of an in-place rule: blends a prefix of the row, returns its length in pixels. The
+// table is the mode's, for the rules that read one.
+using VectorRow = int (*)(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity,
+                          const uint8_t* table);
+
+// The rows that compute their rule without a table, in VectorRow's form.
+template <int (*Row)(const uint8_t*, uint8_t*, int, int)>
+int Untabled(const uint8_t* overlay, uint8_t* destination, int pixels, int opacity, const uint8_t*) {
+    return Row(overlay, destination, pixels, opacity);
+}
 
 // Overlay over a background that is also the destination; Rule(o, d) per pixel, after the vector
 // row where the rule has one.
@@ -180,19 +188,20 @@ template <typename Rule>
 class InPlaceBody : public StripeBody {
 public:
     InPlaceBody(const cv::Mat& overlay, cv::Mat& destination, int stripes, Rule rule, VectorRow vector = nullptr,
-                int opacity = 0)
+                int opacity = 0, const uint8_t* table = nullptr)
         : StripeBody(destination.rows, stripes),
           o_(overlay),
           d_(destination),
           rule_(rule),
           vector_(vector),
-          opacity_(opacity) {}
+          opacity_(opacity),
+          table_(table) {}
 
 protected:
     void Row(int y) const override {
         const uint8_t* o = o_.ptr<uint8_t>(y);
         uint8_t* d = d_.ptr<uint8_t>(y);
-        int x = vector_ ? vector_(o, d, d_.cols, opacity_) : 0;
+        int x = vector_ ? vector_(o, d, d_.cols, opacity_, table_) : 0;
         for (o += 4 * x, d += 4 * x; x < d_.cols; ++x, o += 4, d += 4) rule_(o, d);
     }
 
@@ -202,6 +211,7 @@ private:
     Rule rule_;
     VectorRow vector_;
     int opacity_;
+    const uint8_t* table_;
 };
 
 // Overlay over a background into a separate output: out starts as the background pixel and the
@@ -272,8 +282,9 @@ ORVEX_BODY(parallelTextBgHollowInSolidColorInvoker, SolidBody)
 #undef ORVEX_BODY
 
 template <template <typename> class B, typename Rule>
-void RunInPlace(const cv::Mat& o, cv::Mat& d, int stripes, Rule rule, VectorRow vector = nullptr, int opacity = 0) {
-    B<Rule>(o, d, stripes, rule, vector, opacity).Run();
+void RunInPlace(const cv::Mat& o, cv::Mat& d, int stripes, Rule rule, VectorRow vector = nullptr, int opacity = 0,
+                const uint8_t* table = nullptr) {
+    B<Rule>(o, d, stripes, rule, vector, opacity, table).Run();
 }
 template <template <typename> class B, typename Rule>
 void RunAlone(const cv::Mat& o, const cv::Mat& b, cv::Mat& out, int stripes, Rule rule) {
@@ -304,21 +315,21 @@ bool BlendLayers(const cv::Mat& overlay, cv::Mat& background, int mode, uint8_t 
     switch (Route(mode, &table)) {
     case Body::Table: {
         const uint8_t* T = GetBlendTables().table(table);
-        // Multiply's table is M itself, which the vector row computes.
+        // Multiply's table is M itself, which its vector row computes; the others gather theirs.
         RunInPlace<parallelBlendAdobeInvoker>(
             overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { TableInPlace(o, d, T, M, op); },
-            table == kTableMultiply ? MultiplyRowVector : nullptr, op);
+            table == kTableMultiply ? Untabled<MultiplyRowVector> : TableRowVector, op, T);
         break;
     }
     case Body::Normal:
         if (premultiplied)
             RunInPlace<parallelBlendNormalRRPreAlphaInvoker>(
                 overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { NormalPre(o, d, M, op); },
-                NormalPremultipliedRowVector, op);
+                Untabled<NormalPremultipliedRowVector>, op);
         else
             RunInPlace<parallelBlendNormalRRStrenAlphaInvoker>(
                 overlay, background, stripes, [=](const uint8_t* o, uint8_t* d) { NormalStraight(o, d, t, op); },
-                NormalStraightRowVector, op);
+                Untabled<NormalStraightRowVector>, op);
         break;
     case Body::HollowIn:
         RunInPlace<parallelHollowinInvoker>(overlay, background, kHollowStripes,

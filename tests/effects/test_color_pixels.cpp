@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "color_support.h"
+#include "imagecpu/TableLookup.h"
 
 using namespace colortest;
 
@@ -201,6 +202,44 @@ TEST(BlackWhiteHitfilm, HandComputedPixels) {
                    {{{"Cyan", 300}}, Px(10, 200, 30), Px(255, 255, 255), "wB = wG = 9: 1070 clamps"},
                    {{{"Red", 0}, {"Green", 0}, {"Blue", 0}}, Px(250, 250, 250), Px(0, 0, 0), "all weights 0"},
                });
+}
+
+// Whole weights (the defaults among them) take byte tables and saturating sums: the formula's
+// bytes on random frames wide enough for the vector rows and their tails, on every lookup path.
+TEST(BlackWhiteHitfilm, WholeWeightsGiveTheFormulaOnEveryPath) {
+    struct Case {
+        Params params;
+        double wB, wG, wR;
+    };
+    const Case cases[] = {
+        {{}, 1, 1, 1},
+        {{{"Blue", 200}}, 4, 1, 1},                  // 29 * 4 + 149 + 76 clamps
+        {{{"Cyan", 300}, {"Red", 200}}, 9, 9, 4},    // most sums clamp
+        {{{"Green", 0}, {"Magenta", 0}}, 0, 0, 0},   // every weight 0
+        {{{"Yellow", 200}, {"Blue", 0}}, 0, 4, 4},
+    };
+    auto plain = [](cv::Vec4b p, double wB, double wG, double wR) {
+        const double sum = static_cast<int>(p[0] * 0.114) * wB + static_cast<int>(p[1] * 0.587) * wG +
+                           static_cast<int>(p[2] * 0.299) * wR;
+        const uint8_t gray = static_cast<uint8_t>(sum >= 255 ? 255 : (sum > 0 ? static_cast<int>(sum) : 0));
+        return cv::Vec4b(gray, gray, gray, p[3]);
+    };
+    struct PathCap {
+        ~PathCap() { CapLookupPath(LookupPath::Avx512Vbmi); }
+    } restore;
+    for (LookupPath path : SupportedLookupPaths()) {
+        CapLookupPath(path);
+        for (const Case& c : cases) {
+            auto e = Create("black_white_hitfilm");
+            Set(*e, c.params);
+            const auto [in, out] = RenderRandom(*e, 77, 9, 21);
+            for (int y = 0; y < in.rows; ++y)
+                for (int x = 0; x < in.cols; ++x)
+                    ASSERT_EQ(out.at<cv::Vec4b>(y, x), plain(in.at<cv::Vec4b>(y, x), c.wB, c.wG, c.wR))
+                        << LookupPathName(path) << " weights " << c.wB << " " << c.wG << " " << c.wR << " at " << x
+                        << "," << y;
+        }
+    }
 }
 
 TEST(ColorBalanceHLS, HandComputedPixels) {

@@ -6,6 +6,7 @@
 
 #include "imagecpu/BlendRows.h"
 #include "imagecpu/LayerBlend.h"
+#include "imagecpu/TableLookup.h"
 
 namespace orvex {
 namespace {
@@ -15,8 +16,11 @@ struct Rule {
     int mode;
     bool premultiplied;
 };
-// The rules with vector rows: multiply (a table mode), normal premultiplied, normal straight.
-const Rule kRules[] = {{"multiply", 2, false}, {"normal premultiplied", 0, true}, {"normal straight", 0, false}};
+// The rules with vector rows: multiply (a table mode computed), normal premultiplied, normal
+// straight, and table modes whose entries are gathered (the first and last tables among them).
+const Rule kRules[] = {{"multiply", 2, false},      {"normal premultiplied", 0, true}, {"normal straight", 0, false},
+                       {"overlay", 8, false},       {"darken", 1, true},               {"add", 23, false},
+                       {"linear light", 12, false}};
 const int kOpacities[] = {0, 1, 127, 200, 255};
 
 // Random bytes with alpha 0 and 255 common, so the rules' shortcuts are taken often.
@@ -37,29 +41,39 @@ struct VectorsOff {
     ~VectorsOff() { EnableBlendVectors(true); }
 };
 
+// Restores the lookup path cap (which caps the blend rows too) when a test ends.
+struct PathCap {
+    ~PathCap() { CapLookupPath(LookupPath::Avx512Vbmi); }
+};
+
 // The vector rows give the per-pixel rules' bytes, on widths around the vector widths and on
-// views whose rows are padded (an odd pitch), with the padding left alone.
+// views whose rows are padded (an odd pitch), with the padding left alone; AVX2 alone too.
 TEST(BlendRows, VectorRowsMatchThePixelRules) {
     // 15 and 24 leave an 8-pixel (AVX2) step after the 16-pixel ones.
     const int widths[] = {1, 7, 8, 9, 15, 16, 17, 24, 25, 33, 1921};
-    for (const Rule& rule : kRules) {
-        for (int op : kOpacities) {
-            for (int w : widths) {
-                const int h = 3;
-                cv::Mat overlayStore(h, w + 3, CV_8UC4), backgroundStore(h, w + 3, CV_8UC4);
-                Fill(overlayStore, static_cast<uint32_t>(w * 7 + op));
-                Fill(backgroundStore, static_cast<uint32_t>(w * 11 + op + 1));
-                const cv::Mat overlay = overlayStore.colRange(1, w + 1);
-                cv::Mat expectedStore = backgroundStore.clone(), gotStore = backgroundStore.clone();
-                cv::Mat expected = expectedStore.colRange(1, w + 1), got = gotStore.colRange(1, w + 1);
-                {
-                    VectorsOff off;
-                    ASSERT_TRUE(BlendLayers(overlay, expected, rule.mode, static_cast<uint8_t>(op), rule.premultiplied, 8));
+    PathCap restore;
+    for (LookupPath path : SupportedLookupPaths()) {
+        CapLookupPath(path);
+        for (const Rule& rule : kRules) {
+            for (int op : kOpacities) {
+                for (int w : widths) {
+                    const int h = 3;
+                    cv::Mat overlayStore(h, w + 3, CV_8UC4), backgroundStore(h, w + 3, CV_8UC4);
+                    Fill(overlayStore, static_cast<uint32_t>(w * 7 + op));
+                    Fill(backgroundStore, static_cast<uint32_t>(w * 11 + op + 1));
+                    const cv::Mat overlay = overlayStore.colRange(1, w + 1);
+                    cv::Mat expectedStore = backgroundStore.clone(), gotStore = backgroundStore.clone();
+                    cv::Mat expected = expectedStore.colRange(1, w + 1), got = gotStore.colRange(1, w + 1);
+                    {
+                        VectorsOff off;
+                        ASSERT_TRUE(BlendLayers(overlay, expected, rule.mode, static_cast<uint8_t>(op),
+                                                rule.premultiplied, 8));
+                    }
+                    ASSERT_TRUE(BlendLayers(overlay, got, rule.mode, static_cast<uint8_t>(op), rule.premultiplied, 8));
+                    const cv::Mat diff = gotStore != expectedStore;
+                    ASSERT_EQ(cv::countNonZero(diff.reshape(1)), 0)
+                        << LookupPathName(path) << " " << rule.name << " opacity " << op << " width " << w;
                 }
-                ASSERT_TRUE(BlendLayers(overlay, got, rule.mode, static_cast<uint8_t>(op), rule.premultiplied, 8));
-                const cv::Mat diff = gotStore != expectedStore;
-                ASSERT_EQ(cv::countNonZero(diff.reshape(1)), 0)
-                    << rule.name << " opacity " << op << " width " << w;
             }
         }
     }
