@@ -6,6 +6,7 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 
+#include "effects/ColorEffectsShared.h"
 #include "effects/EffectFrames.h"
 #include "effects/EffectMath.h"
 #include "imagecpu/BlendTables.h"
@@ -511,6 +512,49 @@ VideoEffectFindEdges::VideoEffectFindEdges() {
     DeclareInt("alpha", &alpha_, 100);
 }
 
+namespace {
+
+// Find edges in strips of rows: the library's 16-bit Sobel sums on a strip read the rows around
+// it from the frame (reflect-101 only at the frame's own edges), so a strip's edges are the
+// frame-wide ones; the intermediates never grow beyond a strip per band.
+class parallelFindEdges final : public RowBandBody {
+public:
+    parallelFindEdges(const cv::Mat& in, cv::Mat& out, const uint8_t* table, BandScratchSet& scratch)
+        : in_(in), out_(out), t_(table), scratch_(scratch) {}
+    void Rows(int y0, int y1) const override {
+        BandScratch& sc = scratch_[colorfx::BandOf(y0, height)];
+        colorfx::ForStrips(y0, y1, [&](int y, int n) {
+            const cv::Mat strip = in_.rowRange(y, y + n);
+            cv::Mat gx = colorfx::ScratchRows(sc.m[0], n, in_.cols, CV_16SC4);
+            cv::Mat gy = colorfx::ScratchRows(sc.m[1], n, in_.cols, CV_16SC4);
+            cv::Mat ax = colorfx::ScratchRows(sc.m[2], n, in_.cols, CV_8UC4);
+            cv::Mat ay = colorfx::ScratchRows(sc.m[3], n, in_.cols, CV_8UC4);
+            cv::Sobel(strip, gx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REFLECT_101);
+            cv::Sobel(strip, gy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REFLECT_101);
+            cv::convertScaleAbs(gx, ax);
+            cv::convertScaleAbs(gy, ay);
+            cv::add(ax, ay, ax);
+            for (int r = 0; r < n; ++r) {
+                const uint8_t* e = ax.ptr(r);
+                const uint8_t* s = in_.ptr(y + r);
+                uint8_t* d = out_.ptr(y + r);
+                for (int x = 0; x < in_.cols; ++x, e += 4, s += 4, d += 4) {
+                    const uint8_t b = t_[e[0] * 256 + s[0]], g = t_[e[1] * 256 + s[1]], rr = t_[e[2] * 256 + s[2]];
+                    d[0] = b, d[1] = g, d[2] = rr, d[3] = s[3];
+                }
+            }
+        });
+    }
+
+private:
+    const cv::Mat& in_;
+    cv::Mat& out_;
+    const uint8_t* t_;
+    BandScratchSet& scratch_;
+};
+
+}  // namespace
+
 ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     // The pixel format is not checked; the planes must still hold the frame.
     ResultCode result;
@@ -518,22 +562,12 @@ ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectF
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
-        // The library's Sobel sums are exact integers (16-bit), as the kernel's; the
-        // intermediates are kept between frames so that frames do not allocate.
-        cv::Sobel(in, gx_, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REFLECT_101);
-        cv::Sobel(in, gy_, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REFLECT_101);
-        cv::convertScaleAbs(gx_, ax_);
-        cv::convertScaleAbs(gy_, ay_);
-        cv::add(ax_, ay_, edges_);
         const int k = AlphaWeight(alpha_);
-        std::vector<uint8_t> t = MixTable(k, 255 - k);
-        if (!reverse_) {
-            // Dark edges on white: index the table with 255 - E.
-            std::vector<uint8_t> flipped(t.size());
-            for (int e = 0; e < 256; ++e) std::copy_n(&t[(255 - e) * 256], 256, &flipped[e * 256]);
-            t.swap(flipped);
-        }
-        parallelPairTable body(edges_, in, in, out, t.data());
+        const std::vector<uint8_t> mix = MixTable(k, 255 - k);
+        // T[E][in]; dark edges on white index the mix with 255 - E.
+        table_.resize(mix.size());
+        for (int e = 0; e < 256; ++e) std::copy_n(&mix[(reverse_ ? e : 255 - e) * 256], 256, &table_[e * 256]);
+        parallelFindEdges body(in, out, table_.data(), scratch_);
         RunRowBands(body, out.cols, out.rows);
         return Ok;
     });

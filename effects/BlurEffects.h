@@ -160,7 +160,8 @@ public:
 private:
     bool reverse_ = false;
     int32_t alpha_ = 100;
-    cv::Mat gx_, gy_, ax_, ay_, edges_;  // scratch, kept so that frames do not allocate
+    BandScratchSet scratch_;      // strips of the Sobel sums per band, kept between frames
+    std::vector<uint8_t> table_;  // T[E][in], rebuilt each frame into the same storage
 };
 
 }  // namespace orvex

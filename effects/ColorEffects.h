@@ -44,12 +44,6 @@
 
 namespace orvex {
 
-// Scratch images of one row band: bodies that go through colour-space conversions work in
-// strips of a few rows through these, so only the first frame (or a new width) allocates.
-struct BandScratch {
-    cv::Mat m[4];
-};
-using BandScratchSet = std::array<BandScratch, kBandCount>;
 
 class VideoEffectBrightnessContrast : public EffectSurface {
 public:

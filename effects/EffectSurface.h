@@ -2,6 +2,7 @@
 // The base of every effect: host state, the parameter protocol driven by a per-effect table, and
 // the one rendering procedure (OpenCL body, then OpenGL body, then the CPU body on host or mapped
 // frames).
+#include <array>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -156,6 +157,13 @@ cv::Mat WrapBGRA(const EffectFrame& frame);
 
 constexpr int kBandCount = 8;
 constexpr int kSerialPixelLimit = 10000;
+
+// Scratch images of one row band: bodies that go through colour-space conversions work in
+// strips of a few rows through these, so only the first frame (or a new width) allocates.
+struct BandScratch {
+    cv::Mat m[4];
+};
+using BandScratchSet = std::array<BandScratch, kBandCount>;
 
 // A body over rows [y0, y1). Run it with RunRowBands.
 class RowBandBody : public cv::ParallelLoopBody {
