@@ -278,6 +278,13 @@ cv::Mat ReadableInput(const cv::Mat& in, const cv::Mat& out) {
     return overlap ? in.clone() : in;
 }
 
+cv::Mat EffectSurface::ReadableInput(const cv::Mat& in, const cv::Mat& out) {
+    const bool overlap = in.datastart < out.dataend && out.datastart < in.dataend;
+    if (!overlap) return in;
+    in.copyTo(inputCopy_);
+    return inputCopy_;
+}
+
 cv::Mat WrapBGRA(const EffectFrame& frame) {
     return cv::Mat(static_cast<int>(frame.height[0]), static_cast<int>(frame.width[0]), CV_8UC4, frame.data[0],
                    static_cast<size_t>(frame.pitch[0]));

@@ -97,6 +97,10 @@ protected:
     // Called after a declared parameter was stored (accepted or substituted).
     virtual void OnParamStored(const ParamDecl&) {}
 
+    // The input, or, when it shares memory with the output (a frame rendered in place), a copy
+    // in this effect's own scratch frame, kept between frames.
+    cv::Mat ReadableInput(const cv::Mat& in, const cv::Mat& out);
+
     // 1 = CPU body, 2 = OpenCL body, 3 = OpenGL body.
     std::set<int32_t> supportedPaths_;
     uint32_t auxValueA_ = 0;
@@ -108,6 +112,7 @@ private:
     ParamDecl& Declare(ParamDecl decl);
     static void Store(const ParamDecl& p, const EffectParamValue& value, double numeric);
 
+    cv::Mat inputCopy_;
     void* hostHandle1_ = nullptr;
     void* hostHandle2_ = nullptr;
     void* hostHandle3_ = nullptr;

@@ -446,12 +446,14 @@ ResultCode VideoEffectEdgeFeather::ProcessCPU(int64_t, EffectFrame* input, Effec
 
 namespace {
 
-ResultCode FlipCPU(EffectFrame* input, EffectFrame* output, int code) {
+// `readable` gives the input as the effect may read it while writing the output.
+template <class Readable>
+ResultCode FlipCPU(EffectFrame* input, EffectFrame* output, int code, Readable&& readable) {
     ResultCode result;
     if (!FramesUsable(input, output, Ok, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
-        cv::flip(ReadableInput(WrapBGRA(*input), out), out, code);
+        cv::flip(readable(WrapBGRA(*input), out), out, code);
         return Ok;
     });
 }
@@ -466,7 +468,7 @@ VideoEffectHorizontalFilp::VideoEffectHorizontalFilp() {
 ResultCode VideoEffectHorizontalFilp::SetParam(const char*, EffectParamType, EffectParamValue) { return NotFound; }
 
 ResultCode VideoEffectHorizontalFilp::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    return FlipCPU(input, output, 1);
+    return FlipCPU(input, output, 1, [this](const cv::Mat& in, const cv::Mat& out) { return ReadableInput(in, out); });
 }
 
 ResultCode VideoEffectHorizontalFilp::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -484,7 +486,7 @@ VideoEffectVerticalFilp::VideoEffectVerticalFilp() {
 ResultCode VideoEffectVerticalFilp::SetParam(const char*, EffectParamType, EffectParamValue) { return NotFound; }
 
 ResultCode VideoEffectVerticalFilp::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    return FlipCPU(input, output, 0);
+    return FlipCPU(input, output, 0, [this](const cv::Mat& in, const cv::Mat& out) { return ReadableInput(in, out); });
 }
 
 ResultCode VideoEffectVerticalFilp::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,

@@ -318,29 +318,27 @@ struct DisplacementLaw {
     }
 };
 
-// The sampling point of every pixel: (x + dh, y + dv) through each axis' law.
+// The sampling point of every pixel: (x + dh, y + dv) through each axis' law, written over the
+// windows themselves (mapX holds dh; mapY holds dv, or nothing when both axes share dh's window).
 class parallelSamplingMap final : public cv::ParallelLoopBody {
 public:
-    parallelSamplingMap(const cv::Mat& dh, const cv::Mat& dv, DisplacementLaw h, DisplacementLaw v, cv::Mat& mapX,
-                        cv::Mat& mapY)
-        : dh_(dh), dv_(dv), h_(h), v_(v), mapX_(mapX), mapY_(mapY) {}
+    parallelSamplingMap(DisplacementLaw h, DisplacementLaw v, bool shared, cv::Mat& mapX, cv::Mat& mapY)
+        : h_(h), v_(v), shared_(shared), mapX_(mapX), mapY_(mapY) {}
     void operator()(const cv::Range& rows) const override {
         for (int y = rows.start; y < rows.end; ++y) {
-            const float* a = dh_.ptr<float>(y);
-            const float* b = dv_.ptr<float>(y);
             float* mx = mapX_.ptr<float>(y);
             float* my = mapY_.ptr<float>(y);
-            for (int x = 0; x < dh_.cols; ++x) {
-                mx[x] = static_cast<float>(x) + h_(a[x]);
-                my[x] = static_cast<float>(y) + v_(b[x]);
+            for (int x = 0; x < mapX_.cols; ++x) {
+                const float a = mx[x], b = shared_ ? a : my[x];
+                mx[x] = static_cast<float>(x) + h_(a);
+                my[x] = static_cast<float>(y) + v_(b);
             }
         }
     }
 
 private:
-    const cv::Mat& dh_;
-    const cv::Mat& dv_;
     DisplacementLaw h_, v_;
+    bool shared_;
     cv::Mat& mapX_;
     cv::Mat& mapY_;
 };
@@ -355,17 +353,15 @@ ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame
         cv::Mat out = WrapBGRA(*output);
         const int w = in.cols, h = in.rows;
         NoiseMap(w, h);
-        Window(position, horizontal_, w, h, dh_);
+        Window(position, horizontal_, w, h, mapX_);
         // Both windows come from engines seeded alike: equal stretch values cut the same window.
         const bool sameWindow =
             vertical_.stretchX == horizontal_.stretchX && vertical_.stretchY == horizontal_.stretchY;
-        if (!sameWindow) Window(position, vertical_, w, h, dv_);
-        const cv::Mat& dv = sameWindow ? dh_ : dv_;
-        mapX_.create(h, w, CV_32F);
-        mapY_.create(h, w, CV_32F);
+        if (sameWindow) mapY_.create(h, w, CV_32F);
+        else Window(position, vertical_, w, h, mapY_);
         const DisplacementLaw lawH{horizontal_.castScale, horizontal_.posThreshold, horizontal_.negThreshold};
         const DisplacementLaw lawV{vertical_.castScale, vertical_.posThreshold, vertical_.negThreshold};
-        parallelSamplingMap body(dh_, dv, lawH, lawV, mapX_, mapY_);
+        parallelSamplingMap body(lawH, lawV, sameWindow, mapX_, mapY_);
         cv::parallel_for_(cv::Range(0, h), body);
         const cv::Mat& src = StableInput(in, out, stable_);
         uint8_t* const target = out.data;

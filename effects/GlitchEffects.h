@@ -114,7 +114,7 @@ private:
     cv::Mat map_;                   // CV_32F, kept with the size it was built for
     int mapWidth_ = 1920, mapHeight_ = 1080;
     bool rebuild_ = true;
-    cv::Mat dh_, dv_, mapX_, mapY_, stable_;
+    cv::Mat mapX_, mapY_, stable_;
 };
 
 }  // namespace orvex
