@@ -23,16 +23,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         return 0;
     }
-    orvex::CubeLut lut;
+    // One table for the whole run: its 65-point grid is large, and every load starts it afresh.
+    static orvex::CubeLut lut;
     const bool loaded = lut.LoadFile(path);
     std::remove(path.c_str());
     if (!loaded) return 0;
-    const int w = 7, h = 5;
+    // Wide enough for a 16-pixel vector block and a tail.
+    const int w = 19, h = 5;
     std::vector<uint8_t> src(w * h * 4), dst(w * h * 4);
     for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37);
     for (int mode = 0; mode < 3; ++mode) {
         dst = src;
         lut.Apply(dst.data(), w * 4, src.data(), w, h, w * 4, 4, mode, 255);
     }
+    std::vector<uint8_t> alpha(w * h);
+    lut.SetAlphaOutput(true);
+    lut.Apply(alpha.data(), w, src.data(), w, h, w * 4, 4, 2, 255);
+    lut.SetAlphaOutput(false);
     return 0;
 }
