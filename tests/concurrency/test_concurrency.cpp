@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "effect_helpers.h"
 #include "catalogue/FilterManager.h"
 #include "effects/EffectSurface.h"
 #include "fakes.h"
@@ -30,6 +31,8 @@ using namespace orvex;
 
 namespace {
 
+using orvextest::CreatableNames;
+
 constexpr int kThreads = 6;
 
 // Runs body(thread index) on kThreads threads released together.
@@ -43,15 +46,6 @@ void OnThreads(F body) {
             body(t);
         });
     for (auto& th : threads) th.join();
-}
-
-std::vector<std::string> CreatableNames() {
-    std::vector<std::string> names;
-    size_t count = 0;
-    const BuiltinEffect* rows = BuiltinEffects(&count);
-    for (size_t i = 0; i < count; ++i)
-        if (rows[i].create) names.push_back(rows[i].name);
-    return names;
 }
 
 std::filesystem::path TempDir(const std::string& name) {

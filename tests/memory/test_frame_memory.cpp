@@ -5,8 +5,8 @@
 // counts as frame-sized).
 #include <malloc.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include "effect_helpers.h"
 #include "effects/EffectSurface.h"
 #include "lab/BuiltinEffects.h"
 
@@ -26,6 +27,8 @@
 #endif
 
 namespace {
+
+using orvextest::CreatableNames;
 
 std::atomic<size_t> g_threshold{~size_t{0}};
 std::atomic<int> g_large{0};
@@ -87,26 +90,6 @@ size_t InUse() {
     return m.uordblks + m.hblkhd;
 }
 
-EffectFramePtr Wrap(cv::Mat& m) {
-    auto f = std::make_shared<EffectFrame>();
-    f->planes = 1;
-    f->pixel_fmt = BGRA32;
-    f->width[0] = static_cast<uint32_t>(m.cols);
-    f->height[0] = static_cast<uint32_t>(m.rows);
-    f->data[0] = m.data;
-    f->pitch[0] = static_cast<int32_t>(m.step[0]);
-    return f;
-}
-
-std::vector<std::string> CreatableNames() {
-    std::vector<std::string> names;
-    size_t count = 0;
-    const BuiltinEffect* rows = BuiltinEffects(&count);
-    for (size_t i = 0; i < count; ++i)
-        if (rows[i].create) names.push_back(rows[i].name);
-    return names;
-}
-
 // The counting itself: a frame-sized image counts once, a small one not at all.
 TEST(FrameMemoryCounter, SeesFrameSizedAllocationsOnly) {
     if (!ORVEX_COUNT_ALLOCATIONS) GTEST_SKIP() << "the sanitizer owns the allocator";
@@ -124,7 +107,7 @@ TEST_P(FrameMemory, NoFrameSizedAllocationAfterTheFirstFrameAndAtMostFourKept) {
     if (!ORVEX_COUNT_ALLOCATIONS) GTEST_SKIP() << "the sanitizer owns the allocator";
     cv::Mat in(kH, kW, CV_8UC4), out(kH, kW, CV_8UC4, cv::Scalar::all(0));
     cv::RNG(7).fill(in, cv::RNG::UNIFORM, 0, 256);
-    EffectFramePtr inFrame = Wrap(in), outFrame = Wrap(out);
+    EffectFramePtr inFrame = orvextest::WrapFrame(in), outFrame = orvextest::WrapFrame(out);
     const std::vector<EffectFramePtr> inputs{inFrame};
 
     // A first instance renders once and goes: what it leaves is the process's own (tables built

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "effect_helpers.h"
 #include "effects/EffectSurface.h"
 #include "guarded_frame.h"
 #include "lab/BuiltinEffects.h"
@@ -18,14 +19,7 @@ using orvextest::GuardedFrame;
 
 namespace {
 
-std::vector<std::string> CreatableNames() {
-    std::vector<std::string> names;
-    size_t count = 0;
-    const BuiltinEffect* rows = BuiltinEffects(&count);
-    for (size_t i = 0; i < count; ++i)
-        if (rows[i].create) names.push_back(rows[i].name);
-    return names;
-}
+using orvextest::CreatableNames;
 
 // One test per creatable effect, so that a fault names its effect and stops no other.
 class EffectBadInput : public ::testing::TestWithParam<std::string> {

@@ -8,8 +8,19 @@
 
 #include "effects/EffectSurface.h"
 #include "frames.h"
+#include "lab/BuiltinEffects.h"
 
 namespace orvextest {
+
+// The names of every built-in effect the table can create, in table order.
+inline std::vector<std::string> CreatableNames() {
+    std::vector<std::string> names;
+    size_t count = 0;
+    const orvex::BuiltinEffect* rows = orvex::BuiltinEffects(&count);
+    for (size_t i = 0; i < count; ++i)
+        if (rows[i].create) names.push_back(rows[i].name);
+    return names;
+}
 
 inline orvex::ResultCode Render(orvex::EffectSurface& e, HostFrame& in, HostFrame& out, int64_t position = 0) {
     std::vector<orvex::EffectFramePtr> inputs{in.frame};
