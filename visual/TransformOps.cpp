@@ -84,17 +84,43 @@ int StripesFor(int64_t pixels) { return pixels <= kSerialPixels ? 1 : kStripes; 
 
 // --- the BGRA transform-and-blend body ---------------------------------------------------------------
 
+// How a sample meets its destination pixel. The table and normal rules leave the destination as
+// it is for a transparent sample, so their rows pass over positions outside the overlay; the
+// hollow rules and replace write there too and take every position.
+enum class Rule { Table, NormalStraight, NormalPremultiplied, Other };
+
+Rule RuleFor(int mode, bool premultiplied) {
+    if (BlendModeTable(mode) >= 0) return Rule::Table;
+    if (mode >= 19 && mode <= 22) return Rule::Other;  // hollow in, hollow out, background hollow in, replace
+    return premultiplied ? Rule::NormalPremultiplied : Rule::NormalStraight;
+}
+
 class parallelTransformBlend : public cv::ParallelLoopBody {
 public:
     parallelTransformBlend(const cv::Mat& ovl, cv::Mat& dst, const cv::Rect& region, const cv::Matx23d& inv,
                            int sampler, bool fade, int mode, uint8_t opacity, bool pre, int stripes)
         : o_(ovl), d_(dst), r_(region), inv_(inv), bilinear_(sampler != 0), fade_(fade), mode_(mode), op_(opacity),
-          pre_(pre), stripes_(stripes) {}
+          pre_(pre), stripes_(stripes) {
+        switch (RuleFor(mode, pre)) {
+        case Rule::Table: row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::Table>
+                                           : &parallelTransformBlend::Row<false, Rule::Table>; break;
+        case Rule::NormalStraight:
+            row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::NormalStraight>
+                             : &parallelTransformBlend::Row<false, Rule::NormalStraight>;
+            break;
+        case Rule::NormalPremultiplied:
+            row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::NormalPremultiplied>
+                             : &parallelTransformBlend::Row<false, Rule::NormalPremultiplied>;
+            break;
+        case Rule::Other: row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::Other>
+                                           : &parallelTransformBlend::Row<false, Rule::Other>; break;
+        }
+    }
 
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
             const cv::Range rows = StripeRows(s, stripes_, r_.height);
-            for (int y = rows.start; y < rows.end; ++y) Row(r_.y + y);
+            for (int y = rows.start; y < rows.end; ++y) (this->*row_)(r_.y + y);
         }
     }
 
@@ -112,31 +138,42 @@ private:
         return (3.0 - 2.0 * t0) * t0 * t0 * (1.0 - (3.0 - 2.0 * t1) * t1 * t1);
     }
 
-    // The overlay at position (sx, sy) (pixel (i, j) covers [i, i+1) x [j, j+1)).
-    void Sample(double sx, double sy, uint8_t* out) const {
-        if (!(sx >= 0.0 && sy >= 0.0 && sx <= o_.cols && sy <= o_.rows)) {
-            std::memset(out, 0, 4);
+    void Fade(double sx, double sy, uint8_t* out) const {
+        const double f = EdgeFactor(sx, o_.cols) * EdgeFactor(sy, o_.rows);
+        for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>(std::clamp(std::lrint(out[c] * f), 0L, 255L));
+    }
+
+    // The overlay at a position inside it, (sx, sy) in [0, cols] x [0, rows] (pixel (i, j) covers
+    // [i, i+1) x [j, j+1)).
+    template <bool Bilinear>
+    void SampleInside(double sx, double sy, uint8_t* out) const {
+        if (!Bilinear) {
+            std::memcpy(out, o_.ptr<uint8_t>(std::min(static_cast<int>(sy), o_.rows - 1)) +
+                                 4 * std::min(static_cast<int>(sx), o_.cols - 1),
+                        4);
             return;
         }
-        if (!bilinear_) {
-            std::memcpy(out, At(std::min(static_cast<int>(sx), o_.cols - 1), std::min(static_cast<int>(sy), o_.rows - 1)), 4);
+        // Centres sit at i + 0.5: the four around the position, 8-bit weights. cx > -1, so the
+        // truncation stepped down below zero is the floor.
+        const double cx = sx - 0.5, cy = sy - 0.5;
+        int i = static_cast<int>(cx), j = static_cast<int>(cy);
+        i -= cx < i;
+        j -= cy < j;
+        const int fx = static_cast<int>((cx - i) * 256), fy = static_cast<int>((cy - j) * 256);
+        const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
+        const uint8_t *p00, *p10, *p01, *p11;
+        if (i >= 0 && j >= 0 && i + 1 < o_.cols && j + 1 < o_.rows) {
+            p00 = o_.ptr<uint8_t>(j) + 4 * i;
+            p10 = p00 + 4;
+            p01 = o_.ptr<uint8_t>(j + 1) + 4 * i;
+            p11 = p01 + 4;
         } else {
-            // Centres sit at i + 0.5: the four around the position, 8-bit weights.
-            const double cx = sx - 0.5, cy = sy - 0.5;
-            const double fx0 = std::floor(cx), fy0 = std::floor(cy);
-            const int i = static_cast<int>(fx0), j = static_cast<int>(fy0);
-            const int fx = static_cast<int>((cx - fx0) * 256), fy = static_cast<int>((cy - fy0) * 256);
-            const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
-            const uint8_t *p00 = At(i, j), *p10 = At(i + 1, j), *p01 = At(i, j + 1), *p11 = At(i + 1, j + 1);
-            auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
-            const int alpha = mix(3);
-            out[3] = static_cast<uint8_t>(alpha);
-            for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(alpha ? mix(c) : 0);
+            p00 = At(i, j), p10 = At(i + 1, j), p01 = At(i, j + 1), p11 = At(i + 1, j + 1);
         }
-        if (fade_) {
-            const double f = EdgeFactor(sx, o_.cols) * EdgeFactor(sy, o_.rows);
-            for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>(std::clamp(std::lrint(out[c] * f), 0L, 255L));
-        }
+        auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
+        const int alpha = mix(3);
+        out[3] = static_cast<uint8_t>(alpha);
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(alpha ? mix(c) : 0);
     }
 
     // The table modes with the separate-output rule: the output is a frame of its own, so its
@@ -149,20 +186,59 @@ private:
         d[3] = static_cast<uint8_t>(std::min(255, a + Minv[d[3]]));
     }
 
+    // The layer blender's pixel rule, with its common cases written out here.
+    template <Rule R>
+    void Put(const uint8_t* s, uint8_t* d) const {
+        // A transparent-black destination at full opacity takes the sample as it is. (Only a
+        // fully transparent one: an opaque black background must not be punched through by
+        // the transparent corners of the box.)
+        if (op_ == 255 && (d[0] | d[1] | d[2] | d[3]) == 0) {
+            std::memcpy(d, s, 4);
+        } else if (R == Rule::Table) {
+            TableOver(s, d);
+        } else if (R == Rule::NormalStraight) {
+            const int a = M_[op_ * 256 + s[3]];
+            if (a == 0) return;
+            if (a == 255) {
+                d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
+                return;
+            }
+            BlendOnePixel(s, d, mode_, op_, pre_);
+        } else if (R == Rule::NormalPremultiplied) {
+            if (s[3] == 0) return;
+            const uint8_t* Mop = M_ + op_ * 256;
+            const int a = Mop[s[3]];
+            const uint8_t* Minv = M_ + (255 - a) * 256;
+            for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(std::min(255, Minv[d[c]] + Mop[s[c]]));
+            d[3] = static_cast<uint8_t>(std::min(255, a + Minv[d[3]]));
+        } else {
+            BlendOnePixel(s, d, mode_, op_, pre_);
+        }
+    }
+
+    // Positions step along the row by repeated addition from its first pixel; the rounding of
+    // that sum is part of where each pixel samples, so it is kept as it is.
+    template <bool Bilinear, Rule R>
     void Row(int y) const {
         uint8_t* d = d_.ptr<uint8_t>(y) + 4 * r_.x;
         const double py = y + 0.5;
         double sx = inv_(0, 0) * (r_.x + 0.5) + inv_(0, 1) * py + inv_(0, 2);
         double sy = inv_(1, 0) * (r_.x + 0.5) + inv_(1, 1) * py + inv_(1, 2);
-        for (int x = 0; x < r_.width; ++x, d += 4, sx += inv_(0, 0), sy += inv_(1, 0)) {
+        const double stepX = inv_(0, 0), stepY = inv_(1, 0);
+        const double W = o_.cols, H = o_.rows;
+        // Inside [3, size - 3] on both axes the fade's factor is exactly 1.
+        const double fadeHiX = o_.cols - 3, fadeHiY = o_.rows - 3;
+        for (int x = 0; x < r_.width; ++x, d += 4, sx += stepX, sy += stepY) {
             uint8_t s[4];
-            Sample(sx, sy, s);
-            // A transparent-black destination at full opacity takes the sample as it is. (Only a
-            // fully transparent one: an opaque black background must not be punched through by
-            // the transparent corners of the box.)
-            if (op_ == 255 && (d[0] | d[1] | d[2] | d[3]) == 0) std::memcpy(d, s, 4);
-            else if (T_) TableOver(s, d);
-            else BlendOnePixel(s, d, mode_, op_, pre_);
+            if (!(sx >= 0.0 && sy >= 0.0 && sx <= W && sy <= H)) {
+                // Transparent, faded or not.
+                if (R != Rule::Other) continue;
+                std::memset(s, 0, 4);
+            } else {
+                SampleInside<Bilinear>(sx, sy, s);
+                if (fade_ && !(sx >= 3.0 && sy >= 3.0 && sx <= fadeHiX && sy <= fadeHiY)) Fade(sx, sy, s);
+            }
+            Put<R>(s, d);
         }
     }
 
@@ -177,6 +253,7 @@ private:
     int stripes_;
     const uint8_t* M_ = MulTable();
     const uint8_t* T_ = BlendModeTable(mode_) >= 0 ? GetBlendTables().table(BlendModeTable(mode_)) : nullptr;
+    void (parallelTransformBlend::*row_)(int) const = nullptr;
 };
 
 // --- one plane of the YV12 transform -------------------------------------------------------------------
