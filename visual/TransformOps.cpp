@@ -121,10 +121,26 @@ public:
         }
     }
 
+    // A turned overlay is read along slanted lines: one whole row touches a page of the overlay
+    // per pixel or so. Tiles of a few rows by a few dozen pixels keep what they read in cache and
+    // in the TLB; each row carries its position from tile to tile, so the sums stay as they were.
     void operator()(const cv::Range& range) const override {
+        constexpr int kTileRows = 8, kTileCols = 32;
         for (int s = range.start; s < range.end; ++s) {
             const cv::Range rows = StripeRows(s, stripes_, r_.height);
-            for (int y = rows.start; y < rows.end; ++y) (this->*row_)(r_.y + y);
+            for (int y0 = rows.start; y0 < rows.end; y0 += kTileRows) {
+                const int n = std::min(kTileRows, rows.end - y0);
+                double sx[kTileRows], sy[kTileRows];
+                for (int k = 0; k < n; ++k) {
+                    const double py = r_.y + y0 + k + 0.5;
+                    sx[k] = inv_(0, 0) * (r_.x + 0.5) + inv_(0, 1) * py + inv_(0, 2);
+                    sy[k] = inv_(1, 0) * (r_.x + 0.5) + inv_(1, 1) * py + inv_(1, 2);
+                }
+                for (int x0 = 0; x0 < r_.width; x0 += kTileCols) {
+                    const int x1 = std::min(r_.width, x0 + kTileCols);
+                    for (int k = 0; k < n; ++k) (this->*row_)(r_.y + y0 + k, x0, x1, sx[k], sy[k]);
+                }
+            }
         }
     }
 
@@ -200,6 +216,31 @@ private:
 #endif
     }
 
+    // SampleInside for a position in [3, cols - 3] x [3, rows - 3]: the centres around it are
+    // all in the overlay, and with cx > 0 the truncation is the floor.
+    template <bool Bilinear>
+    static void SampleInterior(const Source& o, double sx, double sy, uint8_t* out) {
+        if (!Bilinear) {
+            std::memcpy(out, o.Ptr(static_cast<int>(sx), static_cast<int>(sy)), 4);
+            return;
+        }
+        const double cx = sx - 0.5, cy = sy - 0.5;
+        const int i = static_cast<int>(cx), j = static_cast<int>(cy);
+        const int fx = static_cast<int>((cx - i) * 256), fy = static_cast<int>((cy - j) * 256);
+        const uint8_t* p00 = o.Ptr(i, j);
+        const uint8_t* p01 = p00 + o.step;
+#if defined(__SSE2__)
+        MixFour(p00, p00 + 4, p01, p01 + 4, fx, fy, out);
+#else
+        const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
+        const uint8_t *p10 = p00 + 4, *p11 = p01 + 4;
+        auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
+        const int alpha = mix(3);
+        out[3] = static_cast<uint8_t>(alpha);
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(alpha ? mix(c) : 0);
+#endif
+    }
+
 #if defined(__SSE2__)
     // The same sum per channel, all four channels at once, taken by rows: p00 w00 + p10 w10 +
     // p01 w01 + p11 w11 = (256 - fy) top + fy bottom with top = (256 - fx) p00 + fx p10 (and bottom
@@ -266,33 +307,36 @@ private:
         }
     }
 
+    // Pixels [x0, x1) of the region's row y, (sx, sy) the position of pixel x0, left at x1's.
     // Positions step along the row by repeated addition from its first pixel; the rounding of
     // that sum is part of where each pixel samples, so it is kept as it is.
     template <bool Bilinear, Rule R>
-    void Row(int y) const {
-        uint8_t* d = d_.ptr<uint8_t>(y) + 4 * r_.x;
-        const double py = y + 0.5;
-        double sx = inv_(0, 0) * (r_.x + 0.5) + inv_(0, 1) * py + inv_(0, 2);
-        double sy = inv_(1, 0) * (r_.x + 0.5) + inv_(1, 1) * py + inv_(1, 2);
+    void Row(int y, int x0, int x1, double& startX, double& startY) const {
+        uint8_t* d = d_.ptr<uint8_t>(y) + 4 * (r_.x + x0);
+        double sx = startX, sy = startY;
         const double stepX = inv_(0, 0), stepY = inv_(1, 0);
         const Source o{o_.data, o_.step[0], o_.cols, o_.rows};
         const Rules b{M_, T_, mode_, op_, pre_};
         const bool fade = fade_;
         const double W = o.cols, H = o.rows;
-        // Inside [3, size - 3] on both axes the fade's factor is exactly 1.
-        const double fadeHiX = o.cols - 3, fadeHiY = o.rows - 3;
-        for (int x = 0; x < r_.width; ++x, d += 4, sx += stepX, sy += stepY) {
+        // Inside [3, size - 3] on both axes the fade's factor is exactly 1 and every pixel a
+        // sample reads lies in the overlay.
+        const double hiX = o.cols - 3, hiY = o.rows - 3;
+        for (int x = x0; x < x1; ++x, d += 4, sx += stepX, sy += stepY) {
             uint8_t s[4];
-            if (!(sx >= 0.0 && sy >= 0.0 && sx <= W && sy <= H)) {
+            if (sx >= 3.0 && sy >= 3.0 && sx <= hiX && sy <= hiY) {
+                SampleInterior<Bilinear>(o, sx, sy, s);
+            } else if (!(sx >= 0.0 && sy >= 0.0 && sx <= W && sy <= H)) {
                 // Transparent, faded or not.
                 if (R != Rule::Other) continue;
                 std::memset(s, 0, 4);
             } else {
                 SampleInside<Bilinear>(o, sx, sy, s);
-                if (fade && !(sx >= 3.0 && sy >= 3.0 && sx <= fadeHiX && sy <= fadeHiY)) Fade(o, sx, sy, s);
+                if (fade) Fade(o, sx, sy, s);
             }
             Put<R>(b, s, d);
         }
+        startX = sx, startY = sy;
     }
 
     const cv::Mat& o_;
@@ -306,7 +350,7 @@ private:
     int stripes_;
     const uint8_t* M_ = MulTable();
     const uint8_t* T_ = BlendModeTable(mode_) >= 0 ? GetBlendTables().table(BlendModeTable(mode_)) : nullptr;
-    void (parallelTransformBlend::*row_)(int) const = nullptr;
+    void (parallelTransformBlend::*row_)(int, int, int, double&, double&) const = nullptr;
 };
 
 // --- one plane of the YV12 transform -------------------------------------------------------------------
