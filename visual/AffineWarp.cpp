@@ -97,7 +97,15 @@ public:
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
             const cv::Range rows = StripeRows(s, kStripes, dst_.rows);
-            for (int y = rows.start; y < rows.end; ++y) fast_ ? FastRow(y) : Row(y);
+            if (fast_) {
+                for (int y = rows.start; y < rows.end; ++y) FastRow(y);
+                continue;
+            }
+            // A turned map reads along slanted lines, a new input row every pixel or so: tiles of
+            // 8 x 32 output pixels keep those reads in cache and in the TLB.
+            for (int y0 = rows.start; y0 < rows.end; y0 += 8)
+                for (int x0 = 0; x0 < dst_.cols; x0 += 32)
+                    for (int y = y0; y < std::min(y0 + 8, rows.end); ++y) Row(y, x0, std::min(x0 + 32, dst_.cols));
         }
     }
 
@@ -113,11 +121,10 @@ private:
             std::memcpy(out, r0 + 4 * tx.i0, 4 * sizeof(T));
             return;
         }
-        const T* a = r0 + 4 * tx.i0;
-        const T* b = r0 + 4 * tx.i1;
-        const T* c = r1 + 4 * tx.i0;
-        const T* d = r1 + 4 * tx.i1;
-        const float fx = tx.f, fy = ty.f;
+        Mix(r0 + 4 * tx.i0, r0 + 4 * tx.i1, r1 + 4 * tx.i0, r1 + 4 * tx.i1, tx.f, ty.f, out);
+    }
+
+    static void Mix(const T* a, const T* b, const T* c, const T* d, float fx, float fy, T* out) {
 #if defined(__SSE2__)
         if constexpr (sizeof(T) == 1) {
             MixPixel(a, b, c, d, fx, fy, out);
@@ -137,16 +144,38 @@ private:
         for (int x = 0; x < dst_.cols; ++x) Put(out + 4 * x, cols_[x], ty);
     }
 
-    void Row(int y) const {
+    // Pixels [x0, x1) of row y.
+    void Row(int y, int x0, int x1) const {
         const double py = y + 0.5;
         // The row's terms of a*px + b*py + c, computed once; each position is still that sum.
         const double bx = inv_(0, 1) * py, by = inv_(1, 1) * py;
-        T* out = dst_.ptr<T>(y);
-        for (int x = 0; x < dst_.cols; ++x) {
+        const double ax = inv_(0, 0), ay = inv_(1, 0), cx = inv_(0, 2), cy = inv_(1, 2);
+        // Held in locals: the stores to the output may alias the fields.
+        const uint8_t* base = src_.data;
+        const size_t step = src_.step[0];
+        const bool bilinear = bilinear_;
+        // Within [1, size - 1] both taps of an axis lie in the input unclamped, and the
+        // truncation of the (positive) position is its floor.
+        const double hiX = src_.cols - 1, hiY = src_.rows - 1;
+        T* out = dst_.ptr<T>(y) + 4 * x0;
+        for (int x = x0; x < x1; ++x, out += 4) {
             const double px = x + 0.5;
-            const double qx = inv_(0, 0) * px + bx + inv_(0, 2);
-            const double qy = inv_(1, 0) * px + by + inv_(1, 2);
-            Put(out + 4 * x, TapAt(qx, src_.cols, bilinear_), TapAt(qy, src_.rows, bilinear_));
+            const double qx = ax * px + bx + cx;
+            const double qy = ay * px + by + cy;
+            if (!(qx >= 1.0 && qy >= 1.0 && qx <= hiX && qy <= hiY)) {
+                Put(out, TapAt(qx, src_.cols, bilinear), TapAt(qy, src_.rows, bilinear));
+                continue;
+            }
+            if (!bilinear) {
+                const T* p = reinterpret_cast<const T*>(base + step * static_cast<size_t>(qy)) + 4 * static_cast<int>(qx);
+                std::memcpy(out, p, 4 * sizeof(T));
+                continue;
+            }
+            const double sx = qx - 0.5, sy = qy - 0.5;
+            const int i = static_cast<int>(sx), j = static_cast<int>(sy);
+            const T* r0 = reinterpret_cast<const T*>(base + step * static_cast<size_t>(j)) + 4 * i;
+            const T* r1 = reinterpret_cast<const T*>(reinterpret_cast<const uint8_t*>(r0) + step);
+            Mix(r0, r0 + 4, r1, r1 + 4, static_cast<float>(sx - i), static_cast<float>(sy - j), out);
         }
     }
 
