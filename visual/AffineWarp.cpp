@@ -19,6 +19,8 @@ namespace orvex {
 namespace {
 
 constexpr int kStripes = 8;
+// Output tiles of the turned warp.
+constexpr int kTileRows = 8, kTileCols = 32;
 
 // Where one output pixel reads: the four neighbours and weights, or nothing (outside).
 struct Tap {
@@ -102,10 +104,11 @@ public:
                 continue;
             }
             // A turned map reads along slanted lines, a new input row every pixel or so: tiles of
-            // 8 x 32 output pixels keep those reads in cache and in the TLB.
-            for (int y0 = rows.start; y0 < rows.end; y0 += 8)
-                for (int x0 = 0; x0 < dst_.cols; x0 += 32)
-                    for (int y = y0; y < std::min(y0 + 8, rows.end); ++y) Row(y, x0, std::min(x0 + 32, dst_.cols));
+            // a few output rows keep those reads in cache and in the TLB.
+            for (int y0 = rows.start; y0 < rows.end; y0 += kTileRows)
+                for (int x0 = 0; x0 < dst_.cols; x0 += kTileCols)
+                    for (int y = y0; y < std::min(y0 + kTileRows, rows.end); ++y)
+                        Row(y, x0, std::min(x0 + kTileCols, dst_.cols));
         }
     }
 
@@ -172,6 +175,14 @@ private:
                 continue;
             }
             const double sx = qx - 0.5, sy = qy - 0.5;
+            // The slanted reads defeat the hardware prefetcher: ask for the two input rows this
+            // row reads one tile (32 pixels) on.
+            const double ahX = qx + kTileCols * ax, ahY = qy + kTileCols * ay;
+            if (ahX >= 0.0 && ahY >= 0.0 && ahX < hiX && ahY < hiY) {
+                const uint8_t* ahead = base + step * static_cast<size_t>(ahY) + 4 * sizeof(T) * static_cast<size_t>(ahX);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + step);
+            }
             const int i = static_cast<int>(sx), j = static_cast<int>(sy);
             const T* r0 = reinterpret_cast<const T*>(base + step * static_cast<size_t>(j)) + 4 * i;
             const T* r1 = reinterpret_cast<const T*>(reinterpret_cast<const uint8_t*>(r0) + step);
