@@ -100,6 +100,8 @@ Rule RuleFor(int mode, bool premultiplied) {
 }
 
 class parallelTransformBlend : public cv::ParallelLoopBody {
+    static constexpr int kTileRows = 8, kTileCols = 32;
+
 public:
     parallelTransformBlend(const cv::Mat& ovl, cv::Mat& dst, const cv::Rect& region, const cv::Matx23d& inv,
                            int sampler, bool fade, int mode, uint8_t opacity, bool pre, int stripes)
@@ -125,7 +127,6 @@ public:
     // per pixel or so. Tiles of a few rows by a few dozen pixels keep what they read in cache and
     // in the TLB; each row carries its position from tile to tile, so the sums stay as they were.
     void operator()(const cv::Range& range) const override {
-        constexpr int kTileRows = 8, kTileCols = 32;
         for (int s = range.start; s < range.end; ++s) {
             const cv::Range rows = StripeRows(s, stripes_, r_.height);
             for (int y0 = rows.start; y0 < rows.end; y0 += kTileRows) {
@@ -325,6 +326,14 @@ private:
         for (int x = x0; x < x1; ++x, d += 4, sx += stepX, sy += stepY) {
             uint8_t s[4];
             if (sx >= 3.0 && sy >= 3.0 && sx <= hiX && sy <= hiY) {
+                // The slanted reads defeat the hardware prefetcher: ask for the two overlay rows
+                // this row reads one tile on (the position there only roughly: a hint).
+                const double ahX = sx + kTileCols * stepX, ahY = sy + kTileCols * stepY;
+                if (ahX >= 0.0 && ahY >= 0.0 && ahX < W - 1 && ahY < H - 1) {
+                    const uint8_t* ahead = o.Ptr(static_cast<int>(ahX), static_cast<int>(ahY));
+                    __builtin_prefetch(ahead);
+                    __builtin_prefetch(ahead + o.step);
+                }
                 SampleInterior<Bilinear>(o, sx, sy, s);
             } else if (!(sx >= 0.0 && sy >= 0.0 && sx <= W && sy <= H)) {
                 // Transparent, faded or not.
