@@ -237,6 +237,48 @@ private:
     Rule rule_;
 };
 
+// The separate-output form of an in-place rule whose pixels work on a copy of the background:
+// each background row is copied to the output and the in-place row (vector part first) runs on
+// it there. For an output that overlaps the overlay in no byte, and the background at most as
+// the very same image.
+template <typename Rule>
+class CopyThenInPlaceBody : public StripeBody {
+public:
+    CopyThenInPlaceBody(const cv::Mat& overlay, const cv::Mat& background, cv::Mat& out, int stripes, Rule rule,
+                        VectorRow vector, int opacity)
+        : StripeBody(out.rows, stripes),
+          o_(overlay),
+          b_(background),
+          out_(out),
+          rule_(rule),
+          vector_(vector),
+          opacity_(opacity) {}
+
+protected:
+    void Row(int y) const override {
+        const uint8_t* o = o_.ptr<uint8_t>(y);
+        const uint8_t* b = b_.ptr<uint8_t>(y);
+        uint8_t* d = out_.ptr<uint8_t>(y);
+        if (d != b) std::memcpy(d, b, 4 * static_cast<size_t>(out_.cols));
+        int x = vector_(o, d, out_.cols, opacity_, nullptr);
+        for (o += 4 * x, d += 4 * x; x < out_.cols; ++x, o += 4, d += 4) rule_(o, d);
+    }
+
+private:
+    const cv::Mat& o_;
+    const cv::Mat& b_;
+    cv::Mat& out_;
+    Rule rule_;
+    VectorRow vector_;
+    int opacity_;
+};
+
+template <typename Rule>
+void RunCopyThenInPlace(const cv::Mat& o, const cv::Mat& b, cv::Mat& out, int stripes, Rule rule, VectorRow vector,
+                        int opacity) {
+    CopyThenInPlaceBody<Rule>(o, b, out, stripes, rule, vector, opacity).Run();
+}
+
 // The frame is the overlay and the destination; the colour (B, G, R, A) is the background.
 template <typename Rule>
 class SolidBody : public StripeBody {
@@ -376,15 +418,29 @@ bool BlendLayersAlone(const cv::Mat& overlay, const cv::Mat& background, cv::Mat
             [=](const uint8_t* o, const uint8_t* b, uint8_t* d) { TableAlone(o, b, d, T, M, op); });
         break;
     }
-    case Body::Normal:
-        if (premultiplied)
-            RunAlone<parallelBlendNormalRRPreAlphaInvoker_alone>(
-                overlay, background, out, stripes, onCopy([=](const uint8_t* o, uint8_t* d) { NormalPre(o, d, M, op); }));
-        else
-            RunAlone<parallelBlendNormalRRStrenAlphaInvoker_alone>(
-                overlay, background, out, stripes,
-                onCopy([=](const uint8_t* o, uint8_t* d) { NormalStraight(o, d, t, op); }));
+    case Body::Normal: {
+        // Copied rows and the in-place vector rows where the output stands apart from the
+        // overlay (and is the background itself or apart from it too); per pixel otherwise.
+        auto overlaps = [](const cv::Mat& a, const cv::Mat& b) {
+            return a.datastart < b.dataend && b.datastart < a.dataend;
+        };
+        const bool rows = !overlaps(out, overlay) &&
+                          (!overlaps(out, background) || (out.data == background.data && out.step == background.step));
+        if (premultiplied) {
+            auto rule = [=](const uint8_t* o, uint8_t* d) { NormalPre(o, d, M, op); };
+            if (rows)
+                RunCopyThenInPlace(overlay, background, out, stripes, rule, Untabled<NormalPremultipliedRowVector>, op);
+            else
+                RunAlone<parallelBlendNormalRRPreAlphaInvoker_alone>(overlay, background, out, stripes, onCopy(rule));
+        } else {
+            auto rule = [=](const uint8_t* o, uint8_t* d) { NormalStraight(o, d, t, op); };
+            if (rows)
+                RunCopyThenInPlace(overlay, background, out, stripes, rule, Untabled<NormalStraightRowVector>, op);
+            else
+                RunAlone<parallelBlendNormalRRStrenAlphaInvoker_alone>(overlay, background, out, stripes, onCopy(rule));
+        }
         break;
+    }
     case Body::HollowIn:
         RunAlone<parallelHollowinInvoker_alone>(overlay, background, out, kHollowStripes,
                                                 onCopy([=](const uint8_t* o, uint8_t* d) { HollowIn(o, d, M); }));

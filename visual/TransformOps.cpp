@@ -6,6 +6,10 @@
 
 #include <opencv2/imgproc.hpp>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "corelog.h"
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
@@ -84,27 +88,86 @@ int StripesFor(int64_t pixels) { return pixels <= kSerialPixels ? 1 : kStripes; 
 
 // --- the BGRA transform-and-blend body ---------------------------------------------------------------
 
+// How a sample meets its destination pixel. The table and normal rules leave the destination as
+// it is for a transparent sample, so their rows pass over positions outside the overlay; the
+// hollow rules and replace write there too and take every position.
+enum class Rule { Table, NormalStraight, NormalPremultiplied, Other };
+
+Rule RuleFor(int mode, bool premultiplied) {
+    if (BlendModeTable(mode) >= 0) return Rule::Table;
+    if (mode >= 19 && mode <= 22) return Rule::Other;  // hollow in, hollow out, background hollow in, replace
+    return premultiplied ? Rule::NormalPremultiplied : Rule::NormalStraight;
+}
+
 class parallelTransformBlend : public cv::ParallelLoopBody {
+    static constexpr int kTileRows = 8, kTileCols = 32;
+
 public:
     parallelTransformBlend(const cv::Mat& ovl, cv::Mat& dst, const cv::Rect& region, const cv::Matx23d& inv,
                            int sampler, bool fade, int mode, uint8_t opacity, bool pre, int stripes)
         : o_(ovl), d_(dst), r_(region), inv_(inv), bilinear_(sampler != 0), fade_(fade), mode_(mode), op_(opacity),
-          pre_(pre), stripes_(stripes) {}
+          pre_(pre), stripes_(stripes) {
+        switch (RuleFor(mode, pre)) {
+        case Rule::Table: row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::Table>
+                                           : &parallelTransformBlend::Row<false, Rule::Table>; break;
+        case Rule::NormalStraight:
+            row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::NormalStraight>
+                             : &parallelTransformBlend::Row<false, Rule::NormalStraight>;
+            break;
+        case Rule::NormalPremultiplied:
+            row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::NormalPremultiplied>
+                             : &parallelTransformBlend::Row<false, Rule::NormalPremultiplied>;
+            break;
+        case Rule::Other: row_ = bilinear_ ? &parallelTransformBlend::Row<true, Rule::Other>
+                                           : &parallelTransformBlend::Row<false, Rule::Other>; break;
+        }
+    }
 
+    // A turned overlay is read along slanted lines: one whole row touches a page of the overlay
+    // per pixel or so. Tiles of a few rows by a few dozen pixels keep what they read in cache and
+    // in the TLB; each row carries its position from tile to tile, so the sums stay as they were.
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
             const cv::Range rows = StripeRows(s, stripes_, r_.height);
-            for (int y = rows.start; y < rows.end; ++y) Row(r_.y + y);
+            for (int y0 = rows.start; y0 < rows.end; y0 += kTileRows) {
+                const int n = std::min(kTileRows, rows.end - y0);
+                double sx[kTileRows], sy[kTileRows];
+                for (int k = 0; k < n; ++k) {
+                    const double py = r_.y + y0 + k + 0.5;
+                    sx[k] = inv_(0, 0) * (r_.x + 0.5) + inv_(0, 1) * py + inv_(0, 2);
+                    sy[k] = inv_(1, 0) * (r_.x + 0.5) + inv_(1, 1) * py + inv_(1, 2);
+                }
+                for (int x0 = 0; x0 < r_.width; x0 += kTileCols) {
+                    const int x1 = std::min(r_.width, x0 + kTileCols);
+                    for (int k = 0; k < n; ++k) (this->*row_)(r_.y + y0 + k, x0, x1, sx[k], sy[k]);
+                }
+            }
         }
     }
 
 private:
-    // Pixel (i, j) of the overlay, transparent black outside it.
-    const uint8_t* At(int i, int j) const {
-        static const uint8_t kNone[4] = {0, 0, 0, 0};
-        if (i < 0 || j < 0 || i >= o_.cols || j >= o_.rows) return kNone;
-        return o_.ptr<uint8_t>(j) + 4 * i;
-    }
+    // The overlay and the blend parameters as plain values, copied into each row: the rows store
+    // bytes, which may alias anything, so fields read through `this` would be read again per pixel.
+    struct Source {
+        const uint8_t* data;
+        size_t step;
+        int cols, rows;
+        const uint8_t* Ptr(int i, int j) const {
+            return data + step * static_cast<size_t>(j) + 4 * static_cast<size_t>(i);
+        }
+        // Pixel (i, j) of the overlay, transparent black outside it.
+        const uint8_t* At(int i, int j) const {
+            static const uint8_t kNone[4] = {0, 0, 0, 0};
+            if (i < 0 || j < 0 || i >= cols || j >= rows) return kNone;
+            return Ptr(i, j);
+        }
+    };
+    struct Rules {
+        const uint8_t* M;
+        const uint8_t* T;
+        int mode, op;
+        bool pre;
+    };
 
     // Smooth three-pixel ramp at both ends of one axis; s in overlay pixels from the left edge.
     static double EdgeFactor(double s, int size) {
@@ -112,58 +175,177 @@ private:
         return (3.0 - 2.0 * t0) * t0 * t0 * (1.0 - (3.0 - 2.0 * t1) * t1 * t1);
     }
 
-    // The overlay at position (sx, sy) (pixel (i, j) covers [i, i+1) x [j, j+1)).
-    void Sample(double sx, double sy, uint8_t* out) const {
-        if (!(sx >= 0.0 && sy >= 0.0 && sx <= o_.cols && sy <= o_.rows)) {
-            std::memset(out, 0, 4);
+    static void Fade(const Source& o, double sx, double sy, uint8_t* out) {
+        const double f = EdgeFactor(sx, o.cols) * EdgeFactor(sy, o.rows);
+        for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>(std::clamp(std::lrint(out[c] * f), 0L, 255L));
+    }
+
+    // The overlay at a position inside it, (sx, sy) in [0, cols] x [0, rows] (pixel (i, j) covers
+    // [i, i+1) x [j, j+1)).
+    template <bool Bilinear>
+    static void SampleInside(const Source& o, double sx, double sy, uint8_t* out) {
+        if (!Bilinear) {
+            const int i = std::min(static_cast<int>(sx), o.cols - 1), j = std::min(static_cast<int>(sy), o.rows - 1);
+            std::memcpy(out, o.Ptr(i, j), 4);
             return;
         }
-        if (!bilinear_) {
-            std::memcpy(out, At(std::min(static_cast<int>(sx), o_.cols - 1), std::min(static_cast<int>(sy), o_.rows - 1)), 4);
+        // Centres sit at i + 0.5: the four around the position, 8-bit weights. cx > -1, so the
+        // truncation stepped down below zero is the floor.
+        const double cx = sx - 0.5, cy = sy - 0.5;
+        int i = static_cast<int>(cx), j = static_cast<int>(cy);
+        i -= cx < i;
+        j -= cy < j;
+        const int fx = static_cast<int>((cx - i) * 256), fy = static_cast<int>((cy - j) * 256);
+        const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
+        const uint8_t *p00, *p10, *p01, *p11;
+        if (i >= 0 && j >= 0 && i + 1 < o.cols && j + 1 < o.rows) {
+            p00 = o.Ptr(i, j);
+            p10 = p00 + 4;
+            p01 = p00 + o.step;
+            p11 = p01 + 4;
         } else {
-            // Centres sit at i + 0.5: the four around the position, 8-bit weights.
-            const double cx = sx - 0.5, cy = sy - 0.5;
-            const double fx0 = std::floor(cx), fy0 = std::floor(cy);
-            const int i = static_cast<int>(fx0), j = static_cast<int>(fy0);
-            const int fx = static_cast<int>((cx - fx0) * 256), fy = static_cast<int>((cy - fy0) * 256);
-            const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
-            const uint8_t *p00 = At(i, j), *p10 = At(i + 1, j), *p01 = At(i, j + 1), *p11 = At(i + 1, j + 1);
-            auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
-            const int alpha = mix(3);
-            out[3] = static_cast<uint8_t>(alpha);
-            for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(alpha ? mix(c) : 0);
+            p00 = o.At(i, j), p10 = o.At(i + 1, j), p01 = o.At(i, j + 1), p11 = o.At(i + 1, j + 1);
         }
-        if (fade_) {
-            const double f = EdgeFactor(sx, o_.cols) * EdgeFactor(sy, o_.rows);
-            for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>(std::clamp(std::lrint(out[c] * f), 0L, 255L));
-        }
+#if defined(__SSE2__)
+        (void)w00, (void)w10, (void)w01, (void)w11;
+        MixFour(p00, p10, p01, p11, fx, fy, out);
+#else
+        auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
+        const int alpha = mix(3);
+        out[3] = static_cast<uint8_t>(alpha);
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(alpha ? mix(c) : 0);
+#endif
     }
+
+    // SampleInside for a position in [3, cols - 3] x [3, rows - 3]: the centres around it are
+    // all in the overlay, and with cx > 0 the truncation is the floor.
+    template <bool Bilinear>
+    static void SampleInterior(const Source& o, double sx, double sy, uint8_t* out) {
+        if (!Bilinear) {
+            std::memcpy(out, o.Ptr(static_cast<int>(sx), static_cast<int>(sy)), 4);
+            return;
+        }
+        const double cx = sx - 0.5, cy = sy - 0.5;
+        const int i = static_cast<int>(cx), j = static_cast<int>(cy);
+        const int fx = static_cast<int>((cx - i) * 256), fy = static_cast<int>((cy - j) * 256);
+        const uint8_t* p00 = o.Ptr(i, j);
+        const uint8_t* p01 = p00 + o.step;
+#if defined(__SSE2__)
+        MixFour(p00, p00 + 4, p01, p01 + 4, fx, fy, out);
+#else
+        const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
+        const uint8_t *p10 = p00 + 4, *p11 = p01 + 4;
+        auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
+        const int alpha = mix(3);
+        out[3] = static_cast<uint8_t>(alpha);
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(alpha ? mix(c) : 0);
+#endif
+    }
+
+#if defined(__SSE2__)
+    // The same sum per channel, all four channels at once, taken by rows: p00 w00 + p10 w10 +
+    // p01 w01 + p11 w11 = (256 - fy) top + fy bottom with top = (256 - fx) p00 + fx p10 (and bottom
+    // likewise). Every value on the way is an integer below 2^24, so the float steps are exact.
+    static void MixFour(const uint8_t* p00, const uint8_t* p10, const uint8_t* p01, const uint8_t* p11, int fx,
+                        int fy, uint8_t* out) {
+        auto load = [](const uint8_t* p) {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            return _mm_cvtsi32_si128(static_cast<int>(v));
+        };
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i wx = _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(fx) << 16) | (256u - fx)));
+        const __m128i top = _mm_madd_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(load(p00), load(p10)), zero), wx);
+        const __m128i bottom = _mm_madd_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(load(p01), load(p11)), zero), wx);
+        const __m128 sum = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(top), _mm_set1_ps(static_cast<float>(256 - fy))),
+                                      _mm_mul_ps(_mm_cvtepi32_ps(bottom), _mm_set1_ps(static_cast<float>(fy))));
+        const __m128i v = _mm_srli_epi32(_mm_cvttps_epi32(_mm_add_ps(sum, _mm_set1_ps(32768.0f))), 16);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v, v), zero);
+        uint32_t px = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+        // A transparent mix leaves no colour.
+        if ((px >> 24) == 0) px = 0;
+        std::memcpy(out, &px, 4);
+    }
+#endif
 
     // The table modes with the separate-output rule: the output is a frame of its own, so its
     // alpha is the overlay's coverage over the background's, not the mode applied to alpha.
-    void TableOver(const uint8_t* o, uint8_t* d) const {
+    static void TableOver(const Rules& b, const uint8_t* o, uint8_t* d) {
         if (o[3] == 0) return;
-        const int a = M_[op_ * 256 + o[3]];
-        const uint8_t *Ma = M_ + a * 256, *Minv = M_ + (255 - a) * 256;
-        for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(std::min(255, Ma[T_[d[c] * 256 + o[c]]] + Minv[d[c]]));
+        const int a = b.M[b.op * 256 + o[3]];
+        const uint8_t *Ma = b.M + a * 256, *Minv = b.M + (255 - a) * 256;
+        for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(std::min(255, Ma[b.T[d[c] * 256 + o[c]]] + Minv[d[c]]));
         d[3] = static_cast<uint8_t>(std::min(255, a + Minv[d[3]]));
     }
 
-    void Row(int y) const {
-        uint8_t* d = d_.ptr<uint8_t>(y) + 4 * r_.x;
-        const double py = y + 0.5;
-        double sx = inv_(0, 0) * (r_.x + 0.5) + inv_(0, 1) * py + inv_(0, 2);
-        double sy = inv_(1, 0) * (r_.x + 0.5) + inv_(1, 1) * py + inv_(1, 2);
-        for (int x = 0; x < r_.width; ++x, d += 4, sx += inv_(0, 0), sy += inv_(1, 0)) {
-            uint8_t s[4];
-            Sample(sx, sy, s);
-            // A transparent-black destination at full opacity takes the sample as it is. (Only a
-            // fully transparent one: an opaque black background must not be punched through by
-            // the transparent corners of the box.)
-            if (op_ == 255 && (d[0] | d[1] | d[2] | d[3]) == 0) std::memcpy(d, s, 4);
-            else if (T_) TableOver(s, d);
-            else BlendOnePixel(s, d, mode_, op_, pre_);
+    // The layer blender's pixel rule, with its common cases written out here.
+    template <Rule R>
+    static void Put(const Rules& b, const uint8_t* s, uint8_t* d) {
+        // A transparent-black destination at full opacity takes the sample as it is. (Only a
+        // fully transparent one: an opaque black background must not be punched through by
+        // the transparent corners of the box.)
+        if (b.op == 255 && (d[0] | d[1] | d[2] | d[3]) == 0) {
+            std::memcpy(d, s, 4);
+        } else if (R == Rule::Table) {
+            TableOver(b, s, d);
+        } else if (R == Rule::NormalStraight) {
+            const int a = b.M[b.op * 256 + s[3]];
+            if (a == 0) return;
+            if (a == 255) {
+                d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
+                return;
+            }
+            BlendOnePixel(s, d, b.mode, static_cast<uint8_t>(b.op), b.pre);
+        } else if (R == Rule::NormalPremultiplied) {
+            if (s[3] == 0) return;
+            const uint8_t* Mop = b.M + b.op * 256;
+            const int a = Mop[s[3]];
+            const uint8_t* Minv = b.M + (255 - a) * 256;
+            for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(std::min(255, Minv[d[c]] + Mop[s[c]]));
+            d[3] = static_cast<uint8_t>(std::min(255, a + Minv[d[3]]));
+        } else {
+            BlendOnePixel(s, d, b.mode, static_cast<uint8_t>(b.op), b.pre);
         }
+    }
+
+    // Pixels [x0, x1) of the region's row y, (sx, sy) the position of pixel x0, left at x1's.
+    // Positions step along the row by repeated addition from its first pixel; the rounding of
+    // that sum is part of where each pixel samples, so it is kept as it is.
+    template <bool Bilinear, Rule R>
+    void Row(int y, int x0, int x1, double& startX, double& startY) const {
+        uint8_t* d = d_.ptr<uint8_t>(y) + 4 * (r_.x + x0);
+        double sx = startX, sy = startY;
+        const double stepX = inv_(0, 0), stepY = inv_(1, 0);
+        const Source o{o_.data, o_.step[0], o_.cols, o_.rows};
+        const Rules b{M_, T_, mode_, op_, pre_};
+        const bool fade = fade_;
+        const double W = o.cols, H = o.rows;
+        // Inside [3, size - 3] on both axes the fade's factor is exactly 1 and every pixel a
+        // sample reads lies in the overlay.
+        const double hiX = o.cols - 3, hiY = o.rows - 3;
+        for (int x = x0; x < x1; ++x, d += 4, sx += stepX, sy += stepY) {
+            uint8_t s[4];
+            if (sx >= 3.0 && sy >= 3.0 && sx <= hiX && sy <= hiY) {
+                // The slanted reads defeat the hardware prefetcher: ask for the two overlay rows
+                // this row reads one tile on (the position there only roughly: a hint).
+                const double ahX = sx + kTileCols * stepX, ahY = sy + kTileCols * stepY;
+                if (ahX >= 0.0 && ahY >= 0.0 && ahX < W - 1 && ahY < H - 1) {
+                    const uint8_t* ahead = o.Ptr(static_cast<int>(ahX), static_cast<int>(ahY));
+                    __builtin_prefetch(ahead);
+                    __builtin_prefetch(ahead + o.step);
+                }
+                SampleInterior<Bilinear>(o, sx, sy, s);
+            } else if (!(sx >= 0.0 && sy >= 0.0 && sx <= W && sy <= H)) {
+                // Transparent, faded or not.
+                if (R != Rule::Other) continue;
+                std::memset(s, 0, 4);
+            } else {
+                SampleInside<Bilinear>(o, sx, sy, s);
+                if (fade) Fade(o, sx, sy, s);
+            }
+            Put<R>(b, s, d);
+        }
+        startX = sx, startY = sy;
     }
 
     const cv::Mat& o_;
@@ -177,6 +359,7 @@ private:
     int stripes_;
     const uint8_t* M_ = MulTable();
     const uint8_t* T_ = BlendModeTable(mode_) >= 0 ? GetBlendTables().table(BlendModeTable(mode_)) : nullptr;
+    void (parallelTransformBlend::*row_)(int, int, int, double&, double&) const = nullptr;
 };
 
 // --- one plane of the YV12 transform -------------------------------------------------------------------

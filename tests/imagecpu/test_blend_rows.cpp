@@ -123,5 +123,35 @@ TEST(BlendRows, EveryBytePairMatchesOnePixelRule) {
     }
 }
 
+// The normal rules into a separate output (rows copied, then blended in place, vector part
+// first) against the rule of one pixel on a copy of the background; the background stays as it
+// was, and an output that is the background itself gives the same bytes. Views with padded rows
+// and an odd width leave a scalar tail after the vector part.
+TEST(BlendRows, SeparateOutputNormalMatchesOnePixelRule) {
+    cv::Mat overlayStore(256, 256 * 4 + 3, CV_8UC4), backgroundStore(256, 256 * 4 + 5, CV_8UC4);
+    Fill(overlayStore, 21);
+    Fill(backgroundStore, 22);
+    const cv::Mat overlay = overlayStore.colRange(0, 253), background = backgroundStore.colRange(0, 253);
+    for (bool premultiplied : {false, true}) {
+        for (int op : kOpacities) {
+            const cv::Mat before = background.clone();
+            cv::Mat out(background.size(), CV_8UC4, cv::Scalar::all(9));
+            ASSERT_TRUE(BlendLayersAlone(overlay, background, out, 0, static_cast<uint8_t>(op), premultiplied, 8));
+            ASSERT_EQ(cv::norm(background, before, cv::NORM_INF), 0.0) << "the background was written";
+            cv::Mat same = background.clone();
+            ASSERT_TRUE(BlendLayersAlone(overlay, same, same, 0, static_cast<uint8_t>(op), premultiplied, 8));
+            for (int y = 0; y < overlay.rows; ++y)
+                for (int x = 0; x < overlay.cols; ++x) {
+                    cv::Vec4b want = background.at<cv::Vec4b>(y, x);
+                    BlendOnePixel(overlay.ptr<uint8_t>(y, x), want.val, 0, static_cast<uint8_t>(op), premultiplied);
+                    ASSERT_EQ(out.at<cv::Vec4b>(y, x), want)
+                        << "premultiplied " << premultiplied << " opacity " << op << " at " << x << "," << y;
+                    ASSERT_EQ(same.at<cv::Vec4b>(y, x), want)
+                        << "into the background, premultiplied " << premultiplied << " opacity " << op;
+                }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace orvex
