@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <functional>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "effect_helpers.h"
 #include "effects/EffectSurface.h"
 #include "lab/BuiltinEffects.h"
+#include "visual/VisualProcess.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define ORVEX_COUNT_ALLOCATIONS 0
@@ -143,6 +145,41 @@ TEST_P(FrameMemory, NoFrameSizedAllocationAfterTheFirstFrameAndAtMostFourKept) {
     // An eighth of a frame on top for tables and strip scratch.
     EXPECT_LE(kept, 4.125) << "frame-sized buffers kept between frames";
     RecordProperty("kept_frames", std::to_string(kept));
+}
+
+// The frame operations a host's renderer calls every frame, on the CPU: after a first call none
+// allocates a frame-sized buffer.
+TEST(FrameMemoryOperations, NoFrameSizedAllocationAfterTheFirstCall) {
+    if (!ORVEX_COUNT_ALLOCATIONS) GTEST_SKIP() << "the sanitizer owns the allocator";
+    cv::Mat a(kH, kW, CV_8UC4), b(kH, kW, CV_8UC4), out(kH, kW, CV_8UC4, cv::Scalar::all(0));
+    cv::Mat half(kH / 2, kW / 2, CV_8UC4, cv::Scalar::all(0));
+    cv::RNG(9).fill(a, cv::RNG::UNIFORM, 0, 256);
+    cv::RNG(10).fill(b, cv::RNG::UNIFORM, 0, 256);
+    EffectFrame fa = *orvextest::WrapFrame(a), fb = *orvextest::WrapFrame(b), fo = *orvextest::WrapFrame(out);
+    EffectFrame fh = *orvextest::WrapFrame(half);
+    const fxPointd centre{0.5, 0.5};
+    VisualProcess vp;
+    const std::vector<std::pair<const char*, std::function<ResultCode()>>> operations = {
+        {"BlendAndTransform", [&] {
+             return vp.BlendAndTransform(fa, centre, fb, centre, false, fo, 0, 0, 1.0, 0, 1, 30, 0.8, 0.8, 0, 0);
+         }},
+        {"BlendAndTransform_BaseOnBackFrame", [&] {
+             return vp.BlendAndTransform_BaseOnBackFrame(fa, centre, fb, centre, false, fo, 0, 0, 1.0, 0, 1, 30, 0.8,
+                                                         0.8, 0, 0, 1, 0);
+         }},
+        {"Transform", [&] { return vp.Transform(fa, centre, fo, centre, 1, 30, 0.8, 0.8, 0, false, 0, 0); }},
+        {"Resize", [&] { return vp.Resize(fa, fh, 0, 1); }},
+    };
+    for (const auto& [name, call] : operations) {
+        ASSERT_EQ(call(), Ok) << name;
+        g_large = 0;
+        g_threshold = kFrameBytes / 4;
+        const ResultCode second = call(), third = call();
+        g_threshold = ~size_t{0};
+        EXPECT_EQ(second, Ok) << name;
+        EXPECT_EQ(third, Ok) << name;
+        EXPECT_EQ(g_large.exchange(0), 0) << name << ": frame-sized allocations in two calls";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Builtin, FrameMemory, ::testing::ValuesIn(CreatableNames()),
