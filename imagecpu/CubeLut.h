@@ -119,7 +119,7 @@ private:
     // the upper neighbour (0 on the last point) on each axis, in floats.
     std::vector<float, AlignedAllocator<float>> packed_;
     cuberows::AxisEntry axis_[3][256] = {};  // red, green, blue
-    // Per byte the offset of the nearest grid point on each axis, in entries of four.
+    // Per byte the offset of the nearest grid point on each axis, in floats of the packed grid.
     uint32_t nearest_[3][256] = {};
     std::vector<uint8_t> nearestBytes_;
     bool alphaOutput_ = false;
