@@ -1,5 +1,6 @@
 // The glitch effects: the random engine against its published reference values, the draws, and
 // pictures that depend on the frame position and nothing else.
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <random>
 
 #include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
 
 #include "effect_helpers.h"
 #include "effects/GlitchEffects.h"
@@ -251,6 +253,68 @@ TEST(GlitchFractalBox, DeadZoneKeepsThePicture) {
     SetF(e, "vertical_pos_threshold", 46);
     SetF(e, "vertical_neg_threshold", -46);
     EXPECT_TRUE(Same(RenderAt(e, in, 11), in.image));
+}
+
+// The displacement written out plainly: each axis' window of the noise map cut as the position's
+// engine draws it, scaled to the frame, through the dead-zone law, then sampled nearest with a
+// black border. Equal stretch values share one window; different ones cut their own.
+TEST(GlitchFractalBox, DisplacementMatchesThePlainSampling) {
+    auto window = [](const cv::Mat& map, int64_t position, float sx, float sy, int w, int h) {
+        const int mw = map.cols, mh = map.rows;
+        const int64_t ww = std::clamp<int64_t>(TruncHeld(mw / static_cast<double>(sx)), 1, mw);
+        const int64_t wh = std::clamp<int64_t>(TruncHeld(mh / static_cast<double>(sy)), 1, mh);
+        GlitchRandom r(static_cast<uint64_t>(position));
+        int64_t ox, oy;
+        if (sx >= 2 && sy >= 2) {
+            ox = r.UniformInt(0, mw / 2);
+            oy = r.UniformInt(0, mh / 2);
+        } else {
+            ox = r.UniformInt(0, mw - ww);
+            oy = r.UniformInt(0, mh - wh);
+        }
+        const cv::Rect rect(static_cast<int>(std::min(ox, mw - ww)), static_cast<int>(std::min(oy, mh - wh)),
+                            static_cast<int>(ww), static_cast<int>(wh));
+        cv::Mat out;
+        cv::resize(map(rect), out, cv::Size(w, h), 0, 0, cv::INTER_NEAREST);
+        return out;
+    };
+    auto law = [](float v, float cast, float pos, float neg) {
+        float d = (v - 0.5f) * cast;
+        if (neg <= d && d <= pos) d = 0;
+        return d;
+    };
+    struct Case {
+        float vx, vy;
+        bool inPlace;
+    };
+    for (const Case c : {Case{5, 2, false}, Case{3, 1.5f, false}, Case{3, 1.5f, true}}) {
+        SCOPED_TRACE("vertical stretch " + std::to_string(c.vx) + " x " + std::to_string(c.vy));
+        VideoEffectGlitchFractalBox e;
+        SetF(e, "vertical_map_stretch_x", c.vx);
+        SetF(e, "vertical_map_stretch_y", c.vy);
+        SetF(e, "vertical_cast_scale", 60);
+        HostFrame in = RandomFrame(160, 90, 4);
+        const int64_t position = 7;
+        cv::Mat got;
+        if (c.inPlace) {
+            HostFrame same = RandomFrame(160, 90, 4);
+            ASSERT_EQ(Render(e, same, same, position), Ok);
+            got = same.image;
+        } else {
+            got = RenderAt(e, in, position);
+        }
+        const cv::Mat& map = e.NoiseMap(160, 90);
+        const cv::Mat dh = window(map, position, 5, 2, 160, 90), dv = window(map, position, c.vx, c.vy, 160, 90);
+        cv::Mat mx(90, 160, CV_32F), my(90, 160, CV_32F), expect;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 160; ++x) {
+                mx.at<float>(y, x) = static_cast<float>(x) + law(dh.at<float>(y, x), 90, 20, -20);
+                my.at<float>(y, x) = static_cast<float>(y) + law(dv.at<float>(y, x), 60, 20, -20);
+            }
+        cv::remap(in.image, expect, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        EXPECT_TRUE(Same(got, expect));
+        EXPECT_FALSE(Same(got, in.image)) << "the case displaces nothing";
+    }
 }
 
 // Every parameter at the ends of its type: no crash, no hang, a picture.
