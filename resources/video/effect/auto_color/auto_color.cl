@@ -1,14 +1,7 @@
-// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
-// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
-// double where the device has it, without fused multiply-adds, so both round alike.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
+// Assembled from kernels/effects/auto_color.cl and kernels/common/: edit those.
 #pragma OPENCL FP_CONTRACT OFF
-
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel.
@@ -22,22 +15,29 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
 int sat(int v) { return clamp(v, 0, 255); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
 int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
 int sat_rint(real v) { return sat_real(rint(v)); }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
 
 // k = trunc(percent 0.01 255) held to a byte.
 int mix_weight(int percent) {
     real k = (real)percent * (real)0.01 * (real)255;
     return k >= (real)255 ? 255 : (k > (real)0 ? (int)k : 0);
 }
-
 // M[t][k] + M[c][255 - k]: the mapped byte t mixed with the original c.
 int mix(int t, int c, int k) { return mul255(t, k) + mul255(c, 255 - k); }
-
 // 0 below lo, sat(rint((v - lo) 255 / (hi - lo))) from lo to hi, 255 from hi on.
 int stretch(int v, int lo, int hi) {
     if (v < lo) return 0;

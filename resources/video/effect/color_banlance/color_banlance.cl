@@ -1,13 +1,6 @@
+// Assembled from kernels/effects/color_banlance.cl and kernels/common/: edit those.
 // Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
-// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
-// double where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
+// R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel.
@@ -21,19 +14,29 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
 int sat(int v) { return clamp(v, 0, 255); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
 int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
 int sat_rint(real v) { return sat_real(rint(v)); }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
 int luma(int b, int g, int r) {
     return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
 }
 
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
-int4 bgr_to_hls8(int b, int g, int r) {
+int3 bgr_to_hls8(int b, int g, int r) {
     float fb = b * (1.0f / 255.0f), fg = g * (1.0f / 255.0f), fr = r * (1.0f / 255.0f);
     float vmax = fmax(fmax(fr, fg), fb), vmin = fmin(fmin(fr, fg), fb);
     float diff = vmax - vmin, l = (vmax + vmin) * 0.5f, h = 0.0f, s = 0.0f;
@@ -45,10 +48,9 @@ int4 bgr_to_hls8(int b, int g, int r) {
         else h = (fr - fg) * diff + 240.0f;
         if (h < 0.0f) h += 360.0f;
     }
-    return (int4)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)), 0);
+    return (int3)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)));
 }
-
-int4 hls8_to_bgr(int H, int L, int S) {
+int3 hls8_to_bgr(int H, int L, int S) {
     float h = (float)H, l = L * (1.0f / 255.0f), s = S * (1.0f / 255.0f);
     float b, g, r;
     if (s == 0.0f) {
@@ -67,14 +69,23 @@ int4 hls8_to_bgr(int H, int L, int S) {
         g = tab[sectors[sector][1]];
         r = tab[sectors[sector][2]];
     }
-    return (int4)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)), 0);
+    return (int3)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)));
+}
+// The frame pixel with its hue (variant 0), saturation (1), both (2) or lightness (3) taken from
+// the given HLS, back in B, G, R.
+int3 hls_replace(int4 p, int3 from, int variant) {
+    int3 hls = bgr_to_hls8(p.x, p.y, p.z);
+    if (variant == 0 || variant == 2) hls.x = from.x;
+    if (variant == 1 || variant == 2) hls.z = from.z;
+    if (variant == 3) hls.y = from.y;
+    return hls8_to_bgr(hls.x, hls.y, hls.z);
 }
 
 // One program serves two effects under one key: mode 0 is the per-channel gain
 // (out_c = sat(rint(in_c * ratio_c))), mode 1 the hue, lightness and saturation balance on 8-bit
 // HLS. Each effect passes every argument, the other effect's at neutral values.
 int4 hls_balance(int4 p, float hue, float lightness, float saturation) {
-    int4 hls = bgr_to_hls8(p.x, p.y, p.z);
+    int3 hls = bgr_to_hls8(p.x, p.y, p.z);
     bool lighten = lightness > 1e-6f;
     int hueShift = (int)(hue * 0.5f);
     real satScale = (real)saturation * (real)0.01 + 1;
@@ -101,7 +112,7 @@ int4 hls_balance(int4 p, float hue, float lightness, float saturation) {
     int H = hls.x + hueShift;
     if (H >= 180) H -= 180;
     int S = sat_rint(trunc(s0 + (real)0.5) * satScale);
-    int4 bgr = hls8_to_bgr(H, L, S);
+    int3 bgr = hls8_to_bgr(H, L, S);
     return (int4)(bgr.x, bgr.y, bgr.z, p.w);
 }
 

@@ -1,13 +1,6 @@
+// Assembled from kernels/effects/color_pass.cl and kernels/common/: edit those.
 // Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
-// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
-// double where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
+// R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel.
@@ -21,12 +14,22 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
 int sat(int v) { return clamp(v, 0, 255); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
 int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
 int sat_rint(real v) { return sat_real(rint(v)); }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
 int luma(int b, int g, int r) {
     return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);

@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/corner_pin.cl and kernels/common/: edit those.
 // Corner pin: out(x, y) = bilinear sample of the input at the perspective map of (x, y) given by
 // trans_mat (3 x 3, row-major, 64-bit floats, output -> input); samples outside the input are 0.
 //
@@ -27,7 +28,8 @@ real Entry(__constant matrix_entry* m, int i) {
 }
 #endif
 
-// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes.
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
@@ -36,6 +38,10 @@ int4 LoadPixel(read_only image2d_t img, int x, int y) {
 
 void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
+}
+
+float4 Bytes(read_only image2d_t img, int x, int y) {
+    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
 
 int4 Tap(read_only image2d_t src, int x, int y) {

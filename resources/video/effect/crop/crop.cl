@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/crop.cl and kernels/common/: edit those.
 // Crop: the kept rectangle [x0, x1) x [y0, y1) with x0 = trunc(left 0.01 w + 0.5),
 // x1 = w - trunc(right 0.01 w + 0.5) (likewise y); nothing kept gives transparent black. Otherwise
 //   zoom:         the rectangle resized to the frame with the image library's bit-exact bilinear;
@@ -7,14 +8,9 @@
 //                  axis;
 //   otherwise:    the rectangle in place on transparent black.
 #pragma OPENCL FP_CONTRACT OFF
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;  // devices without doubles: a resize weight may differ by 1/256 at rounding ties
-#endif
 
-// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes.
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
@@ -25,9 +21,22 @@ void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
 }
 
+float4 Bytes(read_only image2d_t img, int x, int y) {
+    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
+}
+
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
 // One axis of the bit-exact bilinear resize from ssize to dsize samples: the first source index
 // and the weights (c0, c1) in 1/256, c1 = rint(fraction x 256); outside the source the edge sample
-// with weight 256.
+// with weight 256. On a device without doubles a weight may differ by 1/256 at
+// rounding ties.
 int3 ResizeTap(int val, int ssize, int dsize) {
     const real scale = (real)1 / ((real)dsize / (real)ssize);
     const real f = scale * ((real)val + (real)0.5) - (real)0.5;

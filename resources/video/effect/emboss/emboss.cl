@@ -1,9 +1,6 @@
-// Emboss: J = in(x, clamp(y + o, 0, h - 1)), o = d rounded to the nearest row (halves up, with a
-// 1e-4 row guard so that the last bit of sin does not decide), d = sin(135 - angle degrees) concave;
-// per colour byte e = sat(rint((I - J) c + 128)), c = contrast 0.01;
-// out = min(255, M[I][255 - k] + M[e][k]), k = trunc(alpha 0.01 255), M[x][y] = (x y + 127) div 255;
-// alpha kept. e in float with halves to even, in the CPU body's order of operations.
+// Assembled from kernels/effects/emboss.cl and kernels/common/: edit those.
 #pragma OPENCL FP_CONTRACT OFF
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
 #ifdef cl_khr_fp64
 #pragma OPENCL EXTENSION cl_khr_fp64 : enable
 typedef double real;
@@ -11,7 +8,8 @@ typedef double real;
 typedef float real;
 #endif
 
-// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes.
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
@@ -22,8 +20,18 @@ void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
 }
 
-__kernel void video_effect_emboss(read_only image2d_t src, write_only image2d_t dst, float angle, float concave,
-                                  int contrast, int alpha) {
+float4 Bytes(read_only image2d_t img, int x, int y) {
+    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
+}
+
+// Emboss: J = in(x, clamp(y + o, 0, h - 1)), o = d rounded to the nearest row (halves up, with a
+// 1e-4 row guard so that the last bit of sin does not decide), d = sin(135 - angle degrees) concave;
+// per colour byte e = sat(rint((I - J) c + base)), c = contrast 0.01, base 128 for the plain
+// emboss and I for the colour emboss;
+// out = min(255, M[I][255 - k] + M[e][k]), k = trunc(alpha 0.01 255), M[x][y] = (x y + 127) div 255;
+// alpha kept. e in float with halves to even, in the CPU body's order of operations.
+void emboss_pixel(read_only image2d_t src, write_only image2d_t dst, float angle, float concave, int contrast,
+                  int alpha, int colour) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int w = get_image_width(dst), h = get_image_height(dst);
     if (x >= w || y >= h) return;
@@ -33,7 +41,13 @@ __kernel void video_effect_emboss(read_only image2d_t src, write_only image2d_t 
     const int k = clamp(alpha, 0, 100) * 255 / 100;  // in integers: exact for every percentage
     const int4 I = LoadPixel(src, x, y);
     const int4 J = LoadPixel(src, x, clamp(y + o, 0, h - 1));
-    const int4 e = convert_int4(clamp(rint(convert_float4(I - J) * c + 128.0f), 0.0f, 255.0f));
+    const float4 base = colour ? convert_float4(I) : (float4)(128.0f);
+    const int4 e = convert_int4(clamp(rint(convert_float4(I - J) * c + base), 0.0f, 255.0f));
     const int4 mixed = min((I * (255 - k) + 127) / 255 + (e * k + 127) / 255, 255);
     StorePixel(dst, x, y, (int4)(mixed.xyz, I.w));
+}
+
+__kernel void video_effect_emboss(read_only image2d_t src, write_only image2d_t dst, float angle, float concave,
+                                  int contrast, int alpha) {
+    emboss_pixel(src, dst, angle, concave, contrast, alpha, 0);
 }

@@ -1,14 +1,7 @@
-// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
-// R, G, B, A as byte / 255 (exact both ways). Arithmetic that the CPU body does in double runs in
-// double where the device has it, without fused multiply-adds, so both round alike.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
+// Assembled from kernels/effects/equalizer.cl and kernels/common/: edit those.
 #pragma OPENCL FP_CONTRACT OFF
-
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel.
@@ -22,39 +15,38 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
 int sat(int v) { return clamp(v, 0, 255); }
-// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
-// 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255), in the form of its
-// vectorised conversion: the saturation divides by 2 - (max + min) and the hue is one fused
-// multiply-add with its offset. Written so, it equals the library's result for every 8-bit colour
-// (checked on all 2^24 of them); the lightness then passes through Q, which would widen any
-// one-step difference.
-int4 bgr_to_hls8(int b, int g, int r) {
+// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
+int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
+int sat_rint(real v) { return sat_real(rint(v)); }
+
+// 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
+int3 bgr_to_hls8(int b, int g, int r) {
     float fb = b * (1.0f / 255.0f), fg = g * (1.0f / 255.0f), fr = r * (1.0f / 255.0f);
     float vmax = fmax(fmax(fr, fg), fb), vmin = fmin(fmin(fr, fg), fb);
-    float diff = vmax - vmin, msum = vmax + vmin, l = msum * 0.5f, h = 0.0f, s = 0.0f;
+    float diff = vmax - vmin, l = (vmax + vmin) * 0.5f, h = 0.0f, s = 0.0f;
     if (diff > FLT_EPSILON) {
-        s = l < 0.5f ? diff / msum : diff / (2.0f - msum);
+        s = l < 0.5f ? diff / (vmax + vmin) : diff / (2.0f - vmax - vmin);
         diff = 60.0f / diff;
-        if (vmax == fr) {
-            h = (fg - fb) * diff;
-            if (h < 0.0f) h = fma(fg - fb, diff, 360.0f);
-        } else if (vmax == fg) {
-            h = fma(fb - fr, diff, 120.0f);
-        } else {
-            h = fma(fr - fg, diff, 240.0f);
-        }
+        if (vmax == fr) h = (fg - fb) * diff;
+        else if (vmax == fg) h = (fb - fr) * diff + 120.0f;
+        else h = (fr - fg) * diff + 240.0f;
         if (h < 0.0f) h += 360.0f;
     }
-    return (int4)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)), 0);
+    return (int3)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)));
 }
-
-int4 hls8_to_bgr(int H, int L, int S) {
+int3 hls8_to_bgr(int H, int L, int S) {
     float h = (float)H, l = L * (1.0f / 255.0f), s = S * (1.0f / 255.0f);
     float b, g, r;
     if (s == 0.0f) {
@@ -73,7 +65,41 @@ int4 hls8_to_bgr(int H, int L, int S) {
         g = tab[sectors[sector][1]];
         r = tab[sectors[sector][2]];
     }
-    return (int4)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)), 0);
+    return (int3)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)));
+}
+// The frame pixel with its hue (variant 0), saturation (1), both (2) or lightness (3) taken from
+// the given HLS, back in B, G, R.
+int3 hls_replace(int4 p, int3 from, int variant) {
+    int3 hls = bgr_to_hls8(p.x, p.y, p.z);
+    if (variant == 0 || variant == 2) hls.x = from.x;
+    if (variant == 1 || variant == 2) hls.z = from.z;
+    if (variant == 3) hls.y = from.y;
+    return hls8_to_bgr(hls.x, hls.y, hls.z);
+}
+
+// 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255), in the form of its
+// vectorised conversion: the saturation divides by 2 - (max + min) and the hue is one fused
+// multiply-add with its offset. Written so, it equals the library's result for every 8-bit colour
+// (checked on all 2^24 of them); the lightness then passes through Q, which would widen any
+// one-step difference.
+int3 bgr_to_hls8_vectorised(int b, int g, int r) {
+    float fb = b * (1.0f / 255.0f), fg = g * (1.0f / 255.0f), fr = r * (1.0f / 255.0f);
+    float vmax = fmax(fmax(fr, fg), fb), vmin = fmin(fmin(fr, fg), fb);
+    float diff = vmax - vmin, msum = vmax + vmin, l = msum * 0.5f, h = 0.0f, s = 0.0f;
+    if (diff > FLT_EPSILON) {
+        s = l < 0.5f ? diff / msum : diff / (2.0f - msum);
+        diff = 60.0f / diff;
+        if (vmax == fr) {
+            h = (fg - fb) * diff;
+            if (h < 0.0f) h = fma(fg - fb, diff, 360.0f);
+        } else if (vmax == fg) {
+            h = fma(fb - fr, diff, 120.0f);
+        } else {
+            h = fma(fr - fg, diff, 240.0f);
+        }
+        if (h < 0.0f) h += 360.0f;
+    }
+    return (int3)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)));
 }
 
 // trunc(c (1 - s) + q s) in float, the mix of both modes.
@@ -93,8 +119,8 @@ __kernel void video_effect_equalizer(__read_only image2d_t src, __write_only ima
         if (m == 0) {
             e = (int4)(cdf_table[p.x], cdf_table[p.y], cdf_table[p.z], 0);
         } else {
-            int4 hls = bgr_to_hls8(p.x, p.y, p.z);
-            e = hls8_to_bgr(hls.x, cdf_table[clamp(hls.y, 0, 255)], hls.z);
+            int3 hls = bgr_to_hls8_vectorised(p.x, p.y, p.z);
+            e = (int4)(hls8_to_bgr(hls.x, cdf_table[clamp(hls.y, 0, 255)], hls.z), 0);
         }
         p.x = mix_grain(p.x, e.x, s);
         p.y = mix_grain(p.y, e.y, s);

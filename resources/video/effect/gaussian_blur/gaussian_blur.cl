@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/gaussian_blur.cl and kernels/common/: edit those.
 // Gaussian blur: out = sum over i, j = -r..r of kernel_array[(j + r) n + i + r] in(x + i, y + j),
 // n = mask_length = 2r + 1, reflect-101 border, all four bytes, to the nearest byte.
 //
@@ -10,18 +11,30 @@
 #define TILE 16
 #define MAX_RADIUS 50
 
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
+
+int4 LoadPixel(read_only image2d_t img, int x, int y) {
+    return convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f);
+}
+
+void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
+    write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
+}
 
 float4 Bytes(read_only image2d_t img, int x, int y) {
     return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
 
-// Reflect-101: -1 reads 1, len reads len - 2.
-int Reflect101(int p, int len) {
+// The index of a reflect-101 border (dcb|abcd|cba).
+int reflect101(int p, int len) {
     if (len <= 1) return 0;
     while (p < 0 || p >= len) p = p < 0 ? -p : 2 * len - 2 - p;
     return p;
 }
+
+// Reflect-101: -1 reads 1, len reads len - 2.
 
 void StoreRounded(write_only image2d_t img, int x, int y, float4 v) {
     write_imagef(img, (int2)(x, y), floor(v + 0.5f) / 255.0f);
@@ -39,8 +52,8 @@ __kernel void video_effect_gaussian_blur(read_only image2d_t src, write_only ima
         if (x >= w || y >= h) return;
         float4 acc = (float4)(0.0f);
         for (int j = 0; j < n; ++j) {
-            const int sy = Reflect101(y - r + j, h);
-            for (int i = 0; i < n; ++i) acc += kernel_array[j * n + i] * Bytes(src, Reflect101(x - r + i, w), sy);
+            const int sy = reflect101(y - r + j, h);
+            for (int i = 0; i < n; ++i) acc += kernel_array[j * n + i] * Bytes(src, reflect101(x - r + i, w), sy);
         }
         StoreRounded(dst, x, y, acc);
         return;
@@ -58,10 +71,10 @@ __kernel void video_effect_gaussian_blur(read_only image2d_t src, write_only ima
     // frame compute a value nobody reads).
     const int span = TILE + 2 * r;
     for (int k = lid; k < span * TILE; k += TILE * TILE) {
-        const int sy = Reflect101(y0 - r + k / TILE, h);
+        const int sy = reflect101(y0 - r + k / TILE, h);
         const int sx = min(x0 + k % TILE, w - 1);
         float4 acc = (float4)(0.0f);
-        for (int i = 0; i < n; ++i) acc += g[i] * Bytes(src, Reflect101(sx - r + i, w), sy);
+        for (int i = 0; i < n; ++i) acc += g[i] * Bytes(src, reflect101(sx - r + i, w), sy);
         rows[k] = acc;
     }
     barrier(CLK_LOCAL_MEM_FENCE);

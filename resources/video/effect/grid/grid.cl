@@ -1,9 +1,12 @@
+// Assembled from kernels/effects/grid.cl and kernels/common/: edit those.
 // Grid: lines of the pattern colour every cell, centred on the anchor, laid over the frame.
 // Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
 // R, G, B, A as byte / 255 (exact both ways). Float arithmetic follows the CPU body operation by
 // operation, unfused, so both bodies round alike.
 #pragma OPENCL FP_CONTRACT OFF
 
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel.
@@ -18,15 +21,14 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
 }
 
 int sat(int v) { return clamp(v, 0, 255); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // rint (ties to even), then clamped; NaN gives 0.
 int sat_rint(float v) {
     float r = rint(v);
     return r >= 255.0f ? 255 : (r > 0.0f ? (int)r : 0);
 }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
-// The opacity byte of a percentage: trunc(alpha 255 / 100).
-int opacity_byte(int percent) { return clamp(percent, 0, 100) * 255 / 100; }
 
 float fast_inv_sqrt(float d) {
     const float y = as_float(1597463174 - (as_int(d) >> 1));
@@ -34,12 +36,35 @@ float fast_inv_sqrt(float d) {
 }
 float distance_to(float dx, float dy) { return 1.0f / fast_inv_sqrt(dx * dx + dy * dy); }
 
+// The index of a reflect-101 border (dcb|abcd|cba).
+int reflect101(int p, int len) {
+    if (len <= 1) return 0;
+    while (p < 0 || p >= len) p = p < 0 ? -p : 2 * len - 2 - p;
+    return p;
+}
+
+// The opacity byte of a percentage: trunc(alpha 255 / 100).
+int opacity_byte(int percent) { return clamp(percent, 0, 100) * 255 / 100; }
+
 // trunc(size * fraction) in float, held to +-1e9 (NaN gives 0).
 int scaled_position(int size, float fraction) {
     float p = (float)size * fraction;
     if (!(p > -1e9f)) return p == p ? -1000000000 : 0;
     if (!(p < 1e9f)) return 1000000000;
     return (int)p;
+}
+
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
+// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
+int luma(int b, int g, int r) {
+    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
 }
 
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
@@ -57,7 +82,6 @@ int3 bgr_to_hls8(int b, int g, int r) {
     }
     return (int3)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)));
 }
-
 int3 hls8_to_bgr(int H, int L, int S) {
     float h = (float)H, l = L * (1.0f / 255.0f), s = S * (1.0f / 255.0f);
     float b, g, r;
@@ -79,7 +103,6 @@ int3 hls8_to_bgr(int H, int L, int S) {
     }
     return (int3)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)));
 }
-
 // The frame pixel with its hue (variant 0), saturation (1), both (2) or lightness (3) taken from
 // the given HLS, back in B, G, R.
 int3 hls_replace(int4 p, int3 from, int variant) {
@@ -88,23 +111,6 @@ int3 hls_replace(int4 p, int3 from, int variant) {
     if (variant == 1 || variant == 2) hls.z = from.z;
     if (variant == 3) hls.y = from.y;
     return hls8_to_bgr(hls.x, hls.y, hls.z);
-}
-
-int reflect101(int p, int len) {
-    if (len <= 1) return 0;
-    while (p < 0 || p >= len) p = p < 0 ? -p : 2 * len - 2 - p;
-    return p;
-}
-
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
 }
 
 // The pattern colour (B, G, R) laid over the frame pixel through mask byte m: modes 0 no blend,

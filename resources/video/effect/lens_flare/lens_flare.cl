@@ -1,9 +1,12 @@
+// Assembled from kernels/effects/lens_flare.cl and kernels/common/: edit those.
 // Lens flare: light around the light position and its reflections through the frame centre.
 // Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
 // R, G, B, A as byte / 255 (exact both ways). Float arithmetic follows the CPU body operation by
 // operation, unfused, so both bodies round alike.
 #pragma OPENCL FP_CONTRACT OFF
 
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel.
@@ -18,21 +21,23 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
 }
 
 int sat(int v) { return clamp(v, 0, 255); }
+// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
+int mul255(int x, int y) { return (x * y + 127) / 255; }
+
 // rint (ties to even), then clamped; NaN gives 0.
 int sat_rint(float v) {
     float r = rint(v);
     return r >= 255.0f ? 255 : (r > 0.0f ? (int)r : 0);
 }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
-// The opacity byte of a percentage: trunc(alpha 255 / 100).
-int opacity_byte(int percent) { return clamp(percent, 0, 100) * 255 / 100; }
 
 float fast_inv_sqrt(float d) {
     const float y = as_float(1597463174 - (as_int(d) >> 1));
     return y * (1.5f - 0.5f * d * y * y);
 }
 float distance_to(float dx, float dy) { return 1.0f / fast_inv_sqrt(dx * dx + dy * dy); }
+
+// The opacity byte of a percentage: trunc(alpha 255 / 100).
+int opacity_byte(int percent) { return clamp(percent, 0, 100) * 255 / 100; }
 
 // trunc(size * fraction) in float, held to +-1e9 (NaN gives 0).
 int scaled_position(int size, float fraction) {

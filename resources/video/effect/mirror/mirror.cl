@@ -1,9 +1,11 @@
+// Assembled from kernels/effects/mirror.cl and kernels/common/: edit those.
 // Mirror: the line through (cx, cy) with slope m = tan(angle + 90 degrees), b = cy - cx m. A pixel
 // with y - m x - b > 0 takes its reflection: t = (m x - y + b)(-2)/(m^2 + 1),
 // (sx, sy) = (nearest(t m + x), nearest(y - t)), 0 when outside [0, w - 1) x [0, h - 1) (the last
 // column and row count as outside); other pixels keep their own value. In double where the device
 // has it, as the CPU body computes it, so that both round the reflections alike.
 #pragma OPENCL FP_CONTRACT OFF
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
 #ifdef cl_khr_fp64
 #pragma OPENCL EXTENSION cl_khr_fp64 : enable
 typedef double real;

@@ -1,9 +1,11 @@
+// Assembled from kernels/effects/offset.cl and kernels/common/: edit those.
 // Offset: out(x, y) = in((x + dx) mod w, (y + dy) mod h), dx = floor(w/2) - nearest(w X) taken mod w,
 // with X = 0.5 - shift_center_to_x (X up to a whole number of frames); the colour mixed back with
 // the unshifted input: nearest(s (1 - k) + i k), k = blend_alpha; alpha stays the shifted one.
 #pragma OPENCL FP_CONTRACT OFF
 
-// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes.
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
@@ -12,6 +14,10 @@ int4 LoadPixel(read_only image2d_t img, int x, int y) {
 
 void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
+}
+
+float4 Bytes(read_only image2d_t img, int x, int y) {
+    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
 
 int Wrap(int v, int n) {

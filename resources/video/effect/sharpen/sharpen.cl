@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/sharpen.cl and kernels/common/: edit those.
 // Sharpen: a = trunc(clamp(255 amount, 0, 255)); out = min(255, in + M[E][a]) per colour byte,
 // alpha kept, M[x][y] = (x y + 127) div 255, E = sat(4 c - n - s - e - w) with a reflect-101 border.
 // Above 1080 pixels (landscape width or portrait height) E is computed on the frame scaled to
@@ -7,14 +8,9 @@
 //   c1 = rint((f - i) 256), edge samples outside; rows in 1/256 first, then
 //   (h0 cy0 + h1 cy1 + 32768) >> 16.
 #pragma OPENCL FP_CONTRACT OFF
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;  // devices without doubles: a resize weight may differ by 1/256 at rounding ties
-#endif
 
-// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes.
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
@@ -25,12 +21,29 @@ void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
 }
 
-int Reflect101(int p, int len) {
+float4 Bytes(read_only image2d_t img, int x, int y) {
+    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
+}
+
+// The index of a reflect-101 border (dcb|abcd|cba).
+int reflect101(int p, int len) {
     if (len <= 1) return 0;
     while (p < 0 || p >= len) p = p < 0 ? -p : 2 * len - 2 - p;
     return p;
 }
 
+// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
+#ifdef cl_khr_fp64
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
+#else
+typedef float real;
+#endif
+
+// One axis of the bit-exact bilinear resize from ssize to dsize samples: the first source index
+// and the weights (c0, c1) in 1/256, c1 = rint(fraction x 256); outside the source the edge sample
+// with weight 256. On a device without doubles a weight may differ by 1/256 at
+// rounding ties.
 int3 ResizeTap(int val, int ssize, int dsize) {
     const real scale = (real)1 / ((real)dsize / (real)ssize);
     const real f = scale * ((real)val + (real)0.5) - (real)0.5;
@@ -57,15 +70,15 @@ int4 Small(read_only image2d_t src, int i, int j, int sw, int sh) {
 
 int4 SmallEdge(read_only image2d_t src, int i, int j, int sw, int sh) {
     const int4 c = Small(src, i, j, sw, sh);
-    const int4 n = Small(src, i, Reflect101(j - 1, sh), sw, sh), s = Small(src, i, Reflect101(j + 1, sh), sw, sh);
-    const int4 w = Small(src, Reflect101(i - 1, sw), j, sw, sh), e = Small(src, Reflect101(i + 1, sw), j, sw, sh);
+    const int4 n = Small(src, i, reflect101(j - 1, sh), sw, sh), s = Small(src, i, reflect101(j + 1, sh), sw, sh);
+    const int4 w = Small(src, reflect101(i - 1, sw), j, sw, sh), e = Small(src, reflect101(i + 1, sw), j, sw, sh);
     return clamp(4 * c - n - s - w - e, 0, 255);
 }
 
 int4 FullEdge(read_only image2d_t src, int x, int y, int W, int H) {
     const int4 c = LoadPixel(src, x, y);
-    const int4 n = LoadPixel(src, x, Reflect101(y - 1, H)), s = LoadPixel(src, x, Reflect101(y + 1, H));
-    const int4 w = LoadPixel(src, Reflect101(x - 1, W), y), e = LoadPixel(src, Reflect101(x + 1, W), y);
+    const int4 n = LoadPixel(src, x, reflect101(y - 1, H)), s = LoadPixel(src, x, reflect101(y + 1, H));
+    const int4 w = LoadPixel(src, reflect101(x - 1, W), y), e = LoadPixel(src, reflect101(x + 1, W), y);
     return clamp(4 * c - n - s - w - e, 0, 255);
 }
 

@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/spherize.cl and kernels/common/: edit those.
 // Spherize: centre (cx, cy) = (trunc(w position_x), trunc(h position_y)), R = amount. A pixel at
 // dx = x - cx, dy = cy - y, r = 1/fast_inv_sqrt(dx^2 + dy^2) < R reads the input at
 // phi = atan(dy/(dx + 1e-6)) (+ pi for dx < 0), rho = asin(r/R) R/1.5707964,
@@ -6,16 +7,27 @@
 // the input's. Float throughout, in the CPU body's order of operations.
 #pragma OPENCL FP_CONTRACT OFF
 
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
-float FastInvSqrt(float d) {
-    const float y = as_float(1597463174 - (as_int(d) >> 1));
-    return y * (1.5f - 0.5f * d * y * y);
+int4 LoadPixel(read_only image2d_t img, int x, int y) {
+    return convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f);
+}
+
+void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
+    write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
 }
 
 float4 Bytes(read_only image2d_t img, int x, int y) {
     return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
+
+float fast_inv_sqrt(float d) {
+    const float y = as_float(1597463174 - (as_int(d) >> 1));
+    return y * (1.5f - 0.5f * d * y * y);
+}
+float distance_to(float dx, float dy) { return 1.0f / fast_inv_sqrt(dx * dx + dy * dy); }
 
 __kernel void video_effect_spherize(read_only image2d_t src, write_only image2d_t dst, float amount,
                                     float position_x, float position_y) {
@@ -31,7 +43,7 @@ __kernel void video_effect_spherize(read_only image2d_t src, write_only image2d_
     const int cx = (int)fcx, cy = (int)fcy;
     const float R = amount;
     const float dx = (float)(x - cx), dy = (float)(cy - y);
-    const float r = 1.0f / FastInvSqrt(dx * dx + dy * dy);
+    const float r = 1.0f / fast_inv_sqrt(dx * dx + dy * dy);
     if (!(r < R)) {
         write_imagef(dst, (int2)(x, y), own);
         return;

@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/transform.cl and kernels/common/: edit those.
 // Transform and motion: out(x, y) = bilinear sample of the input at A (x, y, 1), A = affine_matrix,
 // the inverse of the effect's forward matrix (2 x 3, row-major); samples outside the input are 0
 // (border_replicate = 0) or the nearest edge pixel; then every byte x opacity, nearest.
@@ -14,7 +15,8 @@ typedef double real;
 typedef float real;  // devices without doubles: positions may differ by 1/32 pixel at rounding ties
 #endif
 
-// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes.
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
@@ -23,6 +25,10 @@ int4 LoadPixel(read_only image2d_t img, int x, int y) {
 
 void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
     write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
+}
+
+float4 Bytes(read_only image2d_t img, int x, int y) {
+    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
 
 int4 Tap(read_only image2d_t src, int x, int y, int replicate) {

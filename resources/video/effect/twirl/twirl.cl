@@ -1,3 +1,4 @@
+// Assembled from kernels/effects/twirl.cl and kernels/common/: edit those.
 // Twirl: centre (cx, cy) = (w center_x, h center_y). A pixel at distance r = 1/fast_inv_sqrt(dx^2 + dy^2)
 // <= radius turns: a = atan2(dy, dx) + (radius - r) angle 0.017453 / radius, and reads the input at
 // (cx + cos(a) r, cy + sin(a) r) when that lies in (-1, w) x (-1, h): the bilinear mix of the four
@@ -5,17 +6,29 @@
 // Other pixels keep their value. Float throughout, in the CPU body's order of operations.
 #pragma OPENCL FP_CONTRACT OFF
 
+// 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
+// the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
-float FastInvSqrt(float d) {
-    const float y = as_float(1597463174 - (as_int(d) >> 1));
-    return y * (1.5f - 0.5f * d * y * y);
+int4 LoadPixel(read_only image2d_t img, int x, int y) {
+    return convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f);
 }
 
-// The sampler clamps to the edge, which is the clamped sample the neighbours outside take.
+void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
+    write_imagef(img, (int2)(x, y), convert_float4(v) / 255.0f);
+}
+
 float4 Bytes(read_only image2d_t img, int x, int y) {
     return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
+
+float fast_inv_sqrt(float d) {
+    const float y = as_float(1597463174 - (as_int(d) >> 1));
+    return y * (1.5f - 0.5f * d * y * y);
+}
+float distance_to(float dx, float dy) { return 1.0f / fast_inv_sqrt(dx * dx + dy * dy); }
+
+// The sampler clamps to the edge, which is the clamped sample the neighbours outside take.
 
 __kernel void video_effect_twirl(read_only image2d_t src, write_only image2d_t dst, float angle, float radius,
                                  float center_x, float center_y) {
@@ -24,7 +37,7 @@ __kernel void video_effect_twirl(read_only image2d_t src, write_only image2d_t d
     if (x >= w || y >= h) return;
     const float cx = (float)w * center_x, cy = (float)h * center_y;
     const float dx = (float)x - cx, dy = (float)y - cy;
-    const float r = 1.0f / FastInvSqrt(dx * dx + dy * dy);
+    const float r = 1.0f / fast_inv_sqrt(dx * dx + dy * dy);
     float4 out = read_imagef(src, kNearest, (int2)(x, y));
     if (r <= radius) {
         const float a = atan2(dy, dx) + (radius - r) * angle * 0.017453f / radius;

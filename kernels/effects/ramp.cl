@@ -1,0 +1,84 @@
+// Gradient ramp: a linear or radial ramp between two colours, optionally scattered, mixed
+// over the frame by opacity.
+// Pixels are the bytes of BGRA images: the device image is CL_BGRA, so lanes x, y, z, w hold
+// R, G, B, A as byte / 255 (exact both ways). Float arithmetic follows the CPU body operation by
+// operation, unfused, so both bodies round alike.
+#pragma OPENCL FP_CONTRACT OFF
+
+#include "bgra_image.cl"
+#include "saturate_float.cl"
+#include "fast_inv_sqrt.cl"
+#include "reflect101.cl"
+#include "pattern.cl"
+
+// The ramp's B, G, R bytes at (x, y): radial around P0 (any mode but 0), or linear between the
+// perpendiculars through P0 and P1, along columns when the points share a row and along rows when
+// they share a column.
+int3 ramp_at(int x, int y, int x0, int y0, int x1, int y1, float L, int mode, int3 b, int3 e) {
+    const int bb[3] = {b.x, b.y, b.z}, ee[3] = {e.x, e.y, e.z};
+    int o[3];
+    if (mode != 0) {
+        const float d = distance_to((float)(x - x0), (float)(y - y0));
+        for (int c = 0; c < 3; ++c)
+            o[c] = d - L < 1e-6f ? (int)(d * (float)(ee[c] - bb[c]) / L + (float)bb[c]) : ee[c];
+    } else if (y0 == y1) {
+        if (x < min(x0, x1) || x > max(x0, x1)) {
+            const int before = x0 <= x1 ? x < x0 : x > x0;
+            return before ? b : e;
+        }
+        const float t = (float)abs(x - x0);
+        for (int c = 0; c < 3; ++c) o[c] = (int)((float)bb[c] + t * (float)(ee[c] - bb[c]) / L);
+    } else if (x0 == x1) {
+        if (y < min(y0, y1) || y > max(y0, y1)) {
+            const int before = y0 < y1 ? y < y0 : y > y0;
+            return before ? b : e;
+        }
+        const float t = (float)abs(y - y0);
+        const float Ly = (float)abs(y1 - y0);
+        for (int c = 0; c < 3; ++c) o[c] = bb[c] + (int)(t * (float)(ee[c] - bb[c]) / Ly);
+    } else {
+        const float s = (float)(y1 - y0) / ((float)(x1 - x0) + 1e-6f);
+        const float mp = -1.0f / (s + 1e-6f);
+        const float q0 = (float)y0 - mp * (float)x0;
+        const float g = mp * (float)x - (float)y + q0;
+        const float g1 = mp * (float)x1 - (float)y1 + q0;
+        if ((g < 0.0f && g1 > 0.0f) || (g > 0.0f && g1 < 0.0f)) return b;
+        const float t = fabs(g) * fast_inv_sqrt(mp * mp + 1.0f);
+        if (t > L) return e;
+        for (int c = 0; c < 3; ++c) o[c] = (int)((float)bb[c] + t * (float)(ee[c] - bb[c]) / L);
+    }
+    return (int3)(o[0], o[1], o[2]) & 255;
+}
+
+// With scatter, each of the 2 x 2 window's pixels (x - 1 .. x, y - 1 .. y, reflect-101) reads the
+// ramp at its own offset (clamped to the frame), and the window is averaged as the image library
+// rounds its 2 x 2 box: (sum + 3) / 4.
+__kernel void video_effect_ramp(__read_only image2d_t src, __write_only image2d_t dst, int x0, int y0, int x1,
+                                int y1, float ramp_length, int ramp_mode, uchar begin_b, uchar begin_g,
+                                uchar begin_r, uchar end_b, uchar end_g, uchar end_r, int alpha_percent, int scatter,
+                                __global const char* offsets) {
+    const int x = get_global_id(0), y = get_global_id(1);
+    const int w = get_image_width(dst), h = get_image_height(dst);
+    if (x >= w || y >= h) return;
+    const int3 b = (int3)(begin_b, begin_g, begin_r), e = (int3)(end_b, end_g, end_r);
+    int3 r;
+    if (!scatter) {
+        r = ramp_at(x, y, x0, y0, x1, y1, ramp_length, ramp_mode, b, e);
+    } else {
+        int3 acc = (int3)(0, 0, 0);
+        const int xs[2] = {reflect101(x - 1, w), x}, ys[2] = {reflect101(y - 1, h), y};
+        for (int j = 0; j < 2; ++j)
+            for (int i = 0; i < 2; ++i) {
+                const int d = offsets[(long)ys[j] * w + xs[i]];
+                const int sx = clamp(xs[i] + d, 0, w - 1), sy = clamp(ys[j] + d, 0, h - 1);
+                acc += ramp_at(sx, sy, x0, y0, x1, y1, ramp_length, ramp_mode, b, e);
+            }
+        r = (acc + 3) / 4;
+    }
+    const int k = opacity_byte(alpha_percent);
+    int4 p = load_bgra(src, x, y);
+    p.x = mul255(r.x, k) + mul255(p.x, 255 - k);
+    p.y = mul255(r.y, k) + mul255(p.y, 255 - k);
+    p.z = mul255(r.z, k) + mul255(p.z, 255 - k);
+    store_bgra(dst, x, y, p);
+}

@@ -1,0 +1,34 @@
+// Twirl: centre (cx, cy) = (w center_x, h center_y). A pixel at distance r = 1/fast_inv_sqrt(dx^2 + dy^2)
+// <= radius turns: a = atan2(dy, dx) + (radius - r) angle 0.017453 / radius, and reads the input at
+// (cx + cos(a) r, cy + sin(a) r) when that lies in (-1, w) x (-1, h): the bilinear mix of the four
+// neighbours (edge pixels standing in for neighbours outside) to the nearest byte, all four bytes.
+// Other pixels keep their value. Float throughout, in the CPU body's order of operations.
+#pragma OPENCL FP_CONTRACT OFF
+
+#include "rgba_image.cl"
+#include "fast_inv_sqrt.cl"
+
+// The sampler clamps to the edge, which is the clamped sample the neighbours outside take.
+
+__kernel void video_effect_twirl(read_only image2d_t src, write_only image2d_t dst, float angle, float radius,
+                                 float center_x, float center_y) {
+    const int x = get_global_id(0), y = get_global_id(1);
+    const int w = get_image_width(dst), h = get_image_height(dst);
+    if (x >= w || y >= h) return;
+    const float cx = (float)w * center_x, cy = (float)h * center_y;
+    const float dx = (float)x - cx, dy = (float)y - cy;
+    const float r = 1.0f / fast_inv_sqrt(dx * dx + dy * dy);
+    float4 out = read_imagef(src, kNearest, (int2)(x, y));
+    if (r <= radius) {
+        const float a = atan2(dy, dx) + (radius - r) * angle * 0.017453f / radius;
+        const float sx = cos(a) * r + cx, sy = sin(a) * r + cy;
+        if (sx > -1.0f && sx < (float)w && sy > -1.0f && sy < (float)h) {
+            const int ix = (int)floor(sx), iy = (int)floor(sy);
+            const float fx = sx - (float)ix, fy = sy - (float)iy;
+            const float4 v = (Bytes(src, ix, iy) * (1.0f - fx) + Bytes(src, ix + 1, iy) * fx) * (1.0f - fy) +
+                             (Bytes(src, ix, iy + 1) * (1.0f - fx) + Bytes(src, ix + 1, iy + 1) * fx) * fy;
+            out = convert_float4(convert_int4(v + 0.5f)) / 255.0f;
+        }
+    }
+    write_imagef(dst, (int2)(x, y), out);
+}
