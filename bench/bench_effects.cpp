@@ -26,7 +26,7 @@
 #include "effects/EffectSurface.h"
 #include "host/log/log.h"
 #include "imagecpu/TableLookup.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 #include "orvex/orvex.h"
 
 namespace {

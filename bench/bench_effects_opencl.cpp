@@ -13,8 +13,8 @@
 
 #include "host/kit/kit.h"
 #include "host/log/log.h"
-#include "lab/BuiltinEffects.h"
-#include "lab/GpuDispatch.h"
+#include "effects/Manifest.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/orvex.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "effects/ColorEffectsShared.h"
 #include "effects/LumaTable.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/CpuSupport.h"
 
 namespace orvex {
 
@@ -16,13 +17,6 @@ using colorfx::Sat;
 using colorfx::SatRint;
 
 namespace {
-
-// Toward zero, held inside +-2^40 so that integer sums of levels cannot overflow; NaN gives 0.
-int64_t TruncHeld(double v) {
-    constexpr double kLimit = 1099511627776.0;
-    if (!(v == v)) return 0;
-    return static_cast<int64_t>(std::clamp(v, -kLimit, kLimit));
-}
 
 // Calls fn(p) for the four bytes of every pixel of the frame, row by row on this thread.
 template <class Fn>
@@ -90,8 +84,6 @@ void MixTable(const uint8_t* mapped, int32_t percent, uint8_t* out) {
 // --- auto contrast -------------------------------------------------------------------------------
 
 VideoEffectAutoContrast::VideoEffectAutoContrast() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("threshold", &threshold_, 0.5f, 0, 25, 0.5f).onSubstitute = Ok;
     DeclareInt("alpha", &alpha_, 100);
 }
@@ -120,8 +112,6 @@ ResultCode VideoEffectAutoContrast::ProcessCPU(int64_t, EffectFrame* input, Effe
 // --- auto levels ---------------------------------------------------------------------------------
 
 VideoEffectAutoLevels::VideoEffectAutoLevels() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("threshold", &threshold_, 0.5f);
     DeclareInt("value", &value_, 100);
 }
@@ -156,8 +146,6 @@ ResultCode VideoEffectAutoLevels::ProcessCPU(int64_t, EffectFrame* input, Effect
 // --- auto colour ---------------------------------------------------------------------------------
 
 VideoEffectAutoColor::VideoEffectAutoColor() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("threshold", &threshold_, 0.5f);
     DeclareInt("value", &value_, 50);
     for (auto& table : gammaTables_)
@@ -254,9 +242,7 @@ private:
 }  // namespace
 
 VideoEffectThreshold::VideoEffectThreshold() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareInt("threshold", &threshold_, 128, 0, 255, 128).onSubstitute = Ok;
+    Kernel(DeclareInt("threshold", &threshold_, 128, 0, 255, 128), "threshold").onSubstitute = Ok;
 }
 
 ResultCode VideoEffectThreshold::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -299,13 +285,11 @@ private:
 }  // namespace
 
 VideoEffectExtract::VideoEffectExtract() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     IntegerLuma();
-    DeclareInt("Black_level", &black_, 64);
-    DeclareInt("White_level", &white_, 192);
-    DeclareInt("Softness", &softness_, 25);
-    DeclareBool("Reverse", &reverse_, false);
+    Kernel(DeclareInt("Black_level", &black_, 64), "black_level");
+    Kernel(DeclareInt("White_level", &white_, 192), "white_level");
+    Kernel(DeclareInt("Softness", &softness_, 25), "softness");
+    Kernel(DeclareBool("Reverse", &reverse_, false), "reverse_flag");
 }
 
 std::array<uint8_t, 256> VideoEffectExtract::KeyTable() const {

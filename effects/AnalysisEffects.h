@@ -132,8 +132,6 @@ class VideoEffectThreshold : public EffectSurface {
 public:
     VideoEffectThreshold();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t threshold_ = 128;
@@ -143,8 +141,6 @@ class VideoEffectExtract : public EffectSurface {
 public:
     VideoEffectExtract();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
     // The key value for each luma 0..255 (before Reverse).
     std::array<uint8_t, 256> KeyTable() const;

@@ -64,8 +64,6 @@ inline uint8_t Mix(int c, int q, float s) {
 }  // namespace
 
 VideoEffectHistogramEqualize::VideoEffectHistogramEqualize() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareInt("equalize_grain", &grain_, 50, 0, 100, 50).onSubstitute = Ok;
     DeclareInt("mode", &mode_, 0, 0, 1, 0);
 }
@@ -144,7 +142,6 @@ ResultCode VideoEffectHistogramEqualize::ProcessCPU(int64_t, EffectFrame* input,
 // --- paint bucket ----------------------------------------------------------------------------------
 
 VideoEffectPaintBucket::VideoEffectPaintBucket() {
-    supportedPaths_.insert(1);
     DeclareFloat("point_x", &pointX_, 0.5f);
     DeclareFloat("point_y", &pointY_, 0.5f);
     DeclareFloat("tolerance", &tolerance_, 50);

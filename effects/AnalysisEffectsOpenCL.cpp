@@ -3,7 +3,7 @@
 #include <bit>
 
 #include "effects/AnalysisEffects.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvex {
 namespace {
@@ -27,7 +27,7 @@ ResultCode VideoEffectAutoContrast::ProcessOpenCL(int64_t, const std::shared_ptr
         return Failed;
     KernelArgs args;
     args.Int("gray_min", grayMin_).Int("gray_max", grayMax_).Int("alpha", alpha_);
-    return RunEffectKernel("video_effect_auto_contrast", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectAutoLevels::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -39,7 +39,7 @@ ResultCode VideoEffectAutoLevels::ProcessOpenCL(int64_t, const std::shared_ptr<z
     args.Int("green_min", min_[1]).Int("green_max", max_[1]);
     args.Int("blue_min", min_[0]).Int("blue_max", max_[0]);
     args.Int("value", value_);
-    return RunEffectKernel("video_effect_auto_levels", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectAutoColor::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -49,7 +49,7 @@ ResultCode VideoEffectAutoColor::ProcessOpenCL(int64_t, const std::shared_ptr<zr
     KernelArgs args;
     args.Float("blue_gamma", gamma_[0]).Float("green_gamma", gamma_[1]).Float("red_gamma", gamma_[2]);
     args.Int("minVal", minVal_).Int("maxVal", maxVal_).Int("value", value_);
-    return RunEffectKernel("video_effect_auto_color", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectHistogramEqualize::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -60,22 +60,7 @@ ResultCode VideoEffectHistogramEqualize::ProcessOpenCL(int64_t, const std::share
     args.Block("cdf_table", Q.data(), sizeof Q);
     // The two integers travel as the bits of float arguments; the kernel reads them back as int.
     args.Float("equalize_grain", std::bit_cast<float>(grain_)).Float("mode", std::bit_cast<float>(mode_));
-    return RunEffectKernel("video_effect_equalizer", args, input, output);
-}
-
-ResultCode VideoEffectThreshold::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
-                                               const std::shared_ptr<zrp::Texture>& output) {
-    KernelArgs args;
-    args.Int("threshold", threshold_);
-    return RunEffectKernel("video_effect_threshold", args, input, output);
-}
-
-ResultCode VideoEffectExtract::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
-                                             const std::shared_ptr<zrp::Texture>& output) {
-    KernelArgs args;
-    args.Int("black_level", black_).Int("white_level", white_).Int("softness", softness_);
-    args.Int("reverse_flag", reverse_ ? 1 : 0);
-    return RunEffectKernel("video_effect_extract", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 }  // namespace orvex

@@ -8,7 +8,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 namespace orvex {
 namespace {

@@ -10,18 +10,10 @@
 #include "effects/EffectFrames.h"
 #include "effects/EffectMath.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/CpuSupport.h"
 
 namespace orvex {
 namespace {
-
-template <class F>
-ResultCode GuardOpenCV(F&& body) {
-    try {
-        return body();
-    } catch (const cv::Exception&) {
-        return Failed;
-    }
-}
 
 inline uint8_t SatAdd(int a, int b) { return static_cast<uint8_t>(std::min(255, a + b)); }
 
@@ -180,8 +172,6 @@ std::vector<uint8_t> MixTable(int wx, int wy) {
 // --- Gaussian blur --------------------------------------------------------------------------------------
 
 VideoEffectGaussianBlur::VideoEffectGaussianBlur() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareInt("Blurriness", &blurriness_, 1, 0, 50, 1);
 }
 
@@ -201,7 +191,7 @@ const std::vector<float>& VideoEffectGaussianBlur::KernelTable() {
 ResultCode VideoEffectGaussianBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const int n = 2 * blurriness_ + 1;
         cv::GaussianBlur(ReadableInput(WrapBGRA(*input), out), out, cv::Size(n, n), 10, 0, cv::BORDER_REFLECT_101);
@@ -215,13 +205,12 @@ ResultCode VideoEffectGaussianBlur::ProcessOpenCL(int64_t, const std::shared_ptr
     const std::vector<float>& table = KernelTable();
     KernelArgs args;
     args.Block("kernel_array", table.data(), table.size() * sizeof(float)).Int("mask_length", 2 * tableRadius_ + 1);
-    return RunEffectKernel("video_effect_gaussian_blur", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 // --- direction blur ----------------------------------------------------------------------------------------
 
 VideoEffectDirectionBlur::VideoEffectDirectionBlur() {
-    supportedPaths_.insert(1);
     DeclareFloat("direction", &direction_, 45);
     DeclareFloat("blur_length", &length_, 5);
 }
@@ -241,7 +230,7 @@ cv::Mat VideoEffectDirectionBlur::Kernel() const {
 ResultCode VideoEffectDirectionBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Ok, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         cv::Mat& filtered = filtered_;
@@ -274,14 +263,13 @@ ResultCode VideoEffectDirectionBlur::ProcessCPU(int64_t, EffectFrame* input, Eff
 // --- camera blur ------------------------------------------------------------------------------------------
 
 VideoEffectCameraBlur::VideoEffectCameraBlur() {
-    supportedPaths_.insert(1);
     DeclareInt("percent_blur", &percent_, 25, 0, 100, 25);
 }
 
 ResultCode VideoEffectCameraBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Ok, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         if (percent_ == 0) {
@@ -296,7 +284,6 @@ ResultCode VideoEffectCameraBlur::ProcessCPU(int64_t, EffectFrame* input, Effect
 // --- compound blur -----------------------------------------------------------------------------------------
 
 VideoEffectCompoundBlur::VideoEffectCompoundBlur() {
-    supportedPaths_.insert(1);
     DeclareFloat("Maximum_Blur", &maximum_, 20);
     DeclareBool("Reverse", &reverse_, false);
 }
@@ -304,7 +291,7 @@ VideoEffectCompoundBlur::VideoEffectCompoundBlur() {
 ResultCode VideoEffectCompoundBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         if (!(maximum_ >= 1e-6f)) {
@@ -323,7 +310,6 @@ ResultCode VideoEffectCompoundBlur::ProcessCPU(int64_t, EffectFrame* input, Effe
 // --- channel blur ------------------------------------------------------------------------------------------
 
 VideoEffectChannelBlur::VideoEffectChannelBlur() {
-    supportedPaths_.insert(1);
     DeclareInt("Red_Blurriness", &red_, 0);
     DeclareInt("Green_Blurriness", &green_, 0);
     DeclareInt("Blue_Blurriness", &blue_, 0);
@@ -335,7 +321,7 @@ VideoEffectChannelBlur::VideoEffectChannelBlur() {
 ResultCode VideoEffectChannelBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         if (red_ == 0 && green_ == 0 && blue_ == 0 && alpha_ == 0) {
@@ -359,8 +345,6 @@ ResultCode VideoEffectChannelBlur::ProcessCPU(int64_t, EffectFrame* input, Effec
 // --- sharpen ----------------------------------------------------------------------------------------------
 
 VideoEffectSharpen::VideoEffectSharpen() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("Amount", &amount_, 100, 0, 100, 100);
 }
 
@@ -373,7 +357,7 @@ cv::Size VideoEffectSharpen::EdgeMapSize(int w, int h) {
 ResultCode VideoEffectSharpen::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         const int a = SharpenWeight(amount_ * 0.01f);
@@ -407,13 +391,12 @@ ResultCode VideoEffectSharpen::ProcessOpenCL(int64_t, const std::shared_ptr<zrp:
     if (!SameTextureSize(input, output)) return Failed;
     KernelArgs args;
     args.Float("amount", amount_ * 0.01f);
-    return RunEffectKernel("video_effect_sharpen", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 // --- unsharp mask ---------------------------------------------------------------------------------------
 
 VideoEffectUnsharpenMask::VideoEffectUnsharpenMask() {
-    supportedPaths_.insert(1);
     DeclareFloat("Amount", &amount_, 50, 0, 100, 50);
     DeclareFloat("Radius", &radius_, 1, 0.1f, 100, 1);
     DeclareInt("Threshold", &threshold_, 0, 0, 255, 0);
@@ -422,7 +405,7 @@ VideoEffectUnsharpenMask::VideoEffectUnsharpenMask() {
 ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Ok, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         ThreeBoxBlur(in, blurred_, radius_ * 0.5);
@@ -450,15 +433,13 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 // --- emboss and colour emboss ---------------------------------------------------------------------------
 
-EmbossEffect::EmbossEffect(bool colour, float concave, const char* kernelKey, ResultCode reject)
-    : colour_(colour), kernelKey_(kernelKey), reject_(reject), concave_(concave) {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("angle", &angle_, 45);
+EmbossEffect::EmbossEffect(bool colour, float concave, ResultCode reject)
+    : colour_(colour), reject_(reject), concave_(concave) {
+    Kernel(DeclareFloat("angle", &angle_, 45), "angle");
     // An out-of-range concave is replaced by the default and still reported as accepted.
-    DeclareFloat("concave", &concave_, concave, 0, 10, concave).onSubstitute = Ok;
-    DeclareInt("contrast", &contrast_, 100, 0, std::numeric_limits<int32_t>::max(), 100);
-    DeclareInt("alpha", &alpha_, 100, 0, 100, 100);
+    Kernel(DeclareFloat("concave", &concave_, concave, 0, 10, concave), "concave").onSubstitute = Ok;
+    Kernel(DeclareInt("contrast", &contrast_, 100, 0, std::numeric_limits<int32_t>::max(), 100), "contrast");
+    Kernel(DeclareInt("alpha", &alpha_, 100, 0, 100, 100), "alpha");
 }
 
 int EmbossEffect::RowOffset() const {
@@ -491,25 +472,21 @@ ResultCode EmbossEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* ou
     return Ok;
 }
 
-ResultCode EmbossEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode EmbossEffect::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                        const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    args.Float("angle", angle_).Float("concave", concave_).Int("contrast", contrast_).Int("alpha", alpha_);
-    return RunEffectKernel(kernelKey_, args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
-VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1, "video_effect_emboss", Ok) {}
+VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1, Ok) {}
 
-VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5, "video_effect_color_emboss", Failed) {}
+VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5, Failed) {}
 
 // --- find edges -----------------------------------------------------------------------------------------
 
 VideoEffectFindEdges::VideoEffectFindEdges() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareBool("reverse", &reverse_, false);
-    DeclareInt("alpha", &alpha_, 100);
+    Kernel(DeclareBool("reverse", &reverse_, false), "reverse_flag");
+    Kernel(DeclareInt("alpha", &alpha_, 100), "alpha");
 }
 
 namespace {
@@ -559,7 +536,7 @@ ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectF
     // The pixel format is not checked; the planes must still hold the frame.
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result, {false, true})) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         const int k = AlphaWeight(alpha_);
@@ -573,12 +550,10 @@ ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectF
     });
 }
 
-ResultCode VideoEffectFindEdges::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectFindEdges::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                                const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    args.Int("reverse_flag", reverse_ ? 1 : 0).Int("alpha", alpha_);
-    return RunEffectKernel("video_effect_find_edges", args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
 }  // namespace orvex

@@ -128,11 +128,10 @@ public:
     int RowOffset() const;
 
 protected:
-    EmbossEffect(bool colour, float concave, const char* kernelKey, ResultCode reject);
+    EmbossEffect(bool colour, float concave, ResultCode reject);
 
 private:
     bool colour_;
-    const char* kernelKey_;
     ResultCode reject_;
     float angle_ = 45;
     float concave_;

@@ -420,10 +420,8 @@ private:
 // --- brightness and contrast ------------------------------------------------------------------------
 
 VideoEffectBrightnessContrast::VideoEffectBrightnessContrast() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("bright", &bright_, 20, -100, 100, 20);
-    DeclareFloat("contrast", &contrast_, 20, -100, 100, 20);
+    Kernel(DeclareFloat("bright", &bright_, 20, -100, 100, 20), "bright");
+    Kernel(DeclareFloat("contrast", &contrast_, 20, -100, 100, 20), "contrast");
 }
 
 std::array<uint8_t, 256> VideoEffectBrightnessContrast::BuildTable(bool* identity) const {
@@ -469,9 +467,7 @@ ResultCode VideoEffectBrightnessContrast::ProcessCPU(int64_t, EffectFrame* input
 // --- gamma ----------------------------------------------------------------------------------------------
 
 VideoEffectGammaCorrection::VideoEffectGammaCorrection() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("Gamma", &gamma_, 10, 0, 28, 10);
+    Kernel(DeclareFloat("Gamma", &gamma_, 10, 0, 28, 10), "gamma", 0.1);
 }
 
 ResultCode VideoEffectGammaCorrection::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -490,16 +486,14 @@ ResultCode VideoEffectGammaCorrection::ProcessCPU(int64_t, EffectFrame* input, E
 // --- tint ------------------------------------------------------------------------------------------------
 
 VideoEffectTint::VideoEffectTint() : mix_(256 * 256) {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     IntegerLuma();
-    DeclareInt("black_red", &blackRed_, 0, 0, 255, 0);
-    DeclareInt("black_green", &blackGreen_, 0, 0, 255, 0);
-    DeclareInt("black_blue", &blackBlue_, 0, 0, 255, 0);
-    DeclareInt("white_red", &whiteRed_, 255, 0, 255, 255);
-    DeclareInt("white_green", &whiteGreen_, 255, 0, 255, 255);
-    DeclareInt("white_blue", &whiteBlue_, 255, 0, 255, 255);
-    DeclareFloat("amount", &amount_, 100, 0, 100, 100);
+    Kernel(DeclareInt("black_red", &blackRed_, 0, 0, 255, 0), "black_red");
+    Kernel(DeclareInt("black_green", &blackGreen_, 0, 0, 255, 0), "black_green");
+    Kernel(DeclareInt("black_blue", &blackBlue_, 0, 0, 255, 0), "black_blue");
+    Kernel(DeclareInt("white_red", &whiteRed_, 255, 0, 255, 255), "white_red");
+    Kernel(DeclareInt("white_green", &whiteGreen_, 255, 0, 255, 255), "white_green");
+    Kernel(DeclareInt("white_blue", &whiteBlue_, 255, 0, 255, 255), "white_blue");
+    Kernel(DeclareFloat("amount", &amount_, 100, 0, 100, 100), "amount");
 }
 
 ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -532,8 +526,6 @@ ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
 // --- channel mixer ------------------------------------------------------------------------------------
 
 VideoEffectChannel_Mixer::VideoEffectChannel_Mixer() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     static const char* const kNames[3][4] = {
         {"red_channel_red", "red_channel_green", "red_channel_blue", "red_channel_const"},
         {"green_channel_red", "green_channel_green", "green_channel_blue", "green_channel_const"},
@@ -542,10 +534,10 @@ VideoEffectChannel_Mixer::VideoEffectChannel_Mixer() {
     for (int o = 0; o < 3; ++o) {
         for (int i = 0; i < 4; ++i) {
             const int32_t def = o == i ? 100 : 0;
-            DeclareInt(kNames[o][i], &terms_[o][i], def, -200, 200, def);
+            Kernel(DeclareInt(kNames[o][i], &terms_[o][i], def, -200, 200, def), kNames[o][i]);
         }
     }
-    DeclareBool("monochrome", &monochrome_, false);
+    Kernel(DeclareBool("monochrome", &monochrome_, false), "monochrome_flag");
 }
 
 ResultCode VideoEffectChannel_Mixer::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -561,11 +553,9 @@ ResultCode VideoEffectChannel_Mixer::ProcessCPU(int64_t, EffectFrame* input, Eff
 // --- per-channel gain ---------------------------------------------------------------------------------
 
 VideoEffectColorBanlance::VideoEffectColorBanlance() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("Red", &red_, 100, 0, 200, 100);
-    DeclareFloat("Green", &green_, 100, 0, 200, 100);
-    DeclareFloat("Blue", &blue_, 100, 0, 200, 100);
+    Kernel(DeclareFloat("Red", &red_, 100, 0, 200, 100), "red_ratio", 0.01);
+    Kernel(DeclareFloat("Green", &green_, 100, 0, 200, 100), "green_ratio", 0.01);
+    Kernel(DeclareFloat("Blue", &blue_, 100, 0, 200, 100), "blue_ratio", 0.01);
 }
 
 ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -582,15 +572,13 @@ ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, Eff
 // --- black and white ------------------------------------------------------------------------------------
 
 VideoEffectBlackWhiteHitfilm::VideoEffectBlackWhiteHitfilm() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     IntegerLuma();
-    DeclareFloat("Red", &red_, 100, 0, 300, 100);
-    DeclareFloat("Yellow", &yellow_, 100, 0, 300, 100);
-    DeclareFloat("Green", &green_, 100, 0, 300, 100);
-    DeclareFloat("Cyan", &cyan_, 100, 0, 300, 100);
-    DeclareFloat("Blue", &blue_, 100, 0, 300, 100);
-    DeclareFloat("Magenta", &magenta_, 100, 0, 300, 100);
+    Kernel(DeclareFloat("Red", &red_, 100, 0, 300, 100), "red_percent");
+    Kernel(DeclareFloat("Yellow", &yellow_, 100, 0, 300, 100), "yellow_percent");
+    Kernel(DeclareFloat("Green", &green_, 100, 0, 300, 100), "green_percent");
+    Kernel(DeclareFloat("Cyan", &cyan_, 100, 0, 300, 100), "cyan_percent");
+    Kernel(DeclareFloat("Blue", &blue_, 100, 0, 300, 100), "blue_percent");
+    Kernel(DeclareFloat("Magenta", &magenta_, 100, 0, 300, 100), "magenta_percent");
 }
 
 ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -633,8 +621,6 @@ ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input,
 // --- levels ----------------------------------------------------------------------------------------------
 
 VideoEffectAdjustLevels::VideoEffectAdjustLevels() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     static const char* const kNames[4][5] = {
         {"rgb_input_black_level", "rgb_input_white_level", "rgb_output_black_level", "rgb_output_white_level",
          "rgb_gray_level"},
@@ -718,14 +704,12 @@ ResultCode VideoEffectAdjustLevels::ProcessCPU(int64_t, EffectFrame* input, Effe
 // --- colour pass -----------------------------------------------------------------------------------------
 
 VideoEffectColorPass::VideoEffectColorPass() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     IntegerLuma();
-    DeclareBool("Reverse", &reverse_, false);
-    DeclareInt("Similar", &similar_, 8, 0, 100, 8);
-    DeclareByte("Pass_Red", &passRed_, 255);
-    DeclareByte("Pass_Green", &passGreen_, 0);
-    DeclareByte("Pass_Blue", &passBlue_, 0);
+    Kernel(DeclareBool("Reverse", &reverse_, false), "reverse");
+    Kernel(DeclareInt("Similar", &similar_, 8, 0, 100, 8), "similar");
+    Kernel(DeclareByte("Pass_Red", &passRed_, 255), "pass_r");
+    Kernel(DeclareByte("Pass_Green", &passGreen_, 0), "pass_g");
+    Kernel(DeclareByte("Pass_Blue", &passBlue_, 0), "pass_b");
 }
 
 ResultCode VideoEffectColorPass::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -742,17 +726,15 @@ ResultCode VideoEffectColorPass::ProcessCPU(int64_t, EffectFrame* input, EffectF
 // --- colour replace --------------------------------------------------------------------------------------
 
 VideoEffectColorReplace::VideoEffectColorReplace() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     IntegerLuma();
-    DeclareBool("Solid", &solid_, false);
-    DeclareInt("Similar", &similar_, 8, 0, 100, 8);
-    DeclareByte("Target_Red", &targetRed_, 255);
-    DeclareByte("Target_Green", &targetGreen_, 0);
-    DeclareByte("Target_Blue", &targetBlue_, 0);
-    DeclareByte("Replace_Red", &replaceRed_, 0);
-    DeclareByte("Replace_Green", &replaceGreen_, 0);
-    DeclareByte("Replace_Blue", &replaceBlue_, 255);
+    Kernel(DeclareBool("Solid", &solid_, false), "soild_flag");
+    Kernel(DeclareInt("Similar", &similar_, 8, 0, 100, 8), "similar");
+    Kernel(DeclareByte("Target_Red", &targetRed_, 255), "target_r");
+    Kernel(DeclareByte("Target_Green", &targetGreen_, 0), "target_g");
+    Kernel(DeclareByte("Target_Blue", &targetBlue_, 0), "target_b");
+    Kernel(DeclareByte("Replace_Red", &replaceRed_, 0), "replace_r");
+    Kernel(DeclareByte("Replace_Green", &replaceGreen_, 0), "replace_g");
+    Kernel(DeclareByte("Replace_Blue", &replaceBlue_, 255), "replace_b");
 }
 
 ResultCode VideoEffectColorReplace::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -775,14 +757,12 @@ ResultCode VideoEffectColorReplace::ProcessCPU(int64_t, EffectFrame* input, Effe
 // --- leave colour ------------------------------------------------------------------------------------------
 
 VideoEffectLeaveColor::VideoEffectLeaveColor() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     IntegerLuma();
-    DeclareInt("red_leave", &redLeave_, 255, 0, 255, 255);
-    DeclareInt("green_leave", &greenLeave_, 0, 0, 255, 255);
-    DeclareInt("blue_leave", &blueLeave_, 0, 0, 255, 255);
-    DeclareFloat("amount", &amount_, 100, 0, 100, 100);
-    DeclareFloat("tolerance", &tolerance_, 15, 0, 100, 15);
+    Kernel(DeclareInt("red_leave", &redLeave_, 255, 0, 255, 255), "red_leave");
+    Kernel(DeclareInt("green_leave", &greenLeave_, 0, 0, 255, 255), "green_leave");
+    Kernel(DeclareInt("blue_leave", &blueLeave_, 0, 0, 255, 255), "blue_leave");
+    Kernel(DeclareFloat("amount", &amount_, 100, 0, 100, 100), "amount");
+    Kernel(DeclareFloat("tolerance", &tolerance_, 15, 0, 100, 15), "tolerance");
 }
 
 ResultCode VideoEffectLeaveColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {

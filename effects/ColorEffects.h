@@ -49,8 +49,6 @@ class VideoEffectBrightnessContrast : public EffectSurface {
 public:
     VideoEffectBrightnessContrast();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
     // T[i] for the stored parameters; `identity` is set when the frame is copied unchanged.
     std::array<uint8_t, 256> BuildTable(bool* identity) const;
@@ -64,8 +62,6 @@ class VideoEffectGammaCorrection : public EffectSurface {
 public:
     VideoEffectGammaCorrection();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     float gamma_ = 10;
@@ -75,8 +71,6 @@ class VideoEffectTint : public EffectSurface {
 public:
     VideoEffectTint();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t blackRed_ = 0;
@@ -94,8 +88,6 @@ class VideoEffectChannel_Mixer : public EffectSurface {
 public:
     VideoEffectChannel_Mixer();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     // Output red, green, blue; each (red term, green term, blue term, constant), in percent.
@@ -120,8 +112,6 @@ class VideoEffectBlackWhiteHitfilm : public EffectSurface {
 public:
     VideoEffectBlackWhiteHitfilm();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     float red_ = 100;
@@ -175,8 +165,6 @@ class VideoEffectChannelInvert : public EffectSurface {
 public:
     VideoEffectChannelInvert();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t channelIndex_ = 0;
@@ -213,8 +201,6 @@ class VideoEffectColorPass : public EffectSurface {
 public:
     VideoEffectColorPass();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     bool reverse_ = false;
@@ -228,8 +214,6 @@ class VideoEffectColorReplace : public EffectSurface {
 public:
     VideoEffectColorReplace();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     bool solid_ = false;
@@ -246,8 +230,6 @@ class VideoEffectLeaveColor : public EffectSurface {
 public:
     VideoEffectLeaveColor();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
     int32_t redLeave_ = 255;

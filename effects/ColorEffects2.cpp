@@ -389,11 +389,9 @@ private:
 // --- HLS balance -----------------------------------------------------------------------------------
 
 VideoEffectColorBalanceHLS::VideoEffectColorBalanceHLS() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("hue", &hue_, 0, 0, 360, 0);
-    DeclareFloat("lightness", &lightness_, 0, -100, 100, 0);
-    DeclareFloat("saturation", &saturation_, 0, -100, 100, 0);
+    Kernel(DeclareFloat("hue", &hue_, 0, 0, 360, 0), "hue");
+    Kernel(DeclareFloat("lightness", &lightness_, 0, -100, 100, 0), "lightness");
+    Kernel(DeclareFloat("saturation", &saturation_, 0, -100, 100, 0), "saturation");
 }
 
 ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -416,8 +414,6 @@ ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, E
 // --- colour balance by tonal range -------------------------------------------------------------------
 
 VideoEffectColorCorrectionColorBalance::VideoEffectColorCorrectionColorBalance() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     // f lifts shadows most (f(0) = 0.075 rising to about 1); g peaks at the midtones (g(127) = 0.667).
     for (int x = 0; x < 256; ++x) {
         shadowCurve_[x] = static_cast<float>(1.075 - 1 / (x / 16.0 + 1));
@@ -481,10 +477,8 @@ ResultCode VideoEffectColorCorrectionColorBalance::ProcessCPU(int64_t, EffectFra
 // --- channel invert ------------------------------------------------------------------------------------
 
 VideoEffectChannelInvert::VideoEffectChannelInvert() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareInt("channel_index", &channelIndex_, 0, 0, 12, 0);
-    DeclareInt("alpha_blend", &alphaBlend_, 0, 0, 100, 0);
+    Kernel(DeclareInt("channel_index", &channelIndex_, 0, 0, 12, 0), "channel_index");
+    Kernel(DeclareInt("alpha_blend", &alphaBlend_, 0, 0, 100, 0), "alpha_blend");
 }
 
 ResultCode VideoEffectChannelInvert::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -505,7 +499,6 @@ ResultCode VideoEffectChannelInvert::ProcessCPU(int64_t, EffectFrame* input, Eff
 // --- change to colour ------------------------------------------------------------------------------------
 
 VideoEffectChange2Color::VideoEffectChange2Color() {
-    supportedPaths_.insert(1);
     // Lightness and saturation values are percentages kept as fractions, like the HLS picture.
     auto percent = [this](const char* name, float* field, float def) {
         Scaled(DeclareFloat(name, field, def), 0.01);

@@ -8,6 +8,7 @@
 #include "effects/EffectFrames.h"
 #include "effects/EffectMath.h"
 #include "effects/GeometryEffects.h"
+#include "imagecpu/CpuSupport.h"
 
 namespace orvex {
 namespace {
@@ -217,22 +218,11 @@ private:
     LensParams p_;
 };
 
-template <class F>
-ResultCode GuardOpenCV(F&& body) {
-    try {
-        return body();
-    } catch (const cv::Exception&) {
-        return Failed;
-    }
-}
-
 }  // namespace
 
 // --- mirror ----------------------------------------------------------------------------------------------
 
 VideoEffectMirror::VideoEffectMirror() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("ReflectCenterX", &centerX_, 0.5f);
     DeclareFloat("ReflectCenterY", &centerY_, 0.5f);
     DeclareFloat("ReflectAngle", &angle_, 0);
@@ -257,17 +247,15 @@ ResultCode VideoEffectMirror::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::
     args.Int("reflect_center_x", Nearest(input->GetContext()->GetWidth() * static_cast<double>(centerX_)))
         .Int("reflect_center_y", Nearest(input->GetContext()->GetHeight() * static_cast<double>(centerY_)))
         .Float("reflect_angle", angle_);
-    return RunEffectKernel("video_effect_mirror", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 // --- spherize ----------------------------------------------------------------------------------------------
 
 VideoEffectSpherize::VideoEffectSpherize() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("amount", &amount_, 100);
-    DeclareFloat("position_x", &positionX_, 0.5f);
-    DeclareFloat("position_y", &positionY_, 0.5f);
+    Kernel(DeclareFloat("amount", &amount_, 100), "amount");
+    Kernel(DeclareFloat("position_x", &positionX_, 0.5f), "position_x");
+    Kernel(DeclareFloat("position_y", &positionY_, 0.5f), "position_y");
 }
 
 ResultCode VideoEffectSpherize::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -289,23 +277,19 @@ ResultCode VideoEffectSpherize::ProcessCPU(int64_t, EffectFrame* input, EffectFr
     return Ok;
 }
 
-ResultCode VideoEffectSpherize::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectSpherize::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                               const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    args.Float("amount", amount_).Float("position_x", positionX_).Float("position_y", positionY_);
-    return RunEffectKernel("video_effect_spherize", args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
 // --- twirl -----------------------------------------------------------------------------------------------
 
 VideoEffectTwirl::VideoEffectTwirl() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("angle", &angle_, 45);
-    DeclareFloat("radius", &radius_, 30);
-    DeclareFloat("center_x", &centerX_, 0.5f);
-    DeclareFloat("center_y", &centerY_, 0.5f);
+    Kernel(DeclareFloat("angle", &angle_, 45), "angle");
+    Kernel(DeclareFloat("radius", &radius_, 30), "radius");
+    Kernel(DeclareFloat("center_x", &centerX_, 0.5f), "center_x");
+    Kernel(DeclareFloat("center_y", &centerY_, 0.5f), "center_y");
 }
 
 ResultCode VideoEffectTwirl::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -320,18 +304,15 @@ ResultCode VideoEffectTwirl::ProcessCPU(int64_t, EffectFrame* input, EffectFrame
     return Ok;
 }
 
-ResultCode VideoEffectTwirl::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectTwirl::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                            const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    args.Float("angle", angle_).Float("radius", radius_).Float("center_x", centerX_).Float("center_y", centerY_);
-    return RunEffectKernel("video_effect_twirl", args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
 // --- lens distortion ----------------------------------------------------------------------------------------
 
 VideoEffectLensDistortion::VideoEffectLensDistortion() {
-    supportedPaths_.insert(1);
     // Out-of-range values are replaced by 0 and still reported as accepted.
     DeclareFloat("offset_x", &offsetX_, 0, -100, 100, 0).onSubstitute = Ok;
     DeclareFloat("offset_y", &offsetY_, 0, -100, 100, 0).onSubstitute = Ok;
@@ -376,7 +357,6 @@ ResultCode VideoEffectLensDistortion::ProcessCPU(int64_t, EffectFrame* input, Ef
 // --- magnify -----------------------------------------------------------------------------------------------
 
 VideoEffectMagnify::VideoEffectMagnify() {
-    supportedPaths_.insert(1);
     DeclareInt("Shape", &shape_, 0);
     DeclareFloat("CenterX", &centerX_, 0.5f, 0, 1, 0.5f);
     DeclareFloat("CenterY", &centerY_, 0.5f, 0, 1, 0.5f);
@@ -403,7 +383,7 @@ void VideoEffectMagnify::Rects(int w, int h, cv::Rect* destination, cv::Rect* so
 ResultCode VideoEffectMagnify::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         CopyFrame(in, out);

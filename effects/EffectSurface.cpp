@@ -5,7 +5,8 @@
 #include <exception>
 
 #include "corelog.h"
-#include "lab/GpuDispatch.h"
+#include "effects/Manifest.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvex {
 
@@ -27,9 +28,22 @@ void EffectSurface::SetHostQuad(const int32_t* values) {
 }
 
 void EffectSurface::GetSupportedPaths(bool* cpu, bool* opencl, bool* opengl) {
+    if (const BuiltinEffect* row = FindBuiltinEffect(typeid(*this))) {
+        if (cpu) *cpu = (row->paths & kPathCpu) != 0;
+        if (opencl) *opencl = (row->paths & kPathOpenCL) != 0;
+        if (opengl) *opengl = (row->paths & kPathOpenGL) != 0;
+        return;
+    }
     if (cpu) *cpu = supportedPaths_.count(1) != 0;
     if (opencl) *opencl = supportedPaths_.count(OpenCL) != 0;
     if (opengl) *opengl = supportedPaths_.count(OpenGL) != 0;
+}
+
+ResultCode EffectSurface::RunKernel(KernelArgs& args, const std::shared_ptr<zrp::Texture>& input,
+                                    const std::shared_ptr<zrp::Texture>& output) const {
+    const BuiltinEffect* row = FindBuiltinEffect(typeid(*this));
+    if (!row || !row->kernelKey) return Failed;
+    return RunEffectKernel(row->kernelKey, args, input, output);
 }
 
 void EffectSurface::SetFrameRate(int64_t numerator, int64_t denominator) {
@@ -62,9 +76,14 @@ void EffectSurface::SetAlgorithmUnitFactory(zrp::ATLUFactory* factory) {
 
 ResultCode EffectSurface::ProcessCPU(int64_t, EffectFrame*, EffectFrame*) { return Failed; }
 
-ResultCode EffectSurface::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>&,
-                                        const std::shared_ptr<zrp::Texture>&) {
-    return Failed;
+// An effect whose kernel takes just its declared parameters needs no OpenCL body of its own.
+ResultCode EffectSurface::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                        const std::shared_ptr<zrp::Texture>& output) {
+    const BuiltinEffect* row = FindBuiltinEffect(typeid(*this));
+    if (!row || !(row->paths & kPathOpenCL)) return Failed;
+    KernelArgs args;
+    AddDeclaredKernelArgs(args);
+    return RunKernel(args, input, output);
 }
 
 ResultCode EffectSurface::ProcessOpenGL(int64_t, const std::vector<std::shared_ptr<zrp::Texture>>&,
@@ -132,6 +151,34 @@ ParamDecl& EffectSurface::Scaled(ParamDecl& p, double scale) {
     p.scale = scale;
     Store(p, EffectParamValue{}, p.defaultValue);
     return p;
+}
+
+ParamDecl& EffectSurface::Kernel(ParamDecl& p, const char* argument, double scale) {
+    p.kernelArg = argument;
+    p.kernelScale = scale;
+    return p;
+}
+
+void EffectSurface::AddDeclaredKernelArgs(KernelArgs& args) const {
+    for (const ParamDecl& p : params_) {
+        if (!p.kernelArg) continue;
+        switch (p.field) {
+        case ParamDecl::Field::Float:
+            args.Float(p.kernelArg, static_cast<float>(*static_cast<const float*>(p.target) * p.kernelScale));
+            break;
+        case ParamDecl::Field::Int:
+            args.Int(p.kernelArg, static_cast<int32_t>(*static_cast<const int32_t*>(p.target) * p.kernelScale));
+            break;
+        case ParamDecl::Field::Byte:
+            args.Byte(p.kernelArg, *static_cast<const uint8_t*>(p.target));
+            break;
+        case ParamDecl::Field::Bool:
+            args.Int(p.kernelArg, *static_cast<const bool*>(p.target) ? 1 : 0);
+            break;
+        case ParamDecl::Field::Text:
+            break;
+        }
+    }
 }
 
 void EffectSurface::Store(const ParamDecl& p, const EffectParamValue& value, double numeric) {

@@ -11,7 +11,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/IOrvexEffect.h"
 
 namespace orvex {
@@ -32,6 +32,10 @@ struct ParamDecl {
     double substitute = 0;
     double scale = 1;
     ResultCode onSubstitute = InvalidArgument;
+    // The kernel argument this parameter feeds, null for none: the stored value times
+    // kernelScale, as a float for a float field, an int for an int or a flag, a byte for a byte.
+    const char* kernelArg = nullptr;
+    double kernelScale = 1;
 };
 
 class EffectSurface : public IOrvexEffect {
@@ -93,6 +97,10 @@ protected:
     ParamDecl& DeclareText(const char* name, std::string* field, const char* def);
     // Stores the parameter in another unit (stored = given * scale), its default included.
     ParamDecl& Scaled(ParamDecl& p, double scale);
+    // Names the kernel argument the parameter feeds (value = stored * scale).
+    ParamDecl& Kernel(ParamDecl& p, const char* argument, double scale = 1);
+    // Adds the argument of every declaration that names one, from the stored values.
+    void AddDeclaredKernelArgs(KernelArgs& args) const;
 
     // Called after a declared parameter was stored (accepted or substituted).
     virtual void OnParamStored(const ParamDecl&) {}
@@ -101,7 +109,13 @@ protected:
     // in this effect's own scratch frame, kept between frames.
     cv::Mat ReadableInput(const cv::Mat& in, const cv::Mat& out);
 
-    // 1 = CPU body, 2 = OpenCL body, 3 = OpenGL body.
+    // Runs this effect's kernel (its manifest row's key) over the output texture with the input
+    // texture; Failed when the effect has no kernel or the dispatch failed.
+    ResultCode RunKernel(KernelArgs& args, const std::shared_ptr<zrp::Texture>& input,
+                         const std::shared_ptr<zrp::Texture>& output) const;
+
+    // The paths of an effect that is not in the manifest (the shader and audio effects, whose
+    // description decides): 1 = CPU body, 2 = OpenCL body, 3 = OpenGL body.
     std::set<int32_t> supportedPaths_;
     uint32_t auxValueA_ = 0;
     uint32_t auxValueB_ = 0;

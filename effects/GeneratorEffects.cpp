@@ -194,8 +194,6 @@ bool GridLayout::ColumnOnLine(int x) const {
 }
 
 VideoEffectGrid::VideoEffectGrid() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("Position_x", &positionX_, 0.5f);
     DeclareFloat("Position_y", &positionY_, 0.5f);
     DeclareFloat("Corner_x", &cornerX_, 0.6f);
@@ -279,8 +277,6 @@ int CheckerLayout::ColumnParity(int x) const {
 }
 
 VideoEffectCheckerboard::VideoEffectCheckerboard() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("Position_x", &positionX_, 0.5f, 0, 1, 0.5f);
     DeclareFloat("Position_y", &positionY_, 0.5f, 0, 1, 0.5f);
     DeclareFloat("Corner_x", &cornerX_, 0.58f, 0, 1, 0.58f);
@@ -409,8 +405,6 @@ uint8_t CircleShape::MaskByte(int x, int y) const {
 }
 
 VideoEffectCircle::VideoEffectCircle() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("center_x", &centerX_, 0.5f);
     DeclareFloat("center_y", &centerY_, 0.5f);
     DeclareFloat("radius", &radius_, 75, 0, 600, 75);
@@ -520,8 +514,6 @@ void RampLayout::At(int x, int y, uint8_t bgr[3]) const {
 }
 
 VideoEffectRamp::VideoEffectRamp() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareByte("Begin_Red", &beginRed_, 0);
     DeclareByte("Begin_Green", &beginGreen_, 0);
     DeclareByte("Begin_Blue", &beginBlue_, 0);

@@ -203,8 +203,6 @@ void GradientLayout::DrawRow(int y, int width, const float* squares, const int32
 }
 
 VideoEffect4ColorGradient::VideoEffect4ColorGradient() : products_(256 * 256) {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     static const char* const kChannels[3] = {"red", "green", "blue"};
     static const uint8_t kDefaults[4][3] = {{255, 255, 0}, {0, 255, 0}, {255, 0, 255}, {0, 0, 255}};
     static const float kPositions[4][2] = {{0.1f, 0.1f}, {0.9f, 0.1f}, {0.1f, 0.9f}, {0.9f, 0.9f}};
@@ -479,8 +477,6 @@ private:
 }  // namespace
 
 VideoEffectLensFlare::VideoEffectLensFlare() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("center_x", &centerX_, 0.5f);
     DeclareFloat("center_y", &centerY_, 0.5f);
 }
@@ -533,7 +529,6 @@ uint8_t ReverseBits(uint8_t v) {
 }
 
 VideoEffectVignette::VideoEffectVignette() {
-    supportedPaths_.insert(1);
     DeclareFloat("Radius", &radius_, 9, 0, 20, 6);
     DeclareFloat("ColorStrength", &colorStrength_, 50, 0, 100, 50);
     DeclareInt("ColorMode", &colorMode_, 0, 0, 29, 0);

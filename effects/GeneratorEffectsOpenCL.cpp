@@ -6,7 +6,7 @@
 
 #include "effects/GeneratorEffects.h"
 #include "imagecpu/BlendTables.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvex {
 
@@ -46,7 +46,7 @@ ResultCode VideoEffectGrid::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Te
     args.Int("thickness", g.thickness).Int("lines_h", Held(g.linesH)).Int("lines_v", Held(g.linesV));
     args.Int("reverse_value", g.reverse ? 1 : 0).Int("feather_w", g.featherW).Int("feather_h", g.featherH);
     PatternArgs(args, b.color, alpha_, b.mode);
-    return RunEffectKernel("video_effect_grid", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectCheckerboard::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -59,7 +59,7 @@ ResultCode VideoEffectCheckerboard::ProcessOpenCL(int64_t, const std::shared_ptr
     args.Int("anchor_x", g.px).Int("anchor_y", g.py).Int("cell_w", Held(g.cellW)).Int("cell_h", Held(g.cellH));
     args.Int("feather_w", g.featherW).Int("feather_h", g.featherH);
     PatternArgs(args, b.color, alpha_, b.mode);
-    return RunEffectKernel("video_effect_checkerboard", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectCircle::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -71,7 +71,7 @@ ResultCode VideoEffectCircle::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::
     args.Float("feather_radius_outer", featherOuter_).Float("feather_radius_inner", featherInner_);
     args.Int("reverse_value", reverse_ ? 1 : 0);
     PatternArgs(args, b.color, alpha_, b.mode);
-    return RunEffectKernel("video_effect_circle", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectRamp::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -88,7 +88,7 @@ ResultCode VideoEffectRamp::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Te
     args.Byte("end_b", r.end[0]).Byte("end_g", r.end[1]).Byte("end_r", r.end[2]);
     args.Int("alpha_percent", alpha_).Int("scatter", offsets.empty() ? 0 : 1);
     args.Block("offsets", offsets.empty() ? &none : offsets.data(), offsets.empty() ? 1 : offsets.size());
-    return RunEffectKernel("video_effect_ramp", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffect4ColorGradient::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -107,7 +107,7 @@ ResultCode VideoEffect4ColorGradient::ProcessOpenCL(int64_t, const std::shared_p
     for (int i = 0; i < 4; ++i) args.Float(kPositionNames[i][0], positions_[i][0]).Float(kPositionNames[i][1], positions_[i][1]);
     args.Int("alpha_percent", alpha_).Int("blend_mode", mode);
     args.Block("blend_table", GetBlendTables().table(table >= 0 ? table : kTableMultiply), kBlendTableBytes);
-    return RunEffectKernel("video_effect_4_color_gradient", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 ResultCode VideoEffectLensFlare::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
@@ -125,7 +125,7 @@ ResultCode VideoEffectLensFlare::ProcessOpenCL(int64_t, const std::shared_ptr<zr
     }
     KernelArgs args;
     args.Block("components", table, sizeof table);
-    return RunEffectKernel("video_effect_lens_flare", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 }  // namespace orvex

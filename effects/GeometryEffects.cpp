@@ -10,6 +10,7 @@
 #include "effects/EffectFrames.h"
 #include "effects/EffectMath.h"
 #include "imagecpu/TableLookup.h"
+#include "imagecpu/CpuSupport.h"
 
 namespace orvex {
 namespace {
@@ -139,23 +140,11 @@ void Feather(const cv::Mat& in, cv::Mat& out, int x0, int y0, int x1, int y1, in
     RunRowBands(body, in.cols, in.rows);
 }
 
-// Runs an OpenCV-based body: the image library reports misuse by exception, which becomes Failed.
-template <class F>
-ResultCode GuardOpenCV(F&& body) {
-    try {
-        return body();
-    } catch (const cv::Exception&) {
-        return Failed;
-    }
-}
-
 }  // namespace
 
 // --- offset --------------------------------------------------------------------------------------------
 
 VideoEffectOffset::VideoEffectOffset() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("ShiftCenterToX", &shiftX_, 0.25f);
     DeclareFloat("ShiftCenterToY", &shiftY_, 0.25f);
     DeclareFloat("BlendWithOrigin", &blend_, 0, 0, 100, 0);
@@ -199,14 +188,12 @@ ResultCode VideoEffectOffset::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::
     args.Float("shift_center_to_x", wrapped(0.5f - shiftX_))
         .Float("shift_center_to_y", wrapped(0.5f - shiftY_))
         .Float("blend_alpha", blend_ * 0.01f);
-    return RunEffectKernel("video_effect_offset", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 // --- transform and motion --------------------------------------------------------------------------
 
 AffineWarpEffect::AffineWarpEffect() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
 }
 
 AffineWarpEffect::Key AffineWarpEffect::CurrentKey(int w, int h, int W, int H) const {
@@ -229,7 +216,7 @@ const AffineWarpEffect::Matrices& AffineWarpEffect::WarpMatrices(int w, int h, i
 ResultCode AffineWarpEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result, {true, false})) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         const Matrices& m = WarpMatrices(in.cols, in.rows, out.cols, out.rows);
@@ -262,7 +249,7 @@ ResultCode AffineWarpEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::T
     args.Block("affine_matrix", m.inverse, sizeof m.inverse)
         .Float("opacity", opacity_ * 0.01f)
         .Int("border_replicate", 0);
-    return RunEffectKernel("video_effect_transform", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 VideoEffectTransform::VideoEffectTransform() {
@@ -361,14 +348,12 @@ void VideoEffectMotion::BuildForward(int w, int h, int W, int H, double m[6]) co
 // --- crop ------------------------------------------------------------------------------------------------
 
 VideoEffectCrop::VideoEffectCrop() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
-    DeclareFloat("Left", &left_, 0, 0, 100, 0);
-    DeclareFloat("Top", &top_, 0, 0, 100, 0);
-    DeclareFloat("Right", &right_, 0, 0, 100, 0);
-    DeclareFloat("Bottom", &bottom_, 0, 0, 100, 0);
-    DeclareBool("Zoom", &zoom_, false);
-    DeclareInt("EdgeFeather", &feather_, 0);
+    Kernel(DeclareFloat("Left", &left_, 0, 0, 100, 0), "left_percent");
+    Kernel(DeclareFloat("Top", &top_, 0, 0, 100, 0), "top_percent");
+    Kernel(DeclareFloat("Right", &right_, 0, 0, 100, 0), "right_percent");
+    Kernel(DeclareFloat("Bottom", &bottom_, 0, 0, 100, 0), "bottom_percent");
+    Kernel(DeclareBool("Zoom", &zoom_, false), "is_zoom");
+    Kernel(DeclareInt("EdgeFeather", &feather_, 0), "edge_feather");
 }
 
 cv::Rect VideoEffectCrop::KeptRect(int w, int h) const {
@@ -384,7 +369,7 @@ ResultCode VideoEffectCrop::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
     // Any pair of the two 8-bit BGRA formats; anything else is declined (0) without writing.
     ResultCode result;
     if (!FramesUsable(input, output, Ok, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         const int w = in.cols, h = in.rows;
@@ -408,23 +393,15 @@ ResultCode VideoEffectCrop::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
     });
 }
 
-ResultCode VideoEffectCrop::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectCrop::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                           const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    args.Float("left_percent", left_)
-        .Float("top_percent", top_)
-        .Float("right_percent", right_)
-        .Float("bottom_percent", bottom_)
-        .Int("is_zoom", zoom_ ? 1 : 0)
-        .Int("edge_feather", feather_);
-    return RunEffectKernel("video_effect_crop", args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
 // --- edge feather ----------------------------------------------------------------------------------------
 
 VideoEffectEdgeFeather::VideoEffectEdgeFeather() {
-    supportedPaths_.insert(1);
     DeclareInt("Amount", &amount_, 20, 0, 100, 20);
 }
 
@@ -451,7 +428,7 @@ template <class Readable>
 ResultCode FlipCPU(EffectFrame* input, EffectFrame* output, int code, Readable&& readable) {
     ResultCode result;
     if (!FramesUsable(input, output, Ok, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         cv::flip(readable(WrapBGRA(*input), out), out, code);
         return Ok;
@@ -461,8 +438,6 @@ ResultCode FlipCPU(EffectFrame* input, EffectFrame* output, int code, Readable&&
 }  // namespace
 
 VideoEffectHorizontalFilp::VideoEffectHorizontalFilp() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
 }
 
 ResultCode VideoEffectHorizontalFilp::SetParam(const char*, EffectParamType, EffectParamValue) { return NotFound; }
@@ -471,16 +446,13 @@ ResultCode VideoEffectHorizontalFilp::ProcessCPU(int64_t, EffectFrame* input, Ef
     return FlipCPU(input, output, 1, [this](const cv::Mat& in, const cv::Mat& out) { return ReadableInput(in, out); });
 }
 
-ResultCode VideoEffectHorizontalFilp::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectHorizontalFilp::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                                     const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    return RunEffectKernel("video_effect_horizontal_filp", args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
 VideoEffectVerticalFilp::VideoEffectVerticalFilp() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
 }
 
 ResultCode VideoEffectVerticalFilp::SetParam(const char*, EffectParamType, EffectParamValue) { return NotFound; }
@@ -489,18 +461,15 @@ ResultCode VideoEffectVerticalFilp::ProcessCPU(int64_t, EffectFrame* input, Effe
     return FlipCPU(input, output, 0, [this](const cv::Mat& in, const cv::Mat& out) { return ReadableInput(in, out); });
 }
 
-ResultCode VideoEffectVerticalFilp::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectVerticalFilp::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
                                                   const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    KernelArgs args;
-    return RunEffectKernel("video_effect_vertical_filp", args, input, output);
+    return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
 // --- corner pin ---------------------------------------------------------------------------------------
 
 VideoEffectCornerPin::VideoEffectCornerPin() {
-    supportedPaths_.insert(1);
-    supportedPaths_.insert(OpenCL);
     DeclareFloat("Upper_Left_x", &ulX_, 0);
     DeclareFloat("Upper_Left_y", &ulY_, 0);
     DeclareFloat("Upper_Right_x", &urX_, 1);
@@ -532,7 +501,7 @@ std::array<double, 9> VideoEffectCornerPin::DestinationToSource(int w, int h) co
 ResultCode VideoEffectCornerPin::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
     if (!FramesUsable(input, output, Failed, &result)) return result;
-    return GuardOpenCV([&] {
+    return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
         const std::array<double, 9> m = DestinationToSource(in.cols, in.rows);
@@ -553,7 +522,7 @@ ResultCode VideoEffectCornerPin::ProcessOpenCL(int64_t, const std::shared_ptr<zr
     }
     KernelArgs args;
     args.Block("trans_mat", m.data(), sizeof(double) * m.size());
-    return RunEffectKernel("video_effect_corner_pin", args, input, output);
+    return RunKernel(args, input, output);
 }
 
 }  // namespace orvex

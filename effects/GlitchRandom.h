@@ -18,17 +18,10 @@
 #include <random>
 #include <utility>
 
+#include "imagecpu/CpuSupport.h"
+
 namespace orvex {
 
-// Converts toward zero, holding the result inside +-2^40 so that later sums of box coordinates
-// cannot overflow; NaN gives 0.
-inline int64_t TruncHeld(double v) {
-    constexpr double kLimit = 1099511627776.0;  // 2^40
-    if (!(v == v)) return 0;
-    if (v >= kLimit) return static_cast<int64_t>(kLimit);
-    if (v <= -kLimit) return -static_cast<int64_t>(kLimit);
-    return static_cast<int64_t>(v);
-}
 
 class GlitchRandom {
 public:

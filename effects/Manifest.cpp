@@ -1,4 +1,4 @@
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 #include <mutex>
 #include <strings.h>
@@ -18,73 +18,89 @@ EffectSurface* Make() {
     return new T();
 }
 
+constexpr uint32_t kPathNone = 0;
+constexpr uint32_t kCpuAndOpenCL = kPathCpu | kPathOpenCL;
+
+template <class T>
+BuiltinEffect Row(const char* name, const char* kernelKey, const char* programFile, uint32_t paths) {
+    return {name, &Make<T>, kernelKey, programFile, paths, &typeid(T)};
+}
+
 #define VE(n) "video/effect/" n
 #define KEY(n) "video_effect_" n
 #define CL(n) n "/" n ".cl"
+// The usual row: the kernel and its program are named after the effect.
+#define NAMED(n) VE(n), KEY(n), CL(n)
 
-// Rows whose factory is null name effects whose family is not built yet: they are not creatable.
-const BuiltinEffect kBuiltins[] = {
-    {VE("offset"), &Make<VideoEffectOffset>, KEY("offset"), CL("offset")},
-    {VE("transform"), &Make<VideoEffectTransform>, KEY("transform"), CL("transform")},
-    {VE("sharpen"), &Make<VideoEffectSharpen>, KEY("sharpen"), CL("sharpen")},
-    {VE("horizontal_filp"), &Make<VideoEffectHorizontalFilp>, KEY("horizontal_filp"), CL("horizontal_filp")},
-    {VE("vertical_filp"), &Make<VideoEffectVerticalFilp>, KEY("vertical_filp"), CL("vertical_filp")},
-    {VE("crop"), &Make<VideoEffectCrop>, KEY("crop"), CL("crop")},
-    {VE("edge_feather"), &Make<VideoEffectEdgeFeather>, nullptr, nullptr},
-    {VE("gamma_correction"), &Make<VideoEffectGammaCorrection>, KEY("gamma_correction"), CL("gamma_correction")},
-    {VE("unsharpen_mask"), &Make<VideoEffectUnsharpenMask>, KEY("unsharpen_mask"), CL("unsharpen_mask")},
-    {VE("color_banlance"), &Make<VideoEffectColorBanlance>, KEY("color_banlance"), CL("color_banlance")},
-    {VE("color_pass"), &Make<VideoEffectColorPass>, KEY("color_pass"), CL("color_pass")},
-    {VE("color_replace"), &Make<VideoEffectColorReplace>, KEY("color_replace"), CL("color_replace")},
-    {VE("corner_pin"), &Make<VideoEffectCornerPin>, KEY("corner_pin"), CL("corner_pin")},
-    {VE("black_white_hitfilm"), &Make<VideoEffectBlackWhiteHitfilm>, KEY("black_white_hitfilm"), CL("black_white_hitfilm")},
-    {VE("color_balance_hls"), &Make<VideoEffectColorBalanceHLS>, KEY("color_banlance"), CL("color_banlance")},
-    {VE("color_correction_color_balance"), &Make<VideoEffectColorCorrectionColorBalance>, KEY("color_correction_color_balance"),
-     CL("color_correction_color_balance")},
-    {VE("channel_mixer"), &Make<VideoEffectChannel_Mixer>, KEY("channel_mixer"), CL("channel_mixer")},
-    {VE("tint"), &Make<VideoEffectTint>, KEY("tint"), CL("tint")},
-    {VE("equalizer"), &Make<VideoEffectHistogramEqualize>, KEY("equalizer"), CL("equalizer")},
-    {VE("brightness_contrast"), &Make<VideoEffectBrightnessContrast>, KEY("brightness_contrast"),
-     CL("brightness_contrast")},
-    {VE("vignette"), &Make<VideoEffectVignette>, nullptr, nullptr},
-    {VE("gaussian_blur"), &Make<VideoEffectGaussianBlur>, KEY("gaussian_blur"), CL("gaussian_blur")},
-    {VE("change_to_color"), &Make<VideoEffectChange2Color>, KEY("change_to_color"), CL("change_to_color")},
-    {VE("channel_invert"), &Make<VideoEffectChannelInvert>, KEY("channel_invert"), CL("channel_invert")},
-    {VE("adjust_levels"), &Make<VideoEffectAdjustLevels>, KEY("adjust_levels"), CL("adjust_levels")},
-    {VE("direction_blur"), &Make<VideoEffectDirectionBlur>, KEY("direction_blur"), CL("direction_blur")},
-    {VE("camera_blur"), &Make<VideoEffectCameraBlur>, KEY("camera_blur"), CL("camera_blur")},
-    {VE("spherize"), &Make<VideoEffectSpherize>, KEY("spherize"), CL("spherize")},
-    {VE("lens_distortion"), &Make<VideoEffectLensDistortion>, KEY("lens_distortion"), CL("lens_distortion")},
-    {VE("mirror"), &Make<VideoEffectMirror>, KEY("mirror"), CL("mirror")},
-    {VE("magnify"), &Make<VideoEffectMagnify>, KEY("magnify"), CL("magnify")},
-    {VE("checkerboard"), &Make<VideoEffectCheckerboard>, KEY("checkerboard"), CL("checkerboard")},
-    {VE("grid"), &Make<VideoEffectGrid>, KEY("grid"), CL("grid")},
-    {VE("ramp"), &Make<VideoEffectRamp>, KEY("ramp"), CL("ramp")},
-    {VE("extract"), &Make<VideoEffectExtract>, KEY("extract"), CL("extract")},
-    {VE("twirl"), &Make<VideoEffectTwirl>, KEY("twirl"), CL("twirl")},
-    {VE("channel_blur"), &Make<VideoEffectChannelBlur>, KEY("channel_blur"), CL("channel_blur")},
-    {VE("4_color_gradient"), &Make<VideoEffect4ColorGradient>, KEY("4_color_gradient"), CL("4_color_gradient")},
-    {VE("circle"), &Make<VideoEffectCircle>, KEY("circle"), CL("circle")},
-    {VE("leave_color"), &Make<VideoEffectLeaveColor>, KEY("leave_color"), CL("leave_color")},
-    {VE("lens_flare"), &Make<VideoEffectLensFlare>, KEY("lens_flare"), CL("lens_flare")},
-    {VE("paint_bucket"), &Make<VideoEffectPaintBucket>, KEY("paint_bucket"), CL("paint_bucket")},
-    {VE("compound_blur"), &Make<VideoEffectCompoundBlur>, KEY("compound_blur"), CL("compound_blur")},
-    {VE("auto_color"), &Make<VideoEffectAutoColor>, KEY("auto_color"), CL("auto_color")},
-    {VE("auto_contrast"), &Make<VideoEffectAutoContrast>, KEY("auto_contrast"), CL("auto_contrast")},
-    {VE("auto_levels"), &Make<VideoEffectAutoLevels>, KEY("auto_levels"), CL("auto_levels")},
-    {VE("emboss"), &Make<VideoEffectEmboss>, KEY("emboss"), CL("emboss")},
-    {VE("color_emboss"), &Make<VideoEffectColorEmboss>, KEY("color_emboss"), CL("color_emboss")},
-    {VE("find_edges"), &Make<VideoEffectFindEdges>, KEY("find_edges"), CL("find_edges")},
-    {VE("threshold"), &Make<VideoEffectThreshold>, KEY("threshold"), CL("threshold")},
-    {VE("motion"), &Make<VideoEffectMotion>, KEY("transform"), CL("transform")},
-    {VE("glitch_box_shift"), &Make<VideoEffectGlitchBoxShift>, nullptr, nullptr},
-    {VE("glitch_chromatic_aberration"), &Make<VideoEffectGlitchChromaticAberration>, nullptr, nullptr},
-    {VE("glitch_fractal_box"), &Make<VideoEffectGlitchFractalBox>, nullptr, nullptr},
-};
+// The built-in effects, in the table order hosts know. The glitch effects tell hosts of no
+// path, while Render still serves their CPU bodies.
+const BuiltinEffect* Table(size_t* count) {
+    static const BuiltinEffect kBuiltins[] = {
+        Row<VideoEffectOffset>(NAMED("offset"), kCpuAndOpenCL),
+        Row<VideoEffectTransform>(NAMED("transform"), kCpuAndOpenCL),
+        Row<VideoEffectSharpen>(NAMED("sharpen"), kCpuAndOpenCL),
+        Row<VideoEffectHorizontalFilp>(NAMED("horizontal_filp"), kCpuAndOpenCL),
+        Row<VideoEffectVerticalFilp>(NAMED("vertical_filp"), kCpuAndOpenCL),
+        Row<VideoEffectCrop>(NAMED("crop"), kCpuAndOpenCL),
+        Row<VideoEffectEdgeFeather>(VE("edge_feather"), nullptr, nullptr, kPathCpu),
+        Row<VideoEffectGammaCorrection>(NAMED("gamma_correction"), kCpuAndOpenCL),
+        Row<VideoEffectUnsharpenMask>(NAMED("unsharpen_mask"), kPathCpu),
+        Row<VideoEffectColorBanlance>(NAMED("color_banlance"), kCpuAndOpenCL),
+        Row<VideoEffectColorPass>(NAMED("color_pass"), kCpuAndOpenCL),
+        Row<VideoEffectColorReplace>(NAMED("color_replace"), kCpuAndOpenCL),
+        Row<VideoEffectCornerPin>(NAMED("corner_pin"), kCpuAndOpenCL),
+        Row<VideoEffectBlackWhiteHitfilm>(NAMED("black_white_hitfilm"), kCpuAndOpenCL),
+        Row<VideoEffectColorBalanceHLS>(VE("color_balance_hls"), KEY("color_banlance"), CL("color_banlance"),
+                                        kCpuAndOpenCL),
+        Row<VideoEffectColorCorrectionColorBalance>(NAMED("color_correction_color_balance"), kCpuAndOpenCL),
+        Row<VideoEffectChannel_Mixer>(NAMED("channel_mixer"), kCpuAndOpenCL),
+        Row<VideoEffectTint>(NAMED("tint"), kCpuAndOpenCL),
+        Row<VideoEffectHistogramEqualize>(NAMED("equalizer"), kCpuAndOpenCL),
+        Row<VideoEffectBrightnessContrast>(NAMED("brightness_contrast"), kCpuAndOpenCL),
+        Row<VideoEffectVignette>(VE("vignette"), nullptr, nullptr, kPathCpu),
+        Row<VideoEffectGaussianBlur>(NAMED("gaussian_blur"), kCpuAndOpenCL),
+        Row<VideoEffectChange2Color>(NAMED("change_to_color"), kPathCpu),
+        Row<VideoEffectChannelInvert>(NAMED("channel_invert"), kCpuAndOpenCL),
+        Row<VideoEffectAdjustLevels>(NAMED("adjust_levels"), kCpuAndOpenCL),
+        Row<VideoEffectDirectionBlur>(NAMED("direction_blur"), kPathCpu),
+        Row<VideoEffectCameraBlur>(NAMED("camera_blur"), kPathCpu),
+        Row<VideoEffectSpherize>(NAMED("spherize"), kCpuAndOpenCL),
+        Row<VideoEffectLensDistortion>(NAMED("lens_distortion"), kPathCpu),
+        Row<VideoEffectMirror>(NAMED("mirror"), kCpuAndOpenCL),
+        Row<VideoEffectMagnify>(NAMED("magnify"), kPathCpu),
+        Row<VideoEffectCheckerboard>(NAMED("checkerboard"), kCpuAndOpenCL),
+        Row<VideoEffectGrid>(NAMED("grid"), kCpuAndOpenCL),
+        Row<VideoEffectRamp>(NAMED("ramp"), kCpuAndOpenCL),
+        Row<VideoEffectExtract>(NAMED("extract"), kCpuAndOpenCL),
+        Row<VideoEffectTwirl>(NAMED("twirl"), kCpuAndOpenCL),
+        Row<VideoEffectChannelBlur>(NAMED("channel_blur"), kPathCpu),
+        Row<VideoEffect4ColorGradient>(NAMED("4_color_gradient"), kCpuAndOpenCL),
+        Row<VideoEffectCircle>(NAMED("circle"), kCpuAndOpenCL),
+        Row<VideoEffectLeaveColor>(NAMED("leave_color"), kCpuAndOpenCL),
+        Row<VideoEffectLensFlare>(NAMED("lens_flare"), kCpuAndOpenCL),
+        Row<VideoEffectPaintBucket>(NAMED("paint_bucket"), kPathCpu),
+        Row<VideoEffectCompoundBlur>(NAMED("compound_blur"), kPathCpu),
+        Row<VideoEffectAutoColor>(NAMED("auto_color"), kCpuAndOpenCL),
+        Row<VideoEffectAutoContrast>(NAMED("auto_contrast"), kCpuAndOpenCL),
+        Row<VideoEffectAutoLevels>(NAMED("auto_levels"), kCpuAndOpenCL),
+        Row<VideoEffectEmboss>(NAMED("emboss"), kCpuAndOpenCL),
+        Row<VideoEffectColorEmboss>(NAMED("color_emboss"), kCpuAndOpenCL),
+        Row<VideoEffectFindEdges>(NAMED("find_edges"), kCpuAndOpenCL),
+        Row<VideoEffectThreshold>(NAMED("threshold"), kCpuAndOpenCL),
+        Row<VideoEffectMotion>(VE("motion"), KEY("transform"), CL("transform"), kCpuAndOpenCL),
+        Row<VideoEffectGlitchBoxShift>(VE("glitch_box_shift"), nullptr, nullptr, kPathNone),
+        Row<VideoEffectGlitchChromaticAberration>(VE("glitch_chromatic_aberration"), nullptr, nullptr,
+                                                  kPathNone),
+        Row<VideoEffectGlitchFractalBox>(VE("glitch_fractal_box"), nullptr, nullptr, kPathNone),
+    };
+    *count = sizeof kBuiltins / sizeof kBuiltins[0];
+    return kBuiltins;
+}
 
 #undef VE
 #undef KEY
 #undef CL
+#undef NAMED
 
 struct SelfRegistry {
     std::mutex mutex;
@@ -99,15 +115,26 @@ SelfRegistry& Registry() {
 }  // namespace
 
 const BuiltinEffect* BuiltinEffects(size_t* count) {
-    if (count) *count = sizeof kBuiltins / sizeof kBuiltins[0];
-    return kBuiltins;
+    size_t n = 0;
+    const BuiltinEffect* rows = Table(&n);
+    if (count) *count = n;
+    return rows;
 }
 
 const BuiltinEffect* FindBuiltinEffect(const char* name) {
     if (!name) return nullptr;
-    for (const BuiltinEffect& e : kBuiltins) {
-        if (strcasecmp(e.name, name) == 0) return &e;
-    }
+    size_t n = 0;
+    const BuiltinEffect* rows = Table(&n);
+    for (size_t i = 0; i < n; ++i)
+        if (strcasecmp(rows[i].name, name) == 0) return &rows[i];
+    return nullptr;
+}
+
+const BuiltinEffect* FindBuiltinEffect(const std::type_info& type) {
+    size_t n = 0;
+    const BuiltinEffect* rows = Table(&n);
+    for (size_t i = 0; i < n; ++i)
+        if (rows[i].type && *rows[i].type == type) return &rows[i];
     return nullptr;
 }
 

@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "corelog.h"
-#include "lab/BuiltinEffects.h"
-#include "lab/GpuDispatch.h"
+#include "effects/Manifest.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvex {
 namespace {

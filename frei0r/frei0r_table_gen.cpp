@@ -2,16 +2,20 @@
 // their frei0r face: a C++ table for the modules (frei0r_table.h records) and the Markdown mapping
 // table of docs/frei0r.md.
 //
-// usage: frei0r_table_gen HEADER DOC_TEMPLATE DOC [--expect SHORT_NAME...]
+// usage: frei0r_table_gen HEADER DOC_TEMPLATE DOC
+//        frei0r_table_gen --copy-modules MODULE DIR
 //
-// --expect names the modules the build made targets for; the run fails when they are not exactly
-// the creatable effects, so a table row the build missed cannot go unnoticed.
+// The second form lays out the modules: DIR/orvex_<effect>.so, one copy of the built MODULE per
+// creatable effect (each copy finds its effect from its file name), and removes copies whose
+// effect is gone, so the module list always follows the effect manifest.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <set>
@@ -25,7 +29,7 @@ extern "C" {
 
 #include "effects/EffectSurface.h"
 #include "frei0r_table.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 namespace {
 
@@ -392,18 +396,44 @@ bool WriteIfChanged(const std::string& path, const std::string& text) {
     return static_cast<bool>(out.flush());
 }
 
+// Copies `module` to dir/orvex_<name>.so for every creatable effect, leaving copies that are
+// already identical, and removes orvex_*.so files that belong to no creatable effect.
+int CopyModules(const std::string& module, const std::string& dir, const std::set<std::string>& creatable) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    std::ifstream in(module, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) {
+        std::fprintf(stderr, "frei0r_table_gen: cannot read %s\n", module.c_str());
+        return 1;
+    }
+    for (const std::string& name : creatable) {
+        const std::string target = dir + "/orvex_" + name + ".so";
+        if (!WriteIfChanged(target, bytes)) {
+            std::fprintf(stderr, "frei0r_table_gen: cannot write %s\n", target.c_str());
+            return 1;
+        }
+        fs::permissions(target, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::add, ec);
+    }
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind("orvex_", 0) != 0 || entry.path().extension() != ".so") continue;
+        const std::string name = file.substr(6, file.size() - 9);
+        if (!creatable.count(name)) fs::remove(entry.path(), ec);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: frei0r_table_gen HEADER DOC_TEMPLATE DOC [--expect SHORT_NAME...]\n");
+    const bool copyModules = argc == 4 && std::string(argv[1]) == "--copy-modules";
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: frei0r_table_gen HEADER DOC_TEMPLATE DOC\n"
+                             "       frei0r_table_gen --copy-modules MODULE DIR\n");
         return 1;
-    }
-    std::set<std::string> expected;
-    bool checkExpected = false;
-    for (int i = 4; i < argc; ++i) {
-        if (std::string(argv[i]) == "--expect") checkExpected = true;
-        else expected.insert(argv[i]);
     }
 
     size_t count = 0;
@@ -415,17 +445,7 @@ int main(int argc, char** argv) {
         effects.push_back(Describe(rows[i]));
         creatable.insert(effects.back().shortName);
     }
-
-    if (checkExpected && creatable != expected) {
-        std::fprintf(stderr, "frei0r_table_gen: the build's module list differs from the creatable built-in effects:\n");
-        for (const auto& n : creatable)
-            if (!expected.count(n)) std::fprintf(stderr, "  creatable, no module target: %s\n", n.c_str());
-        for (const auto& n : expected)
-            if (!creatable.count(n)) std::fprintf(stderr, "  module target, not creatable: %s\n", n.c_str());
-        std::fprintf(stderr, "frei0r/CMakeLists.txt reads the list from the rows of lab/BuiltinEffects.cpp; "
-                             "its row pattern needs to follow the table's format.\n");
-        return 1;
-    }
+    if (copyModules) return CopyModules(argv[2], argv[3], creatable);
 
     std::ifstream templ(argv[2], std::ios::binary);
     if (!templ) {

@@ -1,6 +1,6 @@
-// A frei0r filter module for one Orvex effect. Every module is built from this source, with
-// ORVEX_EFFECT naming its effect; the generated table gives the effect's frei0r parameters. The
-// module reaches the library only through its exported functions and the lab, renders on the CPU
+// A frei0r filter module for one Orvex effect. One module is built from this source and copied
+// once per effect as orvex_<effect>.so: a copy finds its effect from its own file name, and the
+// generated table gives the effect's frei0r parameters. The module reaches the library only through its exported functions and the lab, renders on the CPU
 // path, and never lets a bad value or buffer from the host crash it.
 #include <dlfcn.h>
 // frei0r.h declares the entry points without C linkage; they are the module's only exports.
@@ -30,15 +30,20 @@ namespace {
 
 using namespace orvex_frei0r;
 
-constexpr int FindEffect(std::string_view name) {
-    for (int i = 0; i < static_cast<int>(std::size(kEffects)); ++i)
-        if (name == kEffects[i].name) return i;
-    return -1;
+// What a module answers when its file name names no effect: no parameters, and f0r_init fails.
+constexpr Effect kUnknownEffect = {"", "orvex_unknown", "not an Orvex effect module", nullptr, 0};
+
+// The effect of this copy of the module: the table row whose module name is the file's stem.
+const Effect* ModuleEffect() {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&ModuleEffect), &info) || !info.dli_fname) return &kUnknownEffect;
+    const std::string stem = std::filesystem::path(info.dli_fname).stem().string();
+    for (const Effect& e : kEffects)
+        if (stem == e.module) return &e;
+    return &kUnknownEffect;
 }
 
-constexpr int kEffectIndex = FindEffect(ORVEX_EFFECT);
-static_assert(kEffectIndex >= 0, "ORVEX_EFFECT names no creatable built-in effect");
-constexpr const Effect* kEffect = &kEffects[kEffectIndex];
+const Effect* const kEffect = ModuleEffect();
 
 // Frames beyond this side would overflow the frame's 32-bit pitch long before memory runs out.
 constexpr unsigned kMaxSide = 1u << 15;
@@ -238,6 +243,7 @@ extern "C" {
 int f0r_init(void) {
     Module& m = TheModule();
     std::lock_guard<std::mutex> lock(m.mutex);
+    if (kEffect == &kUnknownEffect) return 0;
     try {
         return Lab(m) ? 1 : 0;
     } catch (...) {

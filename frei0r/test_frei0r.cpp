@@ -17,6 +17,7 @@ extern "C" {
 #include <map>
 #include <set>
 #include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The effects with a module, as the build laid them out (orvex_<effect>.so), sorted.
 std::vector<std::string> Effects() {
     std::vector<std::string> names;
-    std::stringstream in(ORVEX_FREI0R_EFFECTS);
-    for (std::string name; std::getline(in, name, ',');)
-        if (!name.empty()) names.push_back(name);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(ORVEX_FREI0R_MODULE_DIR, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind("orvex_", 0) == 0 && entry.path().extension() == ".so")
+            names.push_back(file.substr(6, file.size() - 9));
+    }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -476,3 +482,30 @@ INSTANTIATE_TEST_SUITE_P(Modules, Frei0rModule, ::testing::ValuesIn(Effects()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
+
+// Every module is one build copied per effect: a copy under a name that is no effect's refuses
+// to start and describes no parameters, rather than posing as some other effect.
+TEST(Frei0rModuleCopies, ACopyNamedForNoEffectRefusesToStart) {
+    const std::vector<std::string> effects = Effects();
+    ASSERT_FALSE(effects.empty());
+    // The copy finds the library one folder up, as the laid-out modules do.
+    const fs::path dir = fs::path(ORVEX_TEST_WORK) / "renamed-module" / "frei0r-1";
+    fs::create_directories(dir);
+    const fs::path library = dir.parent_path() / "liborvex.so.0";
+    if (!fs::exists(library))
+        fs::create_symlink(fs::canonical(fs::path(ORVEX_FREI0R_MODULE_DIR) / ".." / "liborvex.so.0"), library);
+    const fs::path copy = dir / "orvex_no_such_effect.so";
+    fs::copy_file(fs::path(ORVEX_FREI0R_MODULE_DIR) / ("orvex_" + effects.front() + ".so"), copy,
+                  fs::copy_options::overwrite_existing);
+    void* handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    auto init = reinterpret_cast<int (*)()>(dlsym(handle, "f0r_init"));
+    auto pluginInfo = reinterpret_cast<void (*)(f0r_plugin_info_t*)>(dlsym(handle, "f0r_get_plugin_info"));
+    auto construct = reinterpret_cast<f0r_instance_t (*)(unsigned, unsigned)>(dlsym(handle, "f0r_construct"));
+    ASSERT_TRUE(init && pluginInfo && construct);
+    EXPECT_EQ(init(), 0);
+    f0r_plugin_info_t info{};
+    pluginInfo(&info);
+    EXPECT_EQ(info.num_params, 0);
+    EXPECT_EQ(construct(64, 48), nullptr);
+}

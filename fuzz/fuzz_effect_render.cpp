@@ -6,7 +6,7 @@
 
 #include "effects/EffectSurface.h"
 #include "fuzz/fuzz_support.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 #include <algorithm>
 #include <cstring>

@@ -13,8 +13,8 @@
 #include "catalogue/FilterManager.h"
 #include "corelog.h"
 #include "effects/EffectSurface.h"
-#include "lab/BuiltinEffects.h"
-#include "lab/GpuDispatch.h"
+#include "effects/Manifest.h"
+#include "gpu/GpuDispatch.h"
 #include "opencl_helpers.h"
 #include "visual/VisualProcess.h"
 

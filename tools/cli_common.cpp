@@ -12,7 +12,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "catalogue/FilterManager.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 namespace orvexcli {
 

@@ -17,7 +17,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "host/log/log.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 #include "testcard.h"
 #include "vp_commands.h"
 

@@ -9,7 +9,7 @@
 
 #include "effects/OpenGLSurface.h"
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvexcli {
 

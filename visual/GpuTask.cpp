@@ -1,7 +1,7 @@
 #include "visual/GpuTask.h"
 
 #include "corelog.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvex {
 

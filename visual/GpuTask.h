@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/EffectFrame.h"
 #include "orvex/ResultCode.h"
 #include "zrp/zrp.h"

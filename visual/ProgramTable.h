@@ -1,7 +1,7 @@
 #pragma once
 // The visual-processing OpenCL programs (visual/cl, compiled into the library as text) and the
 // algorithm names they are registered under.
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 namespace orvex {
 

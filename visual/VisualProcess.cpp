@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "corelog.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "visual/ProgramTable.h"
 
 namespace orvex {

@@ -9,7 +9,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/IVisualProcess.h"
 
 namespace orvex {

@@ -11,7 +11,7 @@
 #include "effects/EffectMath.h"
 #include "effect_helpers.h"
 #include "frames.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 using namespace orvex;
 using orvextest::HostFrame;

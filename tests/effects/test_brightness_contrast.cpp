@@ -7,7 +7,7 @@
 #include "effects/ColorEffects.h"
 #include "fakes.h"
 #include "frames.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 
 using namespace orvex;
 using orvextest::HostFrame;

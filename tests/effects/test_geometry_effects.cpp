@@ -12,7 +12,7 @@
 #include "effects/GeometryEffects.h"
 #include "effect_helpers.h"
 #include "frames.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 using namespace orvex;
 using orvextest::HostFrame;

@@ -6,7 +6,7 @@
 
 #include "effects/EffectSurface.h"
 #include "fakes.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "lab/Orvex.h"
 #include "log_capture.h"
 #include "orvex/orvex.h"

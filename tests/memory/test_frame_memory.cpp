@@ -19,7 +19,7 @@
 
 #include "effect_helpers.h"
 #include "effects/EffectSurface.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 #include "visual/VisualProcess.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

@@ -7,7 +7,7 @@
 #include "host/kit/kit.h"
 #include "host/zrp/cl_backend.h"
 #include "host/zrp/objects.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "log_capture.h"
 
 using namespace orvex;

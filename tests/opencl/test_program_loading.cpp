@@ -7,7 +7,7 @@
 
 #include "frames.h"
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "lab/Orvex.h"
 #include "orvex/orvex.h"
 

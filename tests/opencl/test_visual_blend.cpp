@@ -16,7 +16,7 @@
 
 #include "frames.h"
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "log_capture.h"
 #include "visual/BlendOps.h"
 #include "visual/VisualProcess.h"

@@ -10,7 +10,7 @@
 
 #include "convert_cases.h"
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "log_capture.h"
 #include "planar_frames.h"
 #include "visual/VisualProcess.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "log_capture.h"
 #include "planar_frames.h"
 #include "visual/VisualProcess.h"

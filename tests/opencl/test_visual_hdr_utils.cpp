@@ -11,7 +11,7 @@
 
 #include "host/kit/kit.h"
 #include "imagecpu/BlendTables.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "planar_frames.h"
 #include "visual/HdrCurves.h"
 #include "visual/VisualProcess.h"

@@ -10,7 +10,7 @@
 #include "effects/OpenGLSurface.h"
 #include "frames.h"
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/orvex.h"
 
 namespace orvextest {

@@ -12,7 +12,7 @@
 #include "effect_helpers.h"
 #include "effects/EffectSurface.h"
 #include "guarded_frame.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 using namespace orvex;
 using orvextest::GuardedFrame;

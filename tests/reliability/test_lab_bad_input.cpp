@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/orvex.h"
 
 using namespace orvex;

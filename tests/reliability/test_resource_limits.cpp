@@ -18,7 +18,7 @@
 #include "catalogue/FilterManager.h"
 #include "effects/EffectSurface.h"
 #include "guarded_frame.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 #include "log_capture.h"
 #include "visual/VisualProcess.h"
 

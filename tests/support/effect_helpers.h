@@ -8,7 +8,7 @@
 
 #include "effects/EffectSurface.h"
 #include "frames.h"
-#include "lab/BuiltinEffects.h"
+#include "effects/Manifest.h"
 
 namespace orvextest {
 

@@ -6,7 +6,7 @@
 
 #include "frames.h"
 #include "host/kit/kit.h"
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "orvex/orvex.h"
 
 namespace orvextest {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "lab/GpuDispatch.h"
+#include "gpu/GpuDispatch.h"
 #include "support/log_capture.h"
 #include "visual/VisualProcess.h"
 
