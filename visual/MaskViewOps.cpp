@@ -1,6 +1,7 @@
 // The four mask views (CPU, OpenCL, OpenGL), Do_Gradient, Blend_Mask_NoType and Motion_Animation.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -8,6 +9,7 @@
 #include "corelog.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
+#include "visual/MixCpu.h"
 #include "visual/Sampling.h"
 #include "visual/VisualProcess.h"
 
@@ -137,7 +139,7 @@ ResultCode MaskView(View view, const EffectFrame& source, const EffectFrame& mas
     return RunOpenGL(tag.c_str(), ViewName(view), args, {source.texture, mask.texture}, out.texture);
 }
 
-// The output of the GPU-only operations: BGRA-like (4) with a texture (1).
+// A BGRA-like output (4); on the GPU path it must be a texture (1).
 ResultCode GpuOutput(const char* tag, const EffectFrame& out, TextureInfo* info) {
     if (!IsBGRALike(out.pixel_fmt)) {
         ORVEX_LOG(6, tag, "input format is not rgba!!");
@@ -146,6 +148,23 @@ ResultCode GpuOutput(const char* tag, const EffectFrame& out, TextureInfo* info)
     if (!BGRATexture(out, info)) {
         ORVEX_LOG(6, tag, "input gpu frame is nullptr!!");
         return Failed;
+    }
+    return Ok;
+}
+
+// Host BGRA frames (8 or 16 bits) for the CPU forms: 4 for another format, 3 for missing planes.
+ResultCode HostBGRA(const char* tag, std::initializer_list<const EffectFrame*> frames) {
+    for (const EffectFrame* f : frames)
+        if (!IsBGRALike(f->pixel_fmt)) {
+            ORVEX_LOG(6, tag, "input format is not rgba!!");
+            return WrongFormat;
+        }
+    for (const EffectFrame* f : frames) {
+        FrameLayout l;
+        if (!LayoutOf(*f, &l) || !HostPlanesOk(*f, l)) {
+            ORVEX_LOG(6, tag, "input or output is nullptr!!");
+            return InvalidArgument;
+        }
     }
     return Ok;
 }
@@ -177,6 +196,11 @@ ResultCode VisualProcess::viewmaskascolormask(const EffectFrame& source, const E
 ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame& overlayFrame, const EffectFrame& background,
                                             const EffectFrame& mask, EffectFrame& out) {
     constexpr const char* kTag = "orvex:Blend_Mask_NoType";
+    if (!out.texture) {
+        if (const ResultCode r = HostBGRA(kTag, {&overlayFrame, &background, &mask, &out}); r != Ok) return r;
+        BlendMaskNoTypeCpu(overlayFrame, background, mask, out);
+        return Ok;
+    }
     TextureInfo to, t1, t2, t3;
     if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     if (!BGRATexture(overlayFrame, &t1) || !BGRATexture(background, &t2) || !BGRATexture(mask, &t3)) {
@@ -193,8 +217,6 @@ ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame& overlayFrame, con
 
 ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const GradientData& gradient) {
     constexpr const char* kTag = "orvex:Do_Gradient";
-    TextureInfo to;
-    if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     // The kernel's record: colours as four floats, lowest byte first, over 255.
     struct {
         float colors[10][4];
@@ -210,6 +232,19 @@ ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const Grad
     g.posX[0] = gradient.posX[0], g.posX[1] = gradient.posX[1];
     g.posY[0] = gradient.posY[0], g.posY[1] = gradient.posY[1];
     g.angle = gradient.angle;
+    if (!out.texture) {
+        if (const ResultCode r = HostBGRA(kTag, {&out}); r != Ok) return r;
+        GradientStops stops{};
+        std::memcpy(stops.colors, g.colors, sizeof stops.colors);
+        std::memcpy(stops.precent, g.precent, sizeof stops.precent);
+        stops.count = g.count;
+        stops.posX = g.posX[0];
+        stops.posY = g.posY[0];
+        GradientCpu(stops, type, out);
+        return Ok;
+    }
+    TextureInfo to;
+    if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     KernelArgs args;
     if (OnOpenCL(out)) {
         args.Int("type", type).Block("gradient", &g, sizeof g);
@@ -229,13 +264,25 @@ ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const Grad
 
 ResultCode VisualProcess::Motion_Animation(const EffectFrame& in, EffectFrame& out, const MotionAnimationParam& param) {
     constexpr const char* kTag = "orvex:Motion_Animation";
+    // Finite as well: an infinite ideal size would turn every position into a NaN.
+    const bool idealOk = param.idealwidth > 0 && param.idealheight > 0 && std::isfinite(param.idealwidth) &&
+                         std::isfinite(param.idealheight);
+    if (!out.texture) {
+        if (const ResultCode r = HostBGRA(kTag, {&in, &out}); r != Ok) return r;
+        if (!idealOk) {
+            ORVEX_LOG(6, kTag, "ideal size is empty!!");
+            return InvalidArgument;
+        }
+        MotionAnimationCpu(in, param, out);
+        return Ok;
+    }
     TextureInfo to, ti;
     if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     if (!BGRATexture(in, &ti)) {
         ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
         return InvalidArgument;
     }
-    if (!(param.idealwidth > 0) || !(param.idealheight > 0)) {
+    if (!idealOk) {
         ORVEX_LOG(6, kTag, "ideal size is empty!!");
         return InvalidArgument;
     }
