@@ -79,6 +79,33 @@ void BlendMaskNoTypeCpu(const EffectFrame& overlay, const EffectFrame& backgroun
     });
 }
 
+void PremultiplyCpu(const EffectFrame& in, int alphaType, EffectFrame& out) {
+    const BGRAPlane s = BGRAPlane::Of(in), d = BGRAPlane::Of(out);
+    ForEachPixel(d.width, d.height, [&](int x, int y) {
+        double c[4];
+        s.Read(x, y, c);
+        if (alphaType == 1) for (int k = 0; k < 3; ++k) c[k] *= c[3];
+        else c[3] = 1.0;
+        d.Write(x, y, c);
+    });
+}
+
+void ChannelControlCpu(const EffectFrame& background, const EffectFrame& overlay, int channel, EffectFrame& out) {
+    const BGRAPlane b = BGRAPlane::Of(background), o = BGRAPlane::Of(overlay), d = BGRAPlane::Of(out);
+    const BilinearAxis ax(b.width, d.width), ay(b.height, d.height);
+    const bool mapped = channel >= 0 && channel <= 3;
+    ForEachPixel(d.width, d.height, [&](int x, int y) {
+        double c[4];
+        o.Read(x, y, c);
+        if (mapped) {
+            double k[4];
+            Bilinear(b, ax, ay, x, y, k);
+            c[3] *= k[channel];
+        }
+        d.Write(x, y, c);
+    });
+}
+
 namespace {
 
 float GradientPosition(int type, float tcx, float tcy, int w, int h, const GradientStops& g) {

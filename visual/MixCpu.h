@@ -1,6 +1,7 @@
 #pragma once
 // The CPU twins of the masked-mix, gradient and motion-animation kernels (blend_mask.cl's
-// BlendMask2, blend_mask_notype.cl, do_gradient.cl, motion_animation.cl): the same arithmetic
+// BlendMask2, blend_mask_notype.cl, do_gradient.cl, motion_animation.cl, premultiply.cl,
+// channel_control.cl): the same arithmetic
 // per output pixel, on host BGRA frames of 8 or 16 bits a sample (PixelMap.h). The callers check
 // formats, sizes and planes; these only compute.
 #include "orvex/IVisualProcess.h"
@@ -23,6 +24,13 @@ struct GradientStops {
     float posX, posY;
 };
 void GradientCpu(const GradientStops& g, int type, EffectFrame& out);
+// The BGRA premultiplication: alphaType 1 multiplies the colour by alpha, any other value makes
+// alpha opaque. in and out of one size; may be one frame.
+void PremultiplyCpu(const EffectFrame& in, int alphaType, EffectFrame& out);
+// The overlay's colour with alpha = (channel `channel` of the background, 0 red .. 3 alpha,
+// sampled bilinearly) x overlay alpha; any other channel copies the overlay. overlay and out of
+// one size.
+void ChannelControlCpu(const EffectFrame& background, const EffectFrame& overlay, int channel, EffectFrame& out);
 // The motion-animation transform of in into out.
 void MotionAnimationCpu(const EffectFrame& in, const MotionAnimationParam& p, EffectFrame& out);
 
