@@ -325,7 +325,27 @@ ResultCode Gradient(VisualProcess& vp, EffectFrame& o, int type) {
     return vp.Do_Gradient(o, type, g);
 }
 
+// BlendAndTransform of 16-bit frames: overlay in[0] over in[1] (or transparent black).
+UtilCase::Op Placed(int mode, int pre, double theta, double sx, double sy, double kx, bool blank = false) {
+    return [=](VisualProcess& vp, Ins in, EffectFrame& o) {
+        return vp.BlendAndTransform(*in[0], {0.45, 0.55}, *in[1], {0.5, 0.5}, blank, o, mode, 0, 0.8, pre, 1, theta,
+                                    sx, sy, kx, 0.05);
+    };
+}
+
 const TwinCase kTwinCases[] = {
+    {"transform_normal_16", BGRA64, 2, Placed(0, 0, 30, 0.8, 0.7, 0.1), 1},
+    {"transform_normal_pre_16", BGRA64, 2, Placed(0, 1, -12, 1.3, 1.1, 0), 1},
+    {"transform_multiply_16", BGRA64, 2, Placed(2, 0, 0, 0.6, 0.6, 0), 1},
+    {"transform_soft_light_16", BGRA64, 2, Placed(9, 0, 45, 1, 1, 0.2), 1},
+    {"transform_hard_mix_16", BGRA64, 2, Placed(14, 0, 0, 1, 1, 0), 1},
+    {"transform_add_16", BGRA64, 2, Placed(23, 0, 90, 0.9, 0.9, 0), 1},
+    {"transform_hollow_in_16", BGRA64, 2, Placed(19, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_hollow_out_16", BGRA64, 2, Placed(20, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_bg_hollow_16", BGRA64, 2, Placed(21, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_replace_16", BGRA64, 2, Placed(22, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_over_premultiplied_bg_16", BGRA64, 2, Placed(18, 1, 20, 1, 1, 0), 1},
+    {"transform_blank_16", BGRA64, 2, Placed(0, 0, 30, 0.8, 0.7, 0.1, true), 1},
     {"sdr2hdr_pq_709", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 1, 2); }, 1},
     {"sdr2hdr_hlg_pal", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 0, 0); }, 1},
     {"sdr2hdr_hlg_ntsc_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 0, 1); }, 2},
