@@ -82,6 +82,17 @@ std::vector<Scenario> Scenarios() {
              fr.All([] { return Bgra(); });
              fr.f[3].reset(new GuardedFrame(NV12, 8, 6));
          }},
+        {"16-bit BGRA at odd size", false, [](Frames& fr) { fr.All([] { return new GuardedFrame(BGRA64, 7, 5); }); }},
+        {"16-bit output of 8-bit inputs", false, [](Frames& fr) {
+             fr.All([] { return Bgra(7, 5); });
+             fr.f[3].reset(new GuardedFrame(BGRA64, 7, 5));
+         }},
+        {"16-bit frames of mismatched sizes", false, [](Frames& fr) {
+             fr.All([] { return new GuardedFrame(BGRA64, 8, 6); });
+             fr.f[2].reset(new GuardedFrame(BGRA64, 3, 9));
+             fr.f[3].reset(new GuardedFrame(BGRA64, 5, 3));
+         }},
+        {"16-bit NaN values", false, [](Frames& fr) { fr.All([] { return new GuardedFrame(BGRA64, 8, 6); }); }, kNaN},
         {"NaN values", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, kNaN},
         {"infinite values", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, kInf},
         {"negative infinite values", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, -kInf},
