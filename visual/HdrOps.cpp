@@ -1,4 +1,5 @@
 // HDR2SDR, SDR2HDR, PQToHLG, HLGToPQ, ChangeColorSpace and ICCProfileTransform.
+#include <algorithm>
 #include <string>
 
 #include "colorspace.h"
@@ -107,12 +108,21 @@ ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32
         args.Int("inprimary", inPrimary).Int("outprimary", outPrimary);
         return RunVisualKernel(kTag, "HDR2SDR", args, to, {in.texture}, {out.texture});
     }
-    // The cube maps 8-bit codes.
-    if (!IsBGRA8(in.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
-        ORVEX_LOG(6, kTag, "input format is not BGRA32!!");
-        return WrongFormat;
-    }
     FrameLayout li, lo;
+    if (!IsBGRA8(in.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
+        // The cube maps 8-bit codes; 16-bit frames get the kernel's tone mapping in double, so
+        // their precision is not cut to the cube's 8 bits.
+        if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
+        float matrix[9];
+        MappingMatrix(inPrimary, outPrimary, matrix);
+        double m[9];
+        std::copy(matrix, matrix + 9, m);
+        MapHostPixels(in, out, [pqMode, &m](double px[4]) {
+            hdr64::Tonemapping(pqMode, m, &px[0], &px[1], &px[2]);
+            for (int c = 0; c < 3; ++c) px[c] *= px[3];
+        });
+        return Ok;
+    }
     if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
     if (resourcePath_.empty()) {
         ORVEX_LOG(6, kTag, "resource path is empty!!");
