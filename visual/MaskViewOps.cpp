@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -34,20 +35,10 @@ void Over(const float t[4], const float b[4], float out[4]) {
     out[3] = t[3] + (1 - t[3]) * b[3];
 }
 
-ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& mask, uint32_t colour,
-                       EffectFrame& out, const char* tag) {
-    FrameLayout ls, lm, lo;
-    if (!IsBGRA8(source.pixel_fmt) || !IsBGRA8(mask.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
-        ORVEX_LOG(6, tag, "input format is not BGRA32!!");
-        return WrongFormat;
-    }
-    if (!LayoutOf(source, &ls) || !LayoutOf(mask, &lm) || !LayoutOf(out, &lo) || !HostPlanesOk(source, ls) ||
-        !HostPlanesOk(mask, lm) || !HostPlanesOk(out, lo)) {
-        ORVEX_LOG(6, tag, "input or output is nullptr!!");
-        return InvalidArgument;
-    }
-    const cv::Mat s = PlaneMat(source, 0, ls, 4), m = PlaneMat(mask, 0, lm, 4);
-    cv::Mat d = PlaneMat(out, 0, lo, 4);
+// The views on the CPU at the frames' own depth (all 8-bit or all 16-bit samples).
+template <typename T>
+void MaskViewRows(View view, const cv::Mat& s, const cv::Mat& m, uint32_t colour, cv::Mat& d) {
+    constexpr float kMax = std::numeric_limits<T>::max();
     const BilinearAxis sx(s.cols, d.cols), sy(s.rows, d.rows), mx(m.cols, d.cols), my(m.rows, d.rows);
     // The colour mask's colour in B, G, R order, opaque, and its mix weight.
     const float key[4] = {((colour >> 8) & 0xFF) / 255.0f, ((colour >> 16) & 0xFF) / 255.0f,
@@ -55,12 +46,12 @@ ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& 
     const float keyWeight = (colour & 0xFF) / 255.0f;
     const float aspect = static_cast<float>(d.cols) / d.rows;
     for (int y = 0; y < d.rows; ++y) {
-        uint8_t* o = d.ptr<uint8_t>(y);
+        T* o = d.ptr<T>(y);
         const int cy = static_cast<int>(std::floor((y + 0.5f) / d.rows * 60.0f));
         for (int x = 0; x < d.cols; ++x, o += 4) {
-            const float a = SampleChannel(m, mx, my, x, y, 3) / 255.0f;
+            const float a = SampleChannel<T>(m, mx, my, x, y, 3) / kMax;
             float px[4], result[4];
-            if (view != View::Alpha) SamplePixel(s, sx, sy, x, y, px);
+            if (view != View::Alpha) SamplePixel<T>(s, sx, sy, x, y, px);
             switch (view) {
             case View::Alpha:
                 for (float& r : result) r = a;
@@ -84,9 +75,29 @@ ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& 
                 break;
             }
             }
-            for (int c = 0; c < 4; ++c) o[c] = cv::saturate_cast<uint8_t>(result[c] * 255.0f);
+            for (int c = 0; c < 4; ++c) o[c] = cv::saturate_cast<T>(result[c] * kMax);
         }
     }
+}
+
+ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& mask, uint32_t colour,
+                       EffectFrame& out, const char* tag) {
+    FrameLayout ls, lm, lo;
+    const bool bytes = IsBGRA8(source.pixel_fmt) && IsBGRA8(mask.pixel_fmt) && IsBGRA8(out.pixel_fmt);
+    const bool words = source.pixel_fmt == BGRA64 && mask.pixel_fmt == BGRA64 && out.pixel_fmt == BGRA64;
+    if (!bytes && !words) {
+        ORVEX_LOG(6, tag, "input format is not BGRA32!!");
+        return WrongFormat;
+    }
+    if (!LayoutOf(source, &ls) || !LayoutOf(mask, &lm) || !LayoutOf(out, &lo) || !HostPlanesOk(source, ls) ||
+        !HostPlanesOk(mask, lm) || !HostPlanesOk(out, lo)) {
+        ORVEX_LOG(6, tag, "input or output is nullptr!!");
+        return InvalidArgument;
+    }
+    const cv::Mat s = PlaneMat(source, 0, ls, 4), m = PlaneMat(mask, 0, lm, 4);
+    cv::Mat d = PlaneMat(out, 0, lo, 4);
+    if (bytes) MaskViewRows<uint8_t>(view, s, m, colour, d);
+    else MaskViewRows<uint16_t>(view, s, m, colour, d);
     return Ok;
 }
 

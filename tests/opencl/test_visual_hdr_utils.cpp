@@ -378,6 +378,8 @@ const TwinCase kTwinCases[] = {
     {"motion_animation_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Motion_Animation(*in[0], o, kTurned); }, 1},
     {"premultiply_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 1, false); }, 1},
     {"premultiply_opaque_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 0, false); }, 0},
+    {"mask_square_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.viewmaskassquare(*in[0], *in[1], o, o.texture ? 2 : 1); }, 1},
+    {"mask_colormask_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.viewmaskascolormask(*in[0], *in[1], 0x3060C080u, o, o.texture ? 2 : 1); }, 1},
     {"channel_control_red_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.channelControl(*in[0], *in[1], o, 0); }, 1},
     {"channel_control_alpha_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.channelControl(*in[0], *in[1], o, 3); }, 1},
 };
