@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,32 @@ std::string FindCubeRoot(const std::string& given) {
     return {};
 }
 
+// The OpenCL factory when the device is "opencl" (none for the CPU); false, with the message,
+// when no OpenCL device exists.
+bool DeviceFactory(const std::string& device, std::unique_ptr<zrp::ATLUFactory>* factory) {
+    if (device != "opencl") return true;
+    orvexhost::KitOptions options;
+    options.opengl = false;
+    *factory = orvexhost::MakeFactory(options);
+    if (!*factory) std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
+    return *factory != nullptr;
+}
+
+// op on the host frames, or on textures of them when a factory is given (out read back after).
+orvex::ResultCode RunOnDevice(zrp::ATLUFactory* factory, orvex::IVisualProcess& vp, orvex::EffectFrame in,
+                              orvex::EffectFrame out,
+                              const std::function<orvex::ResultCode(orvex::EffectFrame&, orvex::EffectFrame&)>& op) {
+    if (factory) {
+        vp.SetATLUFactory(factory);
+        in.texture = orvexhost::UploadFrame(*factory, in);
+        out.texture = orvexhost::CreateTextureLike(*factory, out);
+        if (!in.texture || !out.texture) return orvex::Failed;
+    }
+    orvex::ResultCode r = op(in, out);
+    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    return r;
+}
+
 int Lut(const std::vector<std::string>& files, int mode) {
     if (files.size() != 3) return Usage("lut needs a LUT file, an input and an output file");
     orvex::CubeLut lut;
@@ -113,15 +140,7 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
     }
     cv::Mat output(input.size(), CV_8UC4, cv::Scalar::all(0));
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (device == "opencl") {
-        orvexhost::KitOptions options;
-        options.opengl = false;
-        factory = orvexhost::MakeFactory(options);
-        if (!factory) {
-            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-            return kInput;
-        }
-    }
+    if (!DeviceFactory(device, &factory)) return kInput;
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     const std::string root = FindCubeRoot(resources);
@@ -130,16 +149,10 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
         return kInput;
     }
     vp->SetResourcePath(root.c_str());
-    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
-    if (factory) {
-        vp->SetATLUFactory(factory.get());
-        in.texture = orvexhost::UploadFrame(*factory, in);
-        out.texture = orvexhost::CreateTextureLike(*factory, out);
-        if (!in.texture || !out.texture) return kFailed;
-    }
-    orvex::ResultCode r =
-        vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
-    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    const orvex::ResultCode r =
+        RunOnDevice(factory.get(), *vp, Wrap(input), Wrap(output), [&](orvex::EffectFrame& in, orvex::EffectFrame& out) {
+            return vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+        });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: hdr2sdr failed (result %d)\n", static_cast<int>(r));
         return kFailed;
@@ -178,31 +191,16 @@ int Hdr(const std::vector<std::string>& args, int pq, int sdrMode, const std::st
     }
     cv::Mat output(input.size(), CV_16UC4, cv::Scalar::all(0));
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (device == "opencl") {
-        orvexhost::KitOptions options;
-        options.opengl = false;
-        factory = orvexhost::MakeFactory(options);
-        if (!factory) {
-            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-            return kInput;
-        }
-    }
+    if (!DeviceFactory(device, &factory)) return kInput;
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     if (!vp) return kFailed;
     orvex::EffectFrame in = Wrap(input), out = Wrap(output);
     in.pixel_fmt = out.pixel_fmt = orvex::BGRA64;
     in.bitDepth = out.bitDepth = 16;
-    if (factory) {
-        vp->SetATLUFactory(factory.get());
-        in.texture = orvexhost::UploadFrame(*factory, in);
-        out.texture = orvexhost::CreateTextureLike(*factory, out);
-        if (!in.texture || !out.texture) return kFailed;
-    }
-    orvex::ResultCode r = what == "sdr2hdr" ? vp->SDR2HDR(in, out, pq, sdrMode)
-                          : what == "pq2hlg" ? vp->PQToHLG(in, out)
-                                             : vp->HLGToPQ(in, out);
-    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    const orvex::ResultCode r = RunOnDevice(factory.get(), *vp, in, out, [&](orvex::EffectFrame& i, orvex::EffectFrame& o) {
+        return what == "sdr2hdr" ? vp->SDR2HDR(i, o, pq, sdrMode) : what == "pq2hlg" ? vp->PQToHLG(i, o) : vp->HLGToPQ(i, o);
+    });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: hdr %s failed (result %d)\n", what.c_str(), static_cast<int>(r));
         return kFailed;
