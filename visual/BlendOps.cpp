@@ -487,23 +487,14 @@ namespace {
 // BlendMask2 on host BGRA frames (8 or 16 bits each), all four of one size.
 ResultCode BlendMask2Host(const char* tag, const EffectFrame& first, const EffectFrame& second,
                           const EffectFrame& alphaFrame, int32_t alphaChannel, EffectFrame& out, int32_t constAlpha) {
-    const EffectFrame* frames[] = {&first, &second, &alphaFrame, &out};
-    for (const EffectFrame* f : frames)
-        if (!IsBGRALike(f->pixel_fmt)) {
-            ORVEX_LOG(6, tag, "input format is not rgba format!");
-            return WrongFormat;
-        }
-    for (const EffectFrame* f : frames) {
-        FrameLayout l;
-        if (!LayoutOf(*f, &l) || !HostPlanesOk(*f, l)) {
-            ORVEX_LOG(6, tag, "input or output is nullptr!!");
-            return InvalidArgument;
-        }
+    if (const ResultCode r = HostBGRAFrames(tag, "input format is not rgba format!", {&first, &second, &alphaFrame, &out});
+        r != Ok)
+        return r;
+    for (const EffectFrame* f : {&first, &second, &alphaFrame})
         if (f->width[0] != out.width[0] || f->height[0] != out.height[0]) {
             ORVEX_LOG(6, tag, "input resolution is not equal output!!");
             return InvalidArgument;
         }
-    }
     BlendMask2Cpu(first, second, alphaFrame, alphaChannel, static_cast<float>(constAlpha) / 100.0f, out);
     return Ok;
 }

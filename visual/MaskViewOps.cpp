@@ -163,22 +163,6 @@ ResultCode GpuOutput(const char* tag, const EffectFrame& out, TextureInfo* info)
     return Ok;
 }
 
-// Host BGRA frames (8 or 16 bits) for the CPU forms: 4 for another format, 3 for missing planes.
-ResultCode HostBGRA(const char* tag, std::initializer_list<const EffectFrame*> frames) {
-    for (const EffectFrame* f : frames)
-        if (!IsBGRALike(f->pixel_fmt)) {
-            ORVEX_LOG(6, tag, "input format is not rgba!!");
-            return WrongFormat;
-        }
-    for (const EffectFrame* f : frames) {
-        FrameLayout l;
-        if (!LayoutOf(*f, &l) || !HostPlanesOk(*f, l)) {
-            ORVEX_LOG(6, tag, "input or output is nullptr!!");
-            return InvalidArgument;
-        }
-    }
-    return Ok;
-}
 
 bool OnOpenCL(const EffectFrame& out) { return TexturePlatform(*out.texture) == OpenCL; }
 
@@ -208,7 +192,7 @@ ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame& overlayFrame, con
                                             const EffectFrame& mask, EffectFrame& out) {
     constexpr const char* kTag = "orvex:Blend_Mask_NoType";
     if (!out.texture) {
-        if (const ResultCode r = HostBGRA(kTag, {&overlayFrame, &background, &mask, &out}); r != Ok) return r;
+        if (const ResultCode r = HostBGRAFrames(kTag, "input format is not rgba!!", {&overlayFrame, &background, &mask, &out}); r != Ok) return r;
         BlendMaskNoTypeCpu(overlayFrame, background, mask, out);
         return Ok;
     }
@@ -244,7 +228,7 @@ ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const Grad
     g.posY[0] = gradient.posY[0], g.posY[1] = gradient.posY[1];
     g.angle = gradient.angle;
     if (!out.texture) {
-        if (const ResultCode r = HostBGRA(kTag, {&out}); r != Ok) return r;
+        if (const ResultCode r = HostBGRAFrames(kTag, "input format is not rgba!!", {&out}); r != Ok) return r;
         GradientStops stops{};
         std::memcpy(stops.colors, g.colors, sizeof stops.colors);
         std::memcpy(stops.precent, g.precent, sizeof stops.precent);
@@ -279,7 +263,7 @@ ResultCode VisualProcess::Motion_Animation(const EffectFrame& in, EffectFrame& o
     const bool idealOk = param.idealwidth > 0 && param.idealheight > 0 && std::isfinite(param.idealwidth) &&
                          std::isfinite(param.idealheight);
     if (!out.texture) {
-        if (const ResultCode r = HostBGRA(kTag, {&in, &out}); r != Ok) return r;
+        if (const ResultCode r = HostBGRAFrames(kTag, "input format is not rgba!!", {&in, &out}); r != Ok) return r;
         if (!idealOk) {
             ORVEX_LOG(6, kTag, "ideal size is empty!!");
             return InvalidArgument;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "corelog.h"
+#include "visual/FramePlanes.h"
 #include "visual/PixelMap.h"
 #include "visual/Sampling.h"
 
@@ -46,6 +48,22 @@ void BilinearAt(const BGRAPlane& p, float u, float v, double out[4]) {
 }
 
 }  // namespace
+
+ResultCode HostBGRAFrames(const char* tag, const char* formatMessage, std::initializer_list<const EffectFrame*> frames) {
+    for (const EffectFrame* f : frames)
+        if (!IsBGRALike(f->pixel_fmt)) {
+            ORVEX_LOG(6, tag, "%s", formatMessage);
+            return WrongFormat;
+        }
+    for (const EffectFrame* f : frames) {
+        FrameLayout l;
+        if (!LayoutOf(*f, &l) || !HostPlanesOk(*f, l)) {
+            ORVEX_LOG(6, tag, "input or output is nullptr!!");
+            return InvalidArgument;
+        }
+    }
+    return Ok;
+}
 
 void BlendMask2Cpu(const EffectFrame& first, const EffectFrame& second, const EffectFrame& alphaFrame,
                    int alphaChannel, float constAlpha, EffectFrame& out) {

@@ -3,10 +3,16 @@
 // BlendMask2, blend_mask_notype.cl, do_gradient.cl, motion_animation.cl, premultiply.cl,
 // channel_control.cl): the same arithmetic
 // per output pixel, on host BGRA frames of 8 or 16 bits a sample (PixelMap.h). The callers check
-// formats, sizes and planes; these only compute.
+// formats, sizes and planes (HostBGRAFrames); the routines only compute.
+#include <initializer_list>
+
 #include "orvex/IVisualProcess.h"
 
 namespace orvex {
+
+// Host BGRA frames (8 or 16 bits each) for these forms: WrongFormat with `formatMessage` for
+// another format, InvalidArgument for planes the frames do not hold (both logged under tag).
+ResultCode HostBGRAFrames(const char* tag, const char* formatMessage, std::initializer_list<const EffectFrame*> frames);
 
 // out = first * a + (1 - a) * second, a = channel `alphaChannel` of alphaFrame (0 red, 1 green,
 // 2 blue, 3 alpha, any other red) * constAlpha; all four frames of one size.
