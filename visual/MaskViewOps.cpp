@@ -1,4 +1,5 @@
 // The four mask views (CPU, OpenCL, OpenGL), Do_Gradient, Blend_Mask_NoType and Motion_Animation.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -164,6 +165,16 @@ ResultCode GpuOutput(const char* tag, const EffectFrame& out, TextureInfo* info)
 }
 
 
+// A shrinking motion animation averages every input texel under an output pixel: with an input
+// many times its ideal size that is a whole picture per pixel, which would stall the caller (and
+// the GPU). The footprint per axis, as the kernel sizes it, is held to 256 texels.
+bool FootprintFits(const MotionAnimationParam& p, int inputWidth, int inputHeight) {
+    if (std::abs(p.scale_x) >= 1.0f && std::abs(p.scale_y) >= 1.0f) return true;
+    const float fw = (inputWidth / p.idealwidth) / std::max(1.0f / 3.0f, std::abs(p.scale_x));
+    const float fh = (inputHeight / p.idealheight) / std::max(1.0f / 3.0f, std::abs(p.scale_y));
+    return fw <= 256.0f && fh <= 256.0f;
+}
+
 bool OnOpenCL(const EffectFrame& out) { return TexturePlatform(*out.texture) == OpenCL; }
 
 }  // namespace
@@ -268,6 +279,10 @@ ResultCode VisualProcess::Motion_Animation(const EffectFrame& in, EffectFrame& o
             ORVEX_LOG(6, kTag, "ideal size is empty!!");
             return InvalidArgument;
         }
+        if (!FootprintFits(param, static_cast<int>(in.width[0]), static_cast<int>(in.height[0]))) {
+            ORVEX_LOG(6, kTag, "ideal size is too small for the input!!");
+            return InvalidArgument;
+        }
         MotionAnimationCpu(in, param, out);
         return Ok;
     }
@@ -279,6 +294,10 @@ ResultCode VisualProcess::Motion_Animation(const EffectFrame& in, EffectFrame& o
     }
     if (!idealOk) {
         ORVEX_LOG(6, kTag, "ideal size is empty!!");
+        return InvalidArgument;
+    }
+    if (!FootprintFits(param, ti.width, ti.height)) {
+        ORVEX_LOG(6, kTag, "ideal size is too small for the input!!");
         return InvalidArgument;
     }
     KernelArgs args;

@@ -212,6 +212,12 @@ TEST(VisualBadInput, CpuFormsRefuseWithTheirCodeAndLineAndKeepTheOutput) {
              const MotionAnimationParam p{1, 1, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 0, 7, 0, 0};
              return vp.Motion_Animation(*f[0], *f[3], p);
          }},
+        {"Motion_Animation: input far larger than its ideal size", {BGRA32, BGRA32, BGRA32, BGRA32}, Nothing,
+         InvalidArgument, "ideal size is too small for the input!!", "orvex:Motion_Animation",
+         [](VisualProcess& vp, EffectFrame** f) {
+             const MotionAnimationParam p{0.5f, 0.5f, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 0.01f, 0.01f, 0, 0};
+             return vp.Motion_Animation(*f[0], *f[3], p);
+         }},
         {"Premultiply: 16-bit output of another size", {BGRA64, BGRA64, BGRA64, BGRA64},
          [](EffectFrame** f) { f[3]->width[0] = 4; }, InvalidArgument, "input or output is nullptr!!",
          "orvex:Premultiply", [](VisualProcess& vp, EffectFrame** f) { return vp.Premultiply(*f[0], *f[3], 1, false); }},
