@@ -66,6 +66,9 @@ public:
                       EffectFramePtr& output) override;
     void SetDescription(EffectDescription description) override;
     ResultCode SetProgramLoader(ProgramLoader loader) override;
+    // The shader chains with a CPU transcription (light_leak) render here without OpenGL; any
+    // other chain has no CPU body (result 1).
+    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
 
     virtual ResultCode SetPassParam(GLProgramEntry& entry, const char* name, EffectParamType type,
                                     const EffectParamValue& value);
@@ -101,6 +104,7 @@ protected:
 
 private:
     ResultCode ParseGradient(const std::string& text);
+    ResultCode LightLeakCPU(int64_t position, EffectFrame* input, EffectFrame* output);
     bool FindMaskBox(const cv::Mat& mask);
 
     std::vector<std::unique_ptr<GLProgramEntry>> passes_;
@@ -113,6 +117,7 @@ private:
     int32_t workingWidth_ = 0;
     int32_t workingHeight_ = 0;
     int32_t startFrame_ = 0;
+    cv::Mat cpuWorking_;  // the CPU pass's working picture, kept across frames of one size
 };
 
 // Two passes around an anchor: the first renders into a texture of its own ("whirlwind_tex"),

@@ -78,6 +78,12 @@ expect 0 "" -- vp hdr2sdr --pq "$work/card.png" "$work/sdr_pq.png"
 expect 0 "" -- vp hdr2sdr --hlg "$work/card.png" "$work/sdr_hlg.png"
 [ -s "$work/sdr_pq.png" ] && [ -s "$work/sdr_hlg.png" ] || { echo "FAIL: no tone-mapped pictures"; fail=1; }
 expect 1 "needs --pq or --hlg" -- vp hdr2sdr "$work/card.png" "$work/x.png"
+expect 0 "" -- vp hdr sdr2hdr --pq "$work/card.png" "$work/hdr_pq.png"
+expect 0 "" -- vp hdr pq2hlg "$work/hdr_pq.png" "$work/hdr_hlg.png"
+expect 0 "" -- vp hdr hlg2pq "$work/hdr_hlg.png" "$work/hdr_back.png"
+[ -s "$work/hdr_hlg.png" ] && [ -s "$work/hdr_back.png" ] || { echo "FAIL: no HDR pictures"; fail=1; }
+expect 1 "needs --pq or --hlg" -- vp hdr sdr2hdr "$work/card.png" "$work/x.png"
+expect 1 "needs sdr2hdr, pq2hlg or hlg2pq" -- vp hdr tohdr "$work/card.png" "$work/x.png"
 expect 0 "temperature -\{0,1\}[0-9.]* tint" -- vp whitebalance "$work/card.png"
 expect 0 "temperature 0.00 tint 0.00" -- vp whitebalance --colour 808080 "$work/card.png"
 [ $fail -eq 0 ] && echo "cli: all cases passed"

@@ -42,6 +42,9 @@ for out in pixelate whirlwind glow leak spectrum; do
     expect 4 "max difference" -- compare "$card" "$work/$out.png"
 done
 expect 4 "max difference" -- compare "$work/shape.png" "$work/shape_bars.png"
+# light_leak has a CPU body that draws what its shaders draw.
+expect 0 "" -- render --effect $fx/light_leak --device cpu --param vignette=0.8 "$card" "$work/leak_cpu.png"
+expect 0 "" -- compare --tolerance 2 "$work/leak.png" "$work/leak_cpu.png"
 
 # Silence draws no bars: the picture comes back as it went in.
 expect 0 "" -- render --effect $fx/audio_spectrum $gl --audio "$work/silence.wav" "$card" "$work/quiet.png"

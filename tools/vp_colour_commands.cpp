@@ -1,8 +1,9 @@
-// orvex vp lut|hdr2sdr|whitebalance: 3D LUTs, HDR tone mapping and white-balance estimates on
-// picture files.
+// orvex vp lut|hdr2sdr|hdr|whitebalance: 3D LUTs, HDR tone mapping, SDR to HDR and the PQ <-> HLG
+// transfers, and white-balance estimates on picture files.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,32 @@ std::string FindCubeRoot(const std::string& given) {
     return {};
 }
 
+// The OpenCL factory when the device is "opencl" (none for the CPU); false, with the message,
+// when no OpenCL device exists.
+bool DeviceFactory(const std::string& device, std::unique_ptr<zrp::ATLUFactory>* factory) {
+    if (device != "opencl") return true;
+    orvexhost::KitOptions options;
+    options.opengl = false;
+    *factory = orvexhost::MakeFactory(options);
+    if (!*factory) std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
+    return *factory != nullptr;
+}
+
+// op on the host frames, or on textures of them when a factory is given (out read back after).
+orvex::ResultCode RunOnDevice(zrp::ATLUFactory* factory, orvex::IVisualProcess& vp, orvex::EffectFrame in,
+                              orvex::EffectFrame out,
+                              const std::function<orvex::ResultCode(orvex::EffectFrame&, orvex::EffectFrame&)>& op) {
+    if (factory) {
+        vp.SetATLUFactory(factory);
+        in.texture = orvexhost::UploadFrame(*factory, in);
+        out.texture = orvexhost::CreateTextureLike(*factory, out);
+        if (!in.texture || !out.texture) return orvex::Failed;
+    }
+    orvex::ResultCode r = op(in, out);
+    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    return r;
+}
+
 int Lut(const std::vector<std::string>& files, int mode) {
     if (files.size() != 3) return Usage("lut needs a LUT file, an input and an output file");
     orvex::CubeLut lut;
@@ -113,15 +140,7 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
     }
     cv::Mat output(input.size(), CV_8UC4, cv::Scalar::all(0));
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (device == "opencl") {
-        orvexhost::KitOptions options;
-        options.opengl = false;
-        factory = orvexhost::MakeFactory(options);
-        if (!factory) {
-            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-            return kInput;
-        }
-    }
+    if (!DeviceFactory(device, &factory)) return kInput;
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     const std::string root = FindCubeRoot(resources);
@@ -130,22 +149,68 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
         return kInput;
     }
     vp->SetResourcePath(root.c_str());
-    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
-    if (factory) {
-        vp->SetATLUFactory(factory.get());
-        in.texture = orvexhost::UploadFrame(*factory, in);
-        out.texture = orvexhost::CreateTextureLike(*factory, out);
-        if (!in.texture || !out.texture) return kFailed;
-    }
-    orvex::ResultCode r =
-        vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
-    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
+    const orvex::ResultCode r =
+        RunOnDevice(factory.get(), *vp, Wrap(input), Wrap(output), [&](orvex::EffectFrame& in, orvex::EffectFrame& out) {
+            return vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+        });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: hdr2sdr failed (result %d)\n", static_cast<int>(r));
         return kFailed;
     }
     if (!WritePicture(files[1], output)) {
         std::fprintf(stderr, "orvex vp: cannot write %s\n", files[1].c_str());
+        return kInput;
+    }
+    return kOk;
+}
+
+// A picture as 16-bit BGRA (8-bit files widened by 257), so that the transfers keep their
+// precision from a 16-bit PNG to a 16-bit PNG.
+bool ReadPicture16(const std::string& path, cv::Mat* out) {
+    cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
+    if (img.empty()) return false;
+    if (img.depth() == CV_8U) img.convertTo(img, CV_16U, 257.0);
+    else if (img.depth() != CV_16U) img.convertTo(img, CV_16U);
+    if (img.channels() == 1) cv::cvtColor(img, *out, cv::COLOR_GRAY2BGRA);
+    else if (img.channels() == 3) cv::cvtColor(img, *out, cv::COLOR_BGR2BGRA);
+    else if (img.channels() == 4) *out = img;
+    else return false;
+    return true;
+}
+
+// sdr2hdr (to PQ or HLG from BT.709, BT.601 625 or 525 primaries), pq2hlg and hlg2pq.
+int Hdr(const std::vector<std::string>& args, int pq, int sdrMode, const std::string& device) {
+    if (args.size() != 3 || (args[0] != "sdr2hdr" && args[0] != "pq2hlg" && args[0] != "hlg2pq"))
+        return Usage("hdr needs sdr2hdr, pq2hlg or hlg2pq, an input and an output file");
+    const std::string& what = args[0];
+    if (what == "sdr2hdr" && pq < 0) return Usage("hdr sdr2hdr needs --pq or --hlg");
+    cv::Mat input;
+    if (!ReadPicture16(args[1], &input)) {
+        std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", args[1].c_str());
+        return kInput;
+    }
+    cv::Mat output(input.size(), CV_16UC4, cv::Scalar::all(0));
+    std::unique_ptr<zrp::ATLUFactory> factory;
+    if (!DeviceFactory(device, &factory)) return kInput;
+    std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
+                                                                                 ReleaseVisualProcess);
+    if (!vp) return kFailed;
+    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
+    in.pixel_fmt = out.pixel_fmt = orvex::BGRA64;
+    in.bitDepth = out.bitDepth = 16;
+    const orvex::ResultCode r = RunOnDevice(factory.get(), *vp, in, out, [&](orvex::EffectFrame& i, orvex::EffectFrame& o) {
+        return what == "sdr2hdr" ? vp->SDR2HDR(i, o, pq, sdrMode) : what == "pq2hlg" ? vp->PQToHLG(i, o) : vp->HLGToPQ(i, o);
+    });
+    if (r != orvex::Ok) {
+        std::fprintf(stderr, "orvex vp: hdr %s failed (result %d)\n", what.c_str(), static_cast<int>(r));
+        return kFailed;
+    }
+    // Formats that hold 16 bits get them; the others (JPEG, BMP) the nearest 8-bit codes.
+    const std::string ext = std::filesystem::path(args[2]).extension().string();
+    cv::Mat written = output;
+    if (ext != ".png" && ext != ".PNG" && ext != ".tif" && ext != ".tiff") output.convertTo(written, CV_8U, 1.0 / 257.0);
+    if (!WritePicture(args[2], written)) {
+        std::fprintf(stderr, "orvex vp: cannot write %s\n", args[2].c_str());
         return kInput;
     }
     return kOk;
@@ -180,7 +245,7 @@ int ColourCommand(int argc, char** argv) {
     const std::string op = argv[0];
     std::vector<std::string> files;
     std::string device = "cpu", resources;
-    int mode = 2, pq = -1, pickX = -1, pickY = -1;
+    int mode = 2, pq = -1, pickX = -1, pickY = -1, sdrMode = 2;
     long colour = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -192,6 +257,12 @@ int ColourCommand(int argc, char** argv) {
             ++i;
         } else if (a == "--pq" || a == "--hlg") {
             pq = a == "--pq" ? 1 : 0;
+        } else if (a == "--sdr") {
+            // The SDR input's primaries: the service's codes 0 PAL, 1 NTSC, 2 (any other) BT.709.
+            if (!hasValue || (v != "709" && v != "601-625" && v != "601-525"))
+                return Usage("--sdr is 709, 601-625 or 601-525");
+            sdrMode = v == "601-625" ? 0 : v == "601-525" ? 1 : 2;
+            ++i;
         } else if (a == "--device") {
             if (!hasValue || (v != "cpu" && v != "opencl")) return Usage("--device is cpu or opencl");
             device = v;
@@ -221,6 +292,7 @@ int ColourCommand(int argc, char** argv) {
         if (pq < 0) return Usage("hdr2sdr needs --pq or --hlg");
         return Hdr2Sdr(files, pq, device, resources);
     }
+    if (op == "hdr") return Hdr(files, pq, sdrMode, device);
     return WhiteBalance(files, pickX, pickY, colour);
 }
 

@@ -50,6 +50,9 @@ const char* const kVisualHelp =
     "                                      apply a 3D LUT: 0 nearest, 1 trilinear, 2 tetrahedral\n"
     "  orvex vp hdr2sdr --pq|--hlg [--device cpu|opencl] [--resources DIR] IN OUT\n"
     "                                      tone-map BT.2020 PQ or HLG to BT.709 SDR\n"
+    "  orvex vp hdr sdr2hdr --pq|--hlg [--sdr 709|601-625|601-525] | pq2hlg | hlg2pq\n"
+    "               [--device cpu|opencl] IN OUT  SDR to BT.2020 PQ or HLG, or PQ <-> HLG (1000 cd/m2);\n"
+    "                                      16-bit PNG or TIFF out keeps 16 bits\n"
     "  orvex vp whitebalance [--pick X,Y | --colour RRGGBB] IN\n"
     "                                      print the temperature and tint that neutralise the\n"
     "                                      picture, the picked pixel or the reference colour\n"
@@ -316,7 +319,7 @@ int VisualCommand(int argc, char** argv) {
     if (std::string(argv[0]) == "convert") return ConvertCommand(argc - 1, argv + 1);
     Options o;
     o.op = argv[0];
-    if (o.op == "lut" || o.op == "hdr2sdr" || o.op == "whitebalance") return ColourCommand(argc, argv);
+    if (o.op == "lut" || o.op == "hdr2sdr" || o.op == "hdr" || o.op == "whitebalance") return ColourCommand(argc, argv);
     if (o.op != "resize" && o.op != "crop" && o.op != "rotate" && o.op != "flip" && o.op != "blend" &&
         o.op != "transform")
         return Usage("unknown vp operation " + o.op);

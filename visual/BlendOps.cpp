@@ -15,6 +15,7 @@
 #include "visual/AffineWarp.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
+#include "visual/MixCpu.h"
 #include "visual/VisualProcess.h"
 
 namespace orvex {
@@ -481,10 +482,31 @@ ResultCode VisualProcess::BlendMask(const EffectFrame& overlay, fxRectf overlayR
     return Ok;
 }
 
+namespace {
+
+// BlendMask2 on host BGRA frames (8 or 16 bits each), all four of one size.
+ResultCode BlendMask2Host(const char* tag, const EffectFrame& first, const EffectFrame& second,
+                          const EffectFrame& alphaFrame, int32_t alphaChannel, EffectFrame& out, int32_t constAlpha) {
+    if (const ResultCode r = HostBGRAFrames(tag, "input format is not rgba format!", {&first, &second, &alphaFrame, &out});
+        r != Ok)
+        return r;
+    for (const EffectFrame* f : {&first, &second, &alphaFrame})
+        if (f->width[0] != out.width[0] || f->height[0] != out.height[0]) {
+            ORVEX_LOG(6, tag, "input resolution is not equal output!!");
+            return InvalidArgument;
+        }
+    BlendMask2Cpu(first, second, alphaFrame, alphaChannel, static_cast<float>(constAlpha) / 100.0f, out);
+    return Ok;
+}
+
+}  // namespace
+
 ResultCode VisualProcess::BlendMask2(const EffectFrame& first, const EffectFrame& second,
                                      const EffectFrame& alphaFrame, int32_t alphaChannel, EffectFrame& out,
                                      int32_t constAlpha) {
     constexpr const char* kTag = "orvex:BlendMask2";
+    if (!first.texture && !second.texture && !alphaFrame.texture && !out.texture)
+        return BlendMask2Host(kTag, first, second, alphaFrame, alphaChannel, out, constAlpha);
     TextureInfo ta, tb, tm, to;
     if (!BGRATexture(first, &ta) || !BGRATexture(second, &tb) || !BGRATexture(alphaFrame, &tm) ||
         !BGRATexture(out, &to)) {

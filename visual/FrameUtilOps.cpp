@@ -10,6 +10,7 @@
 #include "imagecpu/LayerBlend.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
+#include "visual/MixCpu.h"
 #include "visual/Sampling.h"
 #include "visual/VisualProcess.h"
 
@@ -239,9 +240,9 @@ ResultCode VisualProcess::Premultiply(const EffectFrame& in, EffectFrame& out, i
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
         return InvalidArgument;
     }
-    if (fmt == BGRA64) {
-        ORVEX_LOG(6, kTag, "CPU not support!!");
-        return WrongFormat;
+    if (fmt == BGRA64) {  // at its own 16 bits: the byte tables below would lose the low bits
+        PremultiplyCpu(in, alphaType, out);
+        return Ok;
     }
     if (bgra) {
         const cv::Mat s = PlaneMat(in, 0, l, 4);
@@ -342,10 +343,6 @@ ResultCode VisualProcess::channelControl(const EffectFrame& background, const Ef
                                {out.texture});
     }
     FrameLayout lb, lo, ld;
-    if (!IsBGRA8(background.pixel_fmt) || !IsBGRA8(overlayFrame.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
-        ORVEX_LOG(6, kTag, "CPU not support!!");
-        return WrongFormat;
-    }
     if (!LayoutOf(background, &lb) || !LayoutOf(overlayFrame, &lo) || !LayoutOf(out, &ld) ||
         !HostPlanesOk(background, lb) || !HostPlanesOk(overlayFrame, lo) || !HostPlanesOk(out, ld)) {
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
@@ -354,6 +351,11 @@ ResultCode VisualProcess::channelControl(const EffectFrame& background, const Ef
     if (overlayFrame.width[0] != out.width[0] || overlayFrame.height[0] != out.height[0]) {
         ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
         return InvalidArgument;
+    }
+    if (!IsBGRA8(background.pixel_fmt) || !IsBGRA8(overlayFrame.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
+        // 16-bit frames among them: each read and written at its own depth.
+        ChannelControlCpu(background, overlayFrame, channel, out);
+        return Ok;
     }
     const cv::Mat bg = PlaneMat(background, 0, lb, 4), ov = PlaneMat(overlayFrame, 0, lo, 4);
     cv::Mat dst = PlaneMat(out, 0, ld, 4);

@@ -1,4 +1,5 @@
 // HDR2SDR, SDR2HDR, PQToHLG, HLGToPQ, ChangeColorSpace and ICCProfileTransform.
+#include <algorithm>
 #include <string>
 
 #include "colorspace.h"
@@ -6,6 +7,8 @@
 #include "imagecpu/CubeLut.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
+#include "visual/HdrCurves.h"
+#include "visual/PixelMap.h"
 #include "visual/VisualProcess.h"
 
 namespace orvex {
@@ -53,6 +56,38 @@ ResultCode HostPair(const char* tag, const EffectFrame& in, const EffectFrame& o
     return Ok;
 }
 
+// fn on every pixel (red, green, blue, alpha in 0..1) of in, written to out; frames checked by
+// HostPair. Either frame may be 8 or 16 bits.
+template <typename Fn>
+void MapHostPixels(const EffectFrame& in, EffectFrame& out, const Fn& fn) {
+    const BGRAPlane src = BGRAPlane::Of(in), dst = BGRAPlane::Of(out);
+    ForEachPixel(src.width, src.height, [&](int x, int y) {
+        double px[4];
+        src.Read(x, y, px);
+        fn(px);
+        dst.Write(x, y, px);
+    });
+}
+
+// PQ <-> HLG: the kernel when both frames are textures, else its arithmetic on the host frames.
+ResultCode HdrTransfer(const char* tag, const char* kernel, const EffectFrame& in, EffectFrame& out,
+                       void (*pixel)(double rgb[3])) {
+    if (in.texture && out.texture) {
+        TextureInfo ti, to;
+        if (const ResultCode r = BGRATextures(tag, in, out, &ti, &to); r != Ok) return r;
+        KernelArgs args;
+        return RunVisualKernel(tag, kernel, args, to, {in.texture}, {out.texture});
+    }
+    if (!IsBGRALike(in.pixel_fmt) || !IsBGRALike(out.pixel_fmt)) {
+        ORVEX_LOG(6, tag, "input format is not rgba!!");
+        return WrongFormat;
+    }
+    FrameLayout li, lo;
+    if (const ResultCode r = HostPair(tag, in, out, &li, &lo); r != Ok) return r;
+    MapHostPixels(in, out, [pixel](double px[4]) { pixel(px); });
+    return Ok;
+}
+
 }  // namespace
 
 ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32_t pqMode,
@@ -73,12 +108,21 @@ ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32
         args.Int("inprimary", inPrimary).Int("outprimary", outPrimary);
         return RunVisualKernel(kTag, "HDR2SDR", args, to, {in.texture}, {out.texture});
     }
-    // The cube maps 8-bit codes.
-    if (!IsBGRA8(in.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
-        ORVEX_LOG(6, kTag, "input format is not BGRA32!!");
-        return WrongFormat;
-    }
     FrameLayout li, lo;
+    if (!IsBGRA8(in.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
+        // The cube maps 8-bit codes; 16-bit frames get the kernel's tone mapping in double, so
+        // their precision is not cut to the cube's 8 bits.
+        if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
+        float matrix[9];
+        MappingMatrix(inPrimary, outPrimary, matrix);
+        double m[9];
+        std::copy(matrix, matrix + 9, m);
+        MapHostPixels(in, out, [pqMode, &m](double px[4]) {
+            hdr64::Tonemapping(pqMode, m, &px[0], &px[1], &px[2]);
+            for (int c = 0; c < 3; ++c) px[c] *= px[3];
+        });
+        return Ok;
+    }
     if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
     if (resourcePath_.empty()) {
         ORVEX_LOG(6, kTag, "resource path is empty!!");
@@ -104,26 +148,26 @@ ResultCode VisualProcess::SDR2HDR(const EffectFrame& in, EffectFrame& out, int32
         ORVEX_LOG(6, kTag, "input format is not rgba!!");
         return Failed;
     }
-    TextureInfo ti, to;
-    if (const ResultCode r = BGRATextures(kTag, in, out, &ti, &to); r != Ok) return r;
-    KernelArgs args;
-    args.Float("k1", kK1).Float("k3", kK3).Float("sdr_ip", kSdrIp).Int("sdrMode", sdrMode).Int("PqMode", pqMode);
-    args.Float("maxcll", kMaxCll);
-    return RunVisualKernel(kTag, "SDR2HDR", args, to, {in.texture}, {out.texture});
+    if (in.texture && out.texture) {
+        TextureInfo ti, to;
+        if (const ResultCode r = BGRATextures(kTag, in, out, &ti, &to); r != Ok) return r;
+        KernelArgs args;
+        args.Float("k1", kK1).Float("k3", kK3).Float("sdr_ip", kSdrIp).Int("sdrMode", sdrMode).Int("PqMode", pqMode);
+        args.Float("maxcll", kMaxCll);
+        return RunVisualKernel(kTag, "SDR2HDR", args, to, {in.texture}, {out.texture});
+    }
+    FrameLayout li, lo;
+    if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
+    MapHostPixels(in, out, [pqMode, sdrMode](double px[4]) { hdr64::SDR2HDRPixel(pqMode, sdrMode, px, px[3]); });
+    return Ok;
 }
 
 ResultCode VisualProcess::PQToHLG(const EffectFrame& in, EffectFrame& out) {
-    TextureInfo ti, to;
-    if (const ResultCode r = BGRATextures("orvex:PQToHLG", in, out, &ti, &to); r != Ok) return r;
-    KernelArgs args;
-    return RunVisualKernel("orvex:PQToHLG", "PQToHLG", args, to, {in.texture}, {out.texture});
+    return HdrTransfer("orvex:PQToHLG", "PQToHLG", in, out, hdr64::PQToHLGPixel);
 }
 
 ResultCode VisualProcess::HLGToPQ(const EffectFrame& in, EffectFrame& out) {
-    TextureInfo ti, to;
-    if (const ResultCode r = BGRATextures("orvex:HLGToPQ", in, out, &ti, &to); r != Ok) return r;
-    KernelArgs args;
-    return RunVisualKernel("orvex:HLGToPQ", "HLGToPQ", args, to, {in.texture}, {out.texture});
+    return HdrTransfer("orvex:HLGToPQ", "HLGToPQ", in, out, hdr64::HLGToPQPixel);
 }
 
 ResultCode VisualProcess::ChangeColorSpace(const EffectFrame& in, EffectFrame& out,

@@ -1,6 +1,9 @@
 // The four mask views (CPU, OpenCL, OpenGL), Do_Gradient, Blend_Mask_NoType and Motion_Animation.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -8,6 +11,7 @@
 #include "corelog.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
+#include "visual/MixCpu.h"
 #include "visual/Sampling.h"
 #include "visual/VisualProcess.h"
 
@@ -32,20 +36,10 @@ void Over(const float t[4], const float b[4], float out[4]) {
     out[3] = t[3] + (1 - t[3]) * b[3];
 }
 
-ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& mask, uint32_t colour,
-                       EffectFrame& out, const char* tag) {
-    FrameLayout ls, lm, lo;
-    if (!IsBGRA8(source.pixel_fmt) || !IsBGRA8(mask.pixel_fmt) || !IsBGRA8(out.pixel_fmt)) {
-        ORVEX_LOG(6, tag, "input format is not BGRA32!!");
-        return WrongFormat;
-    }
-    if (!LayoutOf(source, &ls) || !LayoutOf(mask, &lm) || !LayoutOf(out, &lo) || !HostPlanesOk(source, ls) ||
-        !HostPlanesOk(mask, lm) || !HostPlanesOk(out, lo)) {
-        ORVEX_LOG(6, tag, "input or output is nullptr!!");
-        return InvalidArgument;
-    }
-    const cv::Mat s = PlaneMat(source, 0, ls, 4), m = PlaneMat(mask, 0, lm, 4);
-    cv::Mat d = PlaneMat(out, 0, lo, 4);
+// The views on the CPU at the frames' own depth (all 8-bit or all 16-bit samples).
+template <typename T>
+void MaskViewRows(View view, const cv::Mat& s, const cv::Mat& m, uint32_t colour, cv::Mat& d) {
+    constexpr float kMax = std::numeric_limits<T>::max();
     const BilinearAxis sx(s.cols, d.cols), sy(s.rows, d.rows), mx(m.cols, d.cols), my(m.rows, d.rows);
     // The colour mask's colour in B, G, R order, opaque, and its mix weight.
     const float key[4] = {((colour >> 8) & 0xFF) / 255.0f, ((colour >> 16) & 0xFF) / 255.0f,
@@ -53,12 +47,12 @@ ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& 
     const float keyWeight = (colour & 0xFF) / 255.0f;
     const float aspect = static_cast<float>(d.cols) / d.rows;
     for (int y = 0; y < d.rows; ++y) {
-        uint8_t* o = d.ptr<uint8_t>(y);
+        T* o = d.ptr<T>(y);
         const int cy = static_cast<int>(std::floor((y + 0.5f) / d.rows * 60.0f));
         for (int x = 0; x < d.cols; ++x, o += 4) {
-            const float a = SampleChannel(m, mx, my, x, y, 3) / 255.0f;
+            const float a = SampleChannel<T>(m, mx, my, x, y, 3) / kMax;
             float px[4], result[4];
-            if (view != View::Alpha) SamplePixel(s, sx, sy, x, y, px);
+            if (view != View::Alpha) SamplePixel<T>(s, sx, sy, x, y, px);
             switch (view) {
             case View::Alpha:
                 for (float& r : result) r = a;
@@ -82,9 +76,29 @@ ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& 
                 break;
             }
             }
-            for (int c = 0; c < 4; ++c) o[c] = cv::saturate_cast<uint8_t>(result[c] * 255.0f);
+            for (int c = 0; c < 4; ++c) o[c] = cv::saturate_cast<T>(result[c] * kMax);
         }
     }
+}
+
+ResultCode MaskViewCPU(View view, const EffectFrame& source, const EffectFrame& mask, uint32_t colour,
+                       EffectFrame& out, const char* tag) {
+    FrameLayout ls, lm, lo;
+    const bool bytes = IsBGRA8(source.pixel_fmt) && IsBGRA8(mask.pixel_fmt) && IsBGRA8(out.pixel_fmt);
+    const bool words = source.pixel_fmt == BGRA64 && mask.pixel_fmt == BGRA64 && out.pixel_fmt == BGRA64;
+    if (!bytes && !words) {
+        ORVEX_LOG(6, tag, "input format is not BGRA32!!");
+        return WrongFormat;
+    }
+    if (!LayoutOf(source, &ls) || !LayoutOf(mask, &lm) || !LayoutOf(out, &lo) || !HostPlanesOk(source, ls) ||
+        !HostPlanesOk(mask, lm) || !HostPlanesOk(out, lo)) {
+        ORVEX_LOG(6, tag, "input or output is nullptr!!");
+        return InvalidArgument;
+    }
+    const cv::Mat s = PlaneMat(source, 0, ls, 4), m = PlaneMat(mask, 0, lm, 4);
+    cv::Mat d = PlaneMat(out, 0, lo, 4);
+    if (bytes) MaskViewRows<uint8_t>(view, s, m, colour, d);
+    else MaskViewRows<uint16_t>(view, s, m, colour, d);
     return Ok;
 }
 
@@ -137,7 +151,7 @@ ResultCode MaskView(View view, const EffectFrame& source, const EffectFrame& mas
     return RunOpenGL(tag.c_str(), ViewName(view), args, {source.texture, mask.texture}, out.texture);
 }
 
-// The output of the GPU-only operations: BGRA-like (4) with a texture (1).
+// A BGRA-like output (4); on the GPU path it must be a texture (1).
 ResultCode GpuOutput(const char* tag, const EffectFrame& out, TextureInfo* info) {
     if (!IsBGRALike(out.pixel_fmt)) {
         ORVEX_LOG(6, tag, "input format is not rgba!!");
@@ -148,6 +162,17 @@ ResultCode GpuOutput(const char* tag, const EffectFrame& out, TextureInfo* info)
         return Failed;
     }
     return Ok;
+}
+
+
+// A shrinking motion animation averages every input texel under an output pixel: with an input
+// many times its ideal size that is a whole picture per pixel, which would stall the caller (and
+// the GPU). The footprint per axis, as the kernel sizes it, is held to 256 texels.
+bool FootprintFits(const MotionAnimationParam& p, int inputWidth, int inputHeight) {
+    if (std::abs(p.scale_x) >= 1.0f && std::abs(p.scale_y) >= 1.0f) return true;
+    const float fw = (inputWidth / p.idealwidth) / std::max(1.0f / 3.0f, std::abs(p.scale_x));
+    const float fh = (inputHeight / p.idealheight) / std::max(1.0f / 3.0f, std::abs(p.scale_y));
+    return fw <= 256.0f && fh <= 256.0f;
 }
 
 bool OnOpenCL(const EffectFrame& out) { return TexturePlatform(*out.texture) == OpenCL; }
@@ -177,6 +202,11 @@ ResultCode VisualProcess::viewmaskascolormask(const EffectFrame& source, const E
 ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame& overlayFrame, const EffectFrame& background,
                                             const EffectFrame& mask, EffectFrame& out) {
     constexpr const char* kTag = "orvex:Blend_Mask_NoType";
+    if (!out.texture) {
+        if (const ResultCode r = HostBGRAFrames(kTag, "input format is not rgba!!", {&overlayFrame, &background, &mask, &out}); r != Ok) return r;
+        BlendMaskNoTypeCpu(overlayFrame, background, mask, out);
+        return Ok;
+    }
     TextureInfo to, t1, t2, t3;
     if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     if (!BGRATexture(overlayFrame, &t1) || !BGRATexture(background, &t2) || !BGRATexture(mask, &t3)) {
@@ -193,8 +223,6 @@ ResultCode VisualProcess::Blend_Mask_NoType(const EffectFrame& overlayFrame, con
 
 ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const GradientData& gradient) {
     constexpr const char* kTag = "orvex:Do_Gradient";
-    TextureInfo to;
-    if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     // The kernel's record: colours as four floats, lowest byte first, over 255.
     struct {
         float colors[10][4];
@@ -210,6 +238,19 @@ ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const Grad
     g.posX[0] = gradient.posX[0], g.posX[1] = gradient.posX[1];
     g.posY[0] = gradient.posY[0], g.posY[1] = gradient.posY[1];
     g.angle = gradient.angle;
+    if (!out.texture) {
+        if (const ResultCode r = HostBGRAFrames(kTag, "input format is not rgba!!", {&out}); r != Ok) return r;
+        GradientStops stops{};
+        std::memcpy(stops.colors, g.colors, sizeof stops.colors);
+        std::memcpy(stops.precent, g.precent, sizeof stops.precent);
+        stops.count = g.count;
+        stops.posX = g.posX[0];
+        stops.posY = g.posY[0];
+        GradientCpu(stops, type, out);
+        return Ok;
+    }
+    TextureInfo to;
+    if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     KernelArgs args;
     if (OnOpenCL(out)) {
         args.Int("type", type).Block("gradient", &g, sizeof g);
@@ -229,14 +270,34 @@ ResultCode VisualProcess::Do_Gradient(EffectFrame& out, int32_t type, const Grad
 
 ResultCode VisualProcess::Motion_Animation(const EffectFrame& in, EffectFrame& out, const MotionAnimationParam& param) {
     constexpr const char* kTag = "orvex:Motion_Animation";
+    // Finite as well: an infinite ideal size would turn every position into a NaN.
+    const bool idealOk = param.idealwidth > 0 && param.idealheight > 0 && std::isfinite(param.idealwidth) &&
+                         std::isfinite(param.idealheight);
+    if (!out.texture) {
+        if (const ResultCode r = HostBGRAFrames(kTag, "input format is not rgba!!", {&in, &out}); r != Ok) return r;
+        if (!idealOk) {
+            ORVEX_LOG(6, kTag, "ideal size is empty!!");
+            return InvalidArgument;
+        }
+        if (!FootprintFits(param, static_cast<int>(in.width[0]), static_cast<int>(in.height[0]))) {
+            ORVEX_LOG(6, kTag, "ideal size is too small for the input!!");
+            return InvalidArgument;
+        }
+        MotionAnimationCpu(in, param, out);
+        return Ok;
+    }
     TextureInfo to, ti;
     if (const ResultCode r = GpuOutput(kTag, out, &to); r != Ok) return r;
     if (!BGRATexture(in, &ti)) {
         ORVEX_LOG(6, kTag, "input gpu frame is nullptr!!");
         return InvalidArgument;
     }
-    if (!(param.idealwidth > 0) || !(param.idealheight > 0)) {
+    if (!idealOk) {
         ORVEX_LOG(6, kTag, "ideal size is empty!!");
+        return InvalidArgument;
+    }
+    if (!FootprintFits(param, ti.width, ti.height)) {
+        ORVEX_LOG(6, kTag, "ideal size is too small for the input!!");
         return InvalidArgument;
     }
     KernelArgs args;

@@ -17,6 +17,7 @@
 #include "visual/BlendOps.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
+#include "visual/TransformBlend16.h"
 #include "visual/VisualProcess.h"
 
 namespace orvex {
@@ -493,6 +494,32 @@ ResultCode TransformBlendGPU(const char* tag, const zrp::TexturePtr& overlay, co
     return RunVisualKernel(tag, "BlendAndTransform", args, to, {overlay, bgTexture}, {out});
 }
 
+// BlendAndTransform of 16-bit host frames (overlay and output already of one format).
+ResultCode BlendAndTransform16(const char* tag, const EffectFrame& overlay, const EffectFrame& background,
+                               bool backBlank, EffectFrame& out, const TransformBlendArgs& a) {
+    FrameLayout lo, lb, ld;
+    if (!LayoutOf(overlay, &lo) || !HostPlanesOk(overlay, lo) || !LayoutOf(out, &ld) || !HostPlanesOk(out, ld)) {
+        ORVEX_LOG(6, tag, "input or output is nullptr!!");
+        return InvalidArgument;
+    }
+    if (!backBlank) {
+        if (background.pixel_fmt != out.pixel_fmt || !LayoutOf(background, &lb) || !HostPlanesOk(background, lb)) {
+            ORVEX_LOG(6, tag, "input or output is nullptr!!");
+            return InvalidArgument;
+        }
+        if (background.width[0] != out.width[0] || background.height[0] != out.height[0]) {
+            ORVEX_LOG(6, tag, "input resolution is not equal output!!");
+            return InvalidArgument;
+        }
+    }
+    if (overlay.data[0] == out.data[0]) {
+        ORVEX_LOG(6, tag, "overlay and output are one frame!!");
+        return InvalidArgument;
+    }
+    TransformBlend16(overlay, backBlank ? nullptr : &background, out, a);
+    return Ok;
+}
+
 }  // namespace
 
 // --- BlendAndTransform ----------------------------------------------------------------------------------
@@ -531,10 +558,16 @@ ResultCode VisualProcess::BlendAndTransform(const EffectFrame& overlay, fxPointd
         ORVEX_LOG(6, kTag, "input format is not equal ouput format!");
         return WrongFormat;
     }
+    if (out.pixel_fmt == BGRA64) {
+        const TransformBlendArgs a{anchor.x, anchor.y, backgroundCenter.x, backgroundCenter.y, theta, scaleX, scaleY,
+                                   skewX, skewY, blendMode, std::isfinite(opacity) ? opacity : 0.0, ovlAlphaPreMul,
+                                   sampleType};
+        return BlendAndTransform16(kTag, overlay, background, backBlank, out, a);
+    }
     FrameLayout lo, lb, ld;
     if (!HostBGRA8(overlay, &lo) || !HostBGRA8(out, &ld)) {
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
-        return out.pixel_fmt == BGRA64 ? WrongFormat : InvalidArgument;
+        return InvalidArgument;
     }
     if (!backBlank) {
         if (!HostBGRA8(background, &lb) || background.pixel_fmt != out.pixel_fmt) {

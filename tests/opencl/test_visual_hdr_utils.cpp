@@ -176,10 +176,11 @@ TEST_F(UtilOpenCL, ChangeColorSpaceMatchesTheCpu) {
 // --- frame utilities ------------------------------------------------------------------------------------
 
 struct UtilCase {
+    using Op = std::function<ResultCode(VisualProcess&, std::vector<const EffectFrame*>, EffectFrame&)>;
     const char* name;
     uint32_t fmt;
     int inputs;
-    std::function<ResultCode(VisualProcess&, std::vector<const EffectFrame*>, EffectFrame&)> op;
+    Op op;
     int tolerance;
 };
 
@@ -282,6 +283,142 @@ TEST_F(UtilOpenCL, MaskViewsOnOpenGLMatchTheCpu) {
         ASSERT_TRUE(orvexhost::DownloadFrame(*go.texture, out.frame));
         EXPECT_LE(cpu.MaxDiff(out), 1) << name;
     }
+}
+
+// --- CPU forms of the kernels, on odd sizes ----------------------------------------------------------------
+
+// Each routine on host frames and on their textures, 37 x 23 (odd both ways), inputs of the
+// output's format unless `inFmt` says otherwise. Tolerances: one code at 8 and at 16 bits (the
+// kernels compute in float, the CPU in double or the same float steps, so a half may tip); the
+// 16-bit HDR rows allow a few codes of 65535 for the float curves of the kernels (measured 1 for
+// the transfers, 3 for the PQ tone map, whose 1/2.4 power steepens the error near black).
+struct TwinCase {
+    const char* name;
+    uint32_t fmt;
+    int inputs;
+    UtilCase::Op op;
+    int tolerance;
+    uint32_t inFmt = 0;
+};
+
+std::ostream& operator<<(std::ostream& os, const TwinCase& c) { return os << c.name; }
+
+using Ins = std::vector<const EffectFrame*>;
+const MotionAnimationParam kTurned{0.8f, 0.6f, 30.0f, {0.4f, 0.5f}, {0.5f, 0.45f}, 37, 23, 0.1f, 0.0f};
+const MotionAnimationParam kEnlarged{1.5f, 1.25f, -20.0f, {0.5f, 0.5f}, {0.55f, 0.5f}, 30, 20, 0.0f, 0.2f};
+
+GradientData Stops() {
+    GradientData g{};
+    g.count = 3;
+    g.colors[0] = 0xFF0000FFu;  // bytes lowest first (B, G, R, A): opaque blue
+    g.colors[1] = 0x8000FF00u;  // half-transparent green
+    g.colors[2] = 0xFFFF0000u;  // opaque red
+    g.precent[0] = 0.0f;
+    g.precent[1] = 0.4f;
+    g.precent[2] = 1.0f;
+    g.posX[0] = 0.3f;
+    g.posY[0] = 0.6f;
+    return g;
+}
+
+ResultCode Gradient(VisualProcess& vp, EffectFrame& o, int type) {
+    const GradientData g = Stops();
+    return vp.Do_Gradient(o, type, g);
+}
+
+// BlendAndTransform of 16-bit frames: overlay in[0] over in[1] (or transparent black).
+UtilCase::Op Placed(int mode, int pre, double theta, double sx, double sy, double kx, bool blank = false) {
+    return [=](VisualProcess& vp, Ins in, EffectFrame& o) {
+        return vp.BlendAndTransform(*in[0], {0.45, 0.55}, *in[1], {0.5, 0.5}, blank, o, mode, 0, 0.8, pre, 1, theta,
+                                    sx, sy, kx, 0.05);
+    };
+}
+
+const TwinCase kTwinCases[] = {
+    {"transform_normal_16", BGRA64, 2, Placed(0, 0, 30, 0.8, 0.7, 0.1), 1},
+    {"transform_normal_pre_16", BGRA64, 2, Placed(0, 1, -12, 1.3, 1.1, 0), 1},
+    {"transform_multiply_16", BGRA64, 2, Placed(2, 0, 0, 0.6, 0.6, 0), 1},
+    {"transform_soft_light_16", BGRA64, 2, Placed(9, 0, 45, 1, 1, 0.2), 1},
+    {"transform_hard_mix_16", BGRA64, 2, Placed(14, 0, 0, 1, 1, 0), 1},
+    {"transform_add_16", BGRA64, 2, Placed(23, 0, 90, 0.9, 0.9, 0), 1},
+    {"transform_hollow_in_16", BGRA64, 2, Placed(19, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_hollow_out_16", BGRA64, 2, Placed(20, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_bg_hollow_16", BGRA64, 2, Placed(21, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_replace_16", BGRA64, 2, Placed(22, 0, 10, 0.7, 0.9, 0), 1},
+    {"transform_over_premultiplied_bg_16", BGRA64, 2, Placed(18, 1, 20, 1, 1, 0), 1},
+    {"transform_blank_16", BGRA64, 2, Placed(0, 0, 30, 0.8, 0.7, 0.1, true), 1},
+    {"sdr2hdr_pq_709", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 1, 2); }, 1},
+    {"sdr2hdr_hlg_pal", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 0, 0); }, 1},
+    {"sdr2hdr_hlg_ntsc_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 0, 1); }, 2},
+    {"sdr2hdr_pq_8_to_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 1, 2); }, 2, BGRA32},
+    {"hdr2sdr_pq_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) {
+         return vp.HDR2SDR(*in[0], o, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+     }, 4},
+    {"hdr2sdr_hlg_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) {
+         return vp.HDR2SDR(*in[0], o, 0, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+     }, 4},
+    {"pq2hlg", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.PQToHLG(*in[0], o); }, 1},
+    {"hlg2pq", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.HLGToPQ(*in[0], o); }, 1},
+    {"pq2hlg_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.PQToHLG(*in[0], o); }, 2},
+    {"hlg2pq_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.HLGToPQ(*in[0], o); }, 2},
+    {"blend_mask2_alpha", BGRA32, 3, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.BlendMask2(*in[0], *in[1], *in[2], 3, o, 100); }, 1},
+    {"blend_mask2_green_40", BGRA32, 3, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.BlendMask2(*in[0], *in[1], *in[2], 1, o, 40); }, 1},
+    {"blend_mask2_other_16", BGRA64, 3, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.BlendMask2(*in[0], *in[1], *in[2], 7, o, 75); }, 1},
+    {"blend_mask_notype", BGRA32, 3, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Blend_Mask_NoType(*in[0], *in[1], *in[2], o); }, 1},
+    {"blend_mask_notype_16", BGRA64, 3, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Blend_Mask_NoType(*in[0], *in[1], *in[2], o); }, 1},
+    {"gradient_0", BGRA32, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 0); }, 1},
+    {"gradient_1", BGRA32, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 1); }, 1},
+    {"gradient_2", BGRA32, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 2); }, 1},
+    {"gradient_3", BGRA32, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 3); }, 1},
+    {"gradient_radial", BGRA32, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 4); }, 1},
+    {"gradient_elliptic_16", BGRA64, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 5); }, 1},
+    {"gradient_unknown", BGRA32, 0, [](VisualProcess& vp, Ins, EffectFrame& o) { return Gradient(vp, o, 9); }, 0},
+    {"motion_animation_turned", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Motion_Animation(*in[0], o, kTurned); }, 1},
+    {"motion_animation_enlarged", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Motion_Animation(*in[0], o, kEnlarged); }, 1},
+    {"motion_animation_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Motion_Animation(*in[0], o, kTurned); }, 1},
+    {"premultiply_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 1, false); }, 1},
+    {"premultiply_opaque_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.Premultiply(*in[0], o, 0, false); }, 0},
+    {"mask_square_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.viewmaskassquare(*in[0], *in[1], o, o.texture ? 2 : 1); }, 1},
+    {"mask_colormask_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.viewmaskascolormask(*in[0], *in[1], 0x3060C080u, o, o.texture ? 2 : 1); }, 1},
+    {"channel_control_red_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.channelControl(*in[0], *in[1], o, 0); }, 1},
+    {"channel_control_alpha_16", BGRA64, 2, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.channelControl(*in[0], *in[1], o, 3); }, 1},
+};
+
+class TwinOpenCL : public UtilOpenCL, public ::testing::WithParamInterface<TwinCase> {};
+
+TEST_P(TwinOpenCL, CpuMatchesTheKernelOnOddSizes) {
+    const TwinCase& c = GetParam();
+    const uint32_t inFmt = c.inFmt ? c.inFmt : c.fmt;
+    PlanarFrame a(inFmt, 37, 23), b(inFmt, 37, 23), m(inFmt, 37, 23), cpu(c.fmt, 37, 23), gpu(c.fmt, 37, 23);
+    a.FillRandom(71);
+    b.FillRandom(72);
+    m.FillRandom(73);
+    const PlanarFrame* all[] = {&a, &b, &m};
+    std::vector<const PlanarFrame*> inputs(all, all + c.inputs);
+    std::string first;
+    const int d = Compare(inputs, cpu, gpu, c.op, c.tolerance, &first);
+    EXPECT_GE(d, 0);
+    EXPECT_LE(d, c.tolerance) << first;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TwinOpenCL, ::testing::ValuesIn(kTwinCases),
+                         [](const ::testing::TestParamInfo<TwinCase>& i) { return std::string(i.param.name); });
+
+TEST_F(UtilOpenCL, MaskMixAndMotionSampleAcrossSizes) {
+    // Inputs of other sizes than the output: every path samples at the output's centres.
+    PlanarFrame ov(BGRA32, 50, 31), bg(BGRA32, 21, 13), mask(BGRA32, 9, 40), cpu(BGRA32, 37, 23), gpu(BGRA32, 37, 23);
+    ov.FillRandom(81);
+    bg.FillRandom(82);
+    mask.FillRandom(83);
+    std::string first;
+    EXPECT_LE(Compare({&ov, &bg, &mask}, cpu, gpu, [](VisualProcess& vp, Ins in, EffectFrame& o) {
+        return vp.Blend_Mask_NoType(*in[0], *in[1], *in[2], o);
+    }, 1, &first), 1) << first;
+    // A large input shrunk: the footprint average over partial texels.
+    const MotionAnimationParam shrink{0.45f, 0.3f, 10.0f, {0.5f, 0.5f}, {0.5f, 0.5f}, 37, 23, 0.0f, 0.0f};
+    EXPECT_LE(Compare({&ov}, cpu, gpu, [&](VisualProcess& vp, Ins in, EffectFrame& o) {
+        return vp.Motion_Animation(*in[0], o, shrink);
+    }, 1, &first), 1) << first;
 }
 
 // --- GPU-only operations ---------------------------------------------------------------------------------

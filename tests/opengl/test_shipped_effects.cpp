@@ -109,6 +109,49 @@ TEST_F(ShippedEffects, LightLeakDarkensTheEdgesOfTheVisibleBoxAndWarmsItsTopLeft
     EXPECT_LT(std::abs(centre[2] - centre[0]), 40) << centre;
 }
 
+TEST_F(ShippedEffects, LightLeakOnTheCpuDrawsWhatTheShadersDraw) {
+    // Odd sizes, a box of visible pixels with random colours and alpha around it, parameters of
+    // every kind the shaders read, and a frame position that moves the leak.
+    for (const cv::Size size : {cv::Size(641, 359), cv::Size(97, 211)}) {
+        auto* e = Create("video/effect/light_leak");
+        ASSERT_NE(e, nullptr);
+        ASSERT_EQ(SetF(*e, "vignette", 0.8f), Ok);
+        ASSERT_EQ(e->SetParam("leak_intensity", ParamInt, EffectParamValue::Int(1)), Ok);
+        e->SetFrameRate(25, 1);
+        HostFrame in = RandomFrame(size.width, size.height, 9);
+        cv::Mat alpha(size, CV_8UC1, cv::Scalar(0));
+        alpha(cv::Rect(size.width / 5, size.height / 7, size.width / 2, size.height / 2)).setTo(200);
+        cv::mixChannels(std::vector<cv::Mat>{alpha}, std::vector<cv::Mat>{in.image}, {0, 3});
+        in.image.at<cv::Vec4b>(size.height - 2, size.width - 3)[3] = 90;  // a stray visible pixel widens the box
+        HostFrame gl = SolidFrame(size.width, size.height, cv::Scalar::all(0));
+        HostFrame cpu = SolidFrame(size.width, size.height, cv::Scalar::all(0));
+        ASSERT_EQ(Render(*e, in, gl, 40), Ok);
+        e->SetGPUAvailability(false, false);
+        ASSERT_EQ(Render(*e, in, cpu, 40), Ok);
+        // The same 8-bit working picture on both; the upscale and the blend round once each, and
+        // llvmpipe's linear filter weighs texels with 8-bit fractions: 2 codes.
+        EXPECT_LE(MaxDiff(cpu.image, gl.image), 2) << size;
+    }
+}
+
+TEST_F(ShippedEffects, LightLeakOnTheCpuFailsWithoutVisiblePixelsAndOtherChainsHaveNoCpuBody) {
+    auto* leak = Create("video/effect/light_leak");
+    auto* pixelate = Create("video/effect/pixelate");
+    ASSERT_NE(leak, nullptr);
+    ASSERT_NE(pixelate, nullptr);
+    leak->SetGPUAvailability(false, false);
+    pixelate->SetGPUAvailability(false, false);
+    HostFrame in = SolidFrame(33, 17, cv::Scalar(10, 20, 30, 5));
+    HostFrame out = SolidFrame(33, 17, cv::Scalar(1, 2, 3, 4));
+    EXPECT_EQ(Render(*leak, in, out), Failed);
+    in.image.setTo(cv::Scalar(10, 20, 30, 255));
+    EXPECT_EQ(Render(*pixelate, in, out), Failed);
+    EXPECT_EQ(At(out, 3, 3), cv::Vec4b(1, 2, 3, 4));
+    bool cpuPath = false, opencl = false, opengl = false;
+    leak->GetSupportedPaths(&cpuPath, &opencl, &opengl);
+    EXPECT_TRUE(cpuPath) << "the mask input reports a CPU path, which now renders";
+}
+
 std::shared_ptr<EffectAudioFrame> ToneAudio(double bin, double amplitude) {
     auto a = std::make_shared<EffectAudioFrame>();
     a->sampleCount = 1764;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "guarded_frame.h"
+#include "log_capture.h"
 #include "visual/VisualProcess.h"
 #include "visual_slots.h"
 
@@ -81,6 +82,17 @@ std::vector<Scenario> Scenarios() {
              fr.All([] { return Bgra(); });
              fr.f[3].reset(new GuardedFrame(NV12, 8, 6));
          }},
+        {"16-bit BGRA at odd size", false, [](Frames& fr) { fr.All([] { return new GuardedFrame(BGRA64, 7, 5); }); }},
+        {"16-bit output of 8-bit inputs", false, [](Frames& fr) {
+             fr.All([] { return Bgra(7, 5); });
+             fr.f[3].reset(new GuardedFrame(BGRA64, 7, 5));
+         }},
+        {"16-bit frames of mismatched sizes", false, [](Frames& fr) {
+             fr.All([] { return new GuardedFrame(BGRA64, 8, 6); });
+             fr.f[2].reset(new GuardedFrame(BGRA64, 3, 9));
+             fr.f[3].reset(new GuardedFrame(BGRA64, 5, 3));
+         }},
+        {"16-bit NaN values", false, [](Frames& fr) { fr.All([] { return new GuardedFrame(BGRA64, 8, 6); }); }, kNaN},
         {"NaN values", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, kNaN},
         {"infinite values", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, kInf},
         {"negative infinite values", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, -kInf},
@@ -133,5 +145,106 @@ TEST(VisualBadInput, EverySlotAnswersWithACodeAndKeepsToTheCallersPlanes) {
                 EXPECT_TRUE(fr.f[3]->SameAs(before[3])) << "output changed by a failing call";
             }
         }
+    }
+}
+
+namespace {
+
+// One refusal of a CPU form: the frames it gets (inputs 0..2 and the output), the code and the
+// line it must answer with.
+struct Refusal {
+    const char* name;
+    uint32_t fmt[4];  // formats of in0, in1, in2 and out (all 9 x 7, pad 4)
+    std::function<void(EffectFrame* f[4])> spoil;  // then this is done to the claims
+    ResultCode want;
+    const char* message;
+    const char* tag;
+    std::function<ResultCode(VisualProcess&, EffectFrame* f[4])> call;
+};
+
+void Nothing(EffectFrame**) {}
+
+}  // namespace
+
+TEST(VisualBadInput, CpuFormsRefuseWithTheirCodeAndLineAndKeepTheOutput) {
+    const MotionAnimationParam motion{1, 1, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 9, 7, 0, 0};
+    const GradientData gradient{};
+    const fxPointd centre{0.5, 0.5};
+    auto placed = [centre](VisualProcess& vp, EffectFrame** f) {
+        return vp.BlendAndTransform(*f[0], centre, *f[1], centre, false, *f[3], 0, 0, 1.0, 0, 1, 10, 1, 1, 0, 0);
+    };
+    const Refusal rows[] = {
+        {"SDR2HDR: YV12 output", {BGRA32, BGRA32, BGRA32, YV12}, Nothing, Failed, "input format is not rgba!!",
+         "orvex::HDR2SDR", [](VisualProcess& vp, EffectFrame** f) { return vp.SDR2HDR(*f[0], *f[3], 1, 2); }},
+        {"SDR2HDR: sizes differ", {BGRA64, BGRA64, BGRA64, BGRA64}, [](EffectFrame** f) { f[0]->width[0] = 5; },
+         InvalidArgument, "input resolution is not equal output!!", "orvex::HDR2SDR",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.SDR2HDR(*f[0], *f[3], 0, 0); }},
+        {"PQToHLG: NV12 input", {NV12, BGRA32, BGRA32, BGRA32}, Nothing, WrongFormat, "input format is not rgba!!",
+         "orvex:PQToHLG", [](VisualProcess& vp, EffectFrame** f) { return vp.PQToHLG(*f[0], *f[3]); }},
+        {"HLGToPQ: null input plane", {BGRA64, BGRA64, BGRA64, BGRA32}, [](EffectFrame** f) { f[0]->data[0] = nullptr; },
+         InvalidArgument, "input or output is nullptr!!", "orvex:HLGToPQ",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.HLGToPQ(*f[0], *f[3]); }},
+        {"BlendMask2: YV12 alpha frame", {BGRA32, BGRA32, YV12, BGRA32}, Nothing, WrongFormat,
+         "input format is not rgba format!", "orvex:BlendMask2",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.BlendMask2(*f[0], *f[1], *f[2], 3, *f[3], 100); }},
+        {"BlendMask2: alpha frame of another size", {BGRA64, BGRA64, BGRA64, BGRA64},
+         [](EffectFrame** f) { f[2]->height[0] = 3; }, InvalidArgument, "input resolution is not equal output!!",
+         "orvex:BlendMask2",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.BlendMask2(*f[0], *f[1], *f[2], 0, *f[3], 50); }},
+        {"Blend_Mask_NoType: YV12 mask", {BGRA32, BGRA32, YV12, BGRA32}, Nothing, WrongFormat,
+         "input format is not rgba!!", "orvex:Blend_Mask_NoType",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.Blend_Mask_NoType(*f[0], *f[1], *f[2], *f[3]); }},
+        {"Blend_Mask_NoType: overlay pitch short of a row", {BGRA64, BGRA32, BGRA32, BGRA64},
+         [](EffectFrame** f) { f[0]->pitch[0] = 9 * 8 - 2; }, InvalidArgument, "input or output is nullptr!!",
+         "orvex:Blend_Mask_NoType",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.Blend_Mask_NoType(*f[0], *f[1], *f[2], *f[3]); }},
+        {"Do_Gradient: NV12 output", {BGRA32, BGRA32, BGRA32, NV12}, Nothing, WrongFormat, "input format is not rgba!!",
+         "orvex:Do_Gradient",
+         [&gradient](VisualProcess& vp, EffectFrame** f) { return vp.Do_Gradient(*f[3], 0, gradient); }},
+        {"Do_Gradient: output rows missing", {BGRA32, BGRA32, BGRA32, BGRA64}, [](EffectFrame** f) { f[3]->height[0] = 1u << 20; },
+         InvalidArgument, "input or output is nullptr!!", "orvex:Do_Gradient",
+         [&gradient](VisualProcess& vp, EffectFrame** f) { return vp.Do_Gradient(*f[3], 4, gradient); }},
+        {"Motion_Animation: P010 input", {P010, BGRA32, BGRA32, BGRA32}, Nothing, WrongFormat,
+         "input format is not rgba!!", "orvex:Motion_Animation",
+         [&motion](VisualProcess& vp, EffectFrame** f) { return vp.Motion_Animation(*f[0], *f[3], motion); }},
+        {"Motion_Animation: empty ideal size", {BGRA64, BGRA64, BGRA64, BGRA64}, Nothing, InvalidArgument,
+         "ideal size is empty!!", "orvex:Motion_Animation", [](VisualProcess& vp, EffectFrame** f) {
+             const MotionAnimationParam p{1, 1, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 0, 7, 0, 0};
+             return vp.Motion_Animation(*f[0], *f[3], p);
+         }},
+        {"Motion_Animation: input far larger than its ideal size", {BGRA32, BGRA32, BGRA32, BGRA32}, Nothing,
+         InvalidArgument, "ideal size is too small for the input!!", "orvex:Motion_Animation",
+         [](VisualProcess& vp, EffectFrame** f) {
+             const MotionAnimationParam p{0.5f, 0.5f, 0, {0.5f, 0.5f}, {0.5f, 0.5f}, 0.01f, 0.01f, 0, 0};
+             return vp.Motion_Animation(*f[0], *f[3], p);
+         }},
+        {"Premultiply: 16-bit output of another size", {BGRA64, BGRA64, BGRA64, BGRA64},
+         [](EffectFrame** f) { f[3]->width[0] = 4; }, InvalidArgument, "input or output is nullptr!!",
+         "orvex:Premultiply", [](VisualProcess& vp, EffectFrame** f) { return vp.Premultiply(*f[0], *f[3], 1, false); }},
+        {"channelControl: 16-bit output of another size", {BGRA64, BGRA64, BGRA64, BGRA64},
+         [](EffectFrame** f) { f[3]->height[0] = 2; }, InvalidArgument, "input resolution is not equal output!!",
+         "orvex:channelControl",
+         [](VisualProcess& vp, EffectFrame** f) { return vp.channelControl(*f[1], *f[0], *f[3], 3); }},
+        {"BlendAndTransform: 16-bit background of another size", {BGRA64, BGRA64, BGRA64, BGRA64},
+         [](EffectFrame** f) { f[1]->width[0] = 3; }, InvalidArgument, "input resolution is not equal output!!",
+         "orvex:BlendAndTransform", placed},
+        {"BlendAndTransform: 8-bit background under a 16-bit output", {BGRA64, BGRA32, BGRA64, BGRA64}, Nothing,
+         InvalidArgument, "input or output is nullptr!!", "orvex:BlendAndTransform", placed},
+    };
+    for (const Refusal& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::unique_ptr<GuardedFrame> g[4];
+        EffectFrame* f[4];
+        for (int i = 0; i < 4; ++i) {
+            g[i] = std::make_unique<GuardedFrame>(r.fmt[i], 9, 7);
+            f[i] = &g[i]->frame;
+        }
+        r.spoil(f);
+        const auto before = g[3]->Snapshot();
+        VisualProcess vp;
+        orvextest::LogCapture cap;
+        EXPECT_EQ(r.call(vp, f), r.want);
+        EXPECT_TRUE(cap.Has(r.message, r.tag)) << cap.Dump();
+        EXPECT_TRUE(g[3]->SameAs(before)) << "output written";
     }
 }

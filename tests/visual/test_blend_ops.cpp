@@ -353,7 +353,7 @@ TEST(BlendOpsBadInput, RefusedWithTheirCodeAndLineAndTheOutputUntouched) {
              o.pixel_fmt = BGRA64;
              return vp.BlendMask(o, fxRectf{0, 0, 1, 1}, b, fxRectf{0, 0, 1, 1}, d, 0);
          }},
-        {"BlendMask2: host frames", InvalidArgument, "input gpu frame is nullptr!!",
+        {"BlendMask2: frames of other sizes", InvalidArgument, "input resolution is not equal output!!",
          [](VisualProcess& vp, EffectFrame& o, EffectFrame& b, EffectFrame& d) {
              return vp.BlendMask2(o, b, b, 3, d, 100);
          }},

@@ -303,9 +303,11 @@ TEST(HDR2SDRCpu, CubeLoadsOnceAndReloadsOnModeChange) {
     EXPECT_NE(again.MaxDiff(out), 0) << "HLG differs from PQ";
     EXPECT_EQ(vp.HDR2SDR(in.frame, again.frame, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709),
               Failed) << "reloaded the spoilt PQ cube";
+    // 16-bit frames skip the cube: the kernel's curves (a spoilt cube does not matter to them).
     PlanarFrame wide(BGRA64, 4, 4);
+    wide.FillRandom(3);
     EXPECT_EQ(vp.HDR2SDR(wide.frame, wide.frame, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709),
-              WrongFormat);
+              Ok);
     PlanarFrame yuv(YV12, 4, 4);
     EXPECT_EQ(vp.HDR2SDR(yuv.frame, out.frame, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709),
               Failed);
@@ -389,8 +391,8 @@ TEST(FrameUtilities, EmptyFramesAreRefused) {
     EXPECT_NE(vp.AnalyzeColorReference(a), Ok);
     EXPECT_NE(vp.HDR2SDR(a, b, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709), Ok);
     EXPECT_NE(vp.SDR2HDR(a, b, 1, 2), Ok);
-    EXPECT_EQ(vp.PQToHLG(a, b), InvalidArgument);
-    EXPECT_EQ(vp.HLGToPQ(a, b), InvalidArgument);
+    EXPECT_NE(vp.PQToHLG(a, b), Ok);
+    EXPECT_NE(vp.HLGToPQ(a, b), Ok);
     EXPECT_NE(vp.ChangeColorSpace(a, b, &repr, &space, &repr, &space), Ok);
     EXPECT_NE(vp.ICCProfileTransform(nullptr, a), Ok);
 }

@@ -1,0 +1,123 @@
+// The CPU forms of GPU-only operations at 1920x1080, beside anchors measured in the same run:
+//   SDR2HDR, PQToHLG (8 and 16 bits) beside HDR2SDR through the 33-point cube (the 8-bit CPU
+//   tone map) and a frame copy;
+//   BlendMask2 and Blend_Mask_NoType beside the frame copy;
+//   BlendAndTransform of 16-bit frames (turned 30 degrees, scaled 0.8) beside the 8-bit CPU path.
+//
+//   build/bench/bench_cpu_twins [--benchmark_filter=REGEX] [--benchmark_repetitions=N]
+#include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+
+#include "host/log/log.h"
+#include "visual/VisualProcess.h"
+
+namespace {
+
+constexpr int kW = 1920, kH = 1080;
+
+// Frames made once; nothing is allocated inside a timed loop.
+struct Frames {
+    cv::Mat a8 = cv::Mat(kH, kW, CV_8UC4), b8 = cv::Mat(kH, kW, CV_8UC4), m8 = cv::Mat(kH, kW, CV_8UC4),
+            out8 = cv::Mat(kH, kW, CV_8UC4);
+    cv::Mat a16 = cv::Mat(kH, kW, CV_16UC4), b16 = cv::Mat(kH, kW, CV_16UC4), out16 = cv::Mat(kH, kW, CV_16UC4);
+    Frames() {
+        cv::randu(a8, 0, 256);
+        cv::randu(b8, 0, 256);
+        cv::randu(m8, 0, 256);
+        a8.convertTo(a16, CV_16U, 257.0);
+        b8.convertTo(b16, CV_16U, 257.0);
+    }
+};
+
+Frames& F() {
+    static Frames frames;
+    return frames;
+}
+
+orvex::EffectFrame Wrap(cv::Mat& m) {
+    orvex::EffectFrame f;
+    f.planes = 1;
+    const bool sixteen = m.depth() == CV_16U;
+    f.bitDepth = sixteen ? 16 : 8;
+    f.pixel_fmt = sixteen ? orvex::BGRA64 : orvex::BGRA32;
+    f.width[0] = static_cast<uint32_t>(m.cols);
+    f.height[0] = static_cast<uint32_t>(m.rows);
+    f.data[0] = m.data;
+    f.pitch[0] = static_cast<int32_t>(m.step[0]);
+    return f;
+}
+
+template <typename Op>
+void Run(benchmark::State& state, const Op& op) {
+    orvex::VisualProcess vp;
+    vp.SetResourcePath(ORVEX_SOURCE_DIR);
+    for (auto _ : state) {
+        if (op(vp) != orvex::Ok) {
+            state.SkipWithError("operation failed");
+            return;
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
+void Anchor_FrameCopy(benchmark::State& state) {
+    for (auto _ : state) {
+        F().a8.copyTo(F().out8);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(Anchor_FrameCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void Anchor_HDR2SDRCube(benchmark::State& state) {
+    orvex::EffectFrame in = Wrap(F().a8), out = Wrap(F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) {
+        return vp.HDR2SDR(in, out, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+    });
+}
+BENCHMARK(Anchor_HDR2SDRCube)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void SDR2HDR(benchmark::State& state, bool sixteen) {
+    orvex::EffectFrame in = Wrap(sixteen ? F().a16 : F().a8), out = Wrap(sixteen ? F().out16 : F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) { return vp.SDR2HDR(in, out, 1, 2); });
+}
+BENCHMARK_CAPTURE(SDR2HDR, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(SDR2HDR, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void PQToHLG(benchmark::State& state, bool sixteen) {
+    orvex::EffectFrame in = Wrap(sixteen ? F().a16 : F().a8), out = Wrap(sixteen ? F().out16 : F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) { return vp.PQToHLG(in, out); });
+}
+BENCHMARK_CAPTURE(PQToHLG, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(PQToHLG, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BlendMask2(benchmark::State& state) {
+    orvex::EffectFrame a = Wrap(F().a8), b = Wrap(F().b8), m = Wrap(F().m8), out = Wrap(F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) { return vp.BlendMask2(a, b, m, 3, out, 80); });
+}
+BENCHMARK(BlendMask2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BlendMaskNoType(benchmark::State& state) {
+    orvex::EffectFrame a = Wrap(F().a8), b = Wrap(F().b8), m = Wrap(F().m8), out = Wrap(F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) { return vp.Blend_Mask_NoType(a, b, m, out); });
+}
+BENCHMARK(BlendMaskNoType)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BlendAndTransform(benchmark::State& state, bool sixteen) {
+    orvex::EffectFrame o = Wrap(sixteen ? F().a16 : F().a8), b = Wrap(sixteen ? F().b16 : F().b8),
+                       out = Wrap(sixteen ? F().out16 : F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) {
+        return vp.BlendAndTransform(o, {0.5, 0.5}, b, {0.5, 0.5}, false, out, 0, 0, 1.0, 0, 1, 30, 0.8, 0.8, 0, 0);
+    });
+}
+BENCHMARK_CAPTURE(BlendAndTransform, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BlendAndTransform, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    orvexhost::SetLogThreshold(7);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,78 @@
+// The CPU forms of SDR2HDR, PQToHLG and HLGToPQ: the kernels' per-pixel arithmetic (sdr2hdr.cl,
+// pq_hlg.cl) in double precision.
+#include <algorithm>
+#include <cmath>
+
+#include "visual/HdrCurves.h"
+
+namespace orvex::hdr64 {
+namespace {
+
+// BT.709, BT.601 625-line (PAL) and 525-line (NTSC) primaries to BT.2020, as the kernel holds them.
+constexpr double kToBT2020[3][9] = {
+    {0.627401710, 0.329291970, 0.0433061570, 0.0690954551, 0.919544280, 0.0113602169, 0.0163937025, 0.0880281180,
+     0.895578265},
+    {0.655035615, 0.302169114, 0.0427953303, 0.0721387640, 0.916634977, 0.0112262145, 0.0171157643, 0.0978699923,
+     0.885014236},
+    {0.595252275, 0.349324703, 0.0554230213, 0.0812415406, 0.891510427, 0.0272480603, 0.0155144883, 0.0819257423,
+     0.902559757}};
+
+}  // namespace
+
+void SDR2HDRPixel(int pqMode, int sdrMode, double rgb[3], double alpha) {
+    const double white = 200.0 / MP_REF_WHITE;
+    double r = BT1886_EOTF(rgb[0]) * white, g = BT1886_EOTF(rgb[1]) * white, b = BT1886_EOTF(rgb[2]) * white;
+    mat3_apply(kToBT2020[sdrMode == 0 ? 1 : sdrMode == 1 ? 2 : 0], &r, &g, &b);
+
+    const double mx = std::max(r, std::max(g, b));
+    if (mx > 0.0) {
+        const double k = inv_hable(mx * hable(1000.0 / MP_REF_WHITE)) / mx;
+        r *= k;
+        g *= k;
+        b *= k;
+    }
+    if (pqMode == 0) {
+        // Inverse OOTF of a 1000 cd/m2 display, then the HLG OETF on the HLG reference white.
+        const double peak = 1000.0 / MP_REF_WHITE;
+        const double gamma = std::max(1.0, 1.2 + 0.42 * std::log10(peak * MP_REF_WHITE / 1000.0));
+        const double s = std::pow(12.0 / MP_REF_WHITE_HLG, gamma) / peak;
+        r *= s;
+        g *= s;
+        b *= s;
+        const double ys = 0.2627 * r + 0.6780 * g + 0.0593 * b;
+        const double d = std::max(1e-6, std::pow(std::max(ys, 0.0), (gamma - 1.0) / gamma));
+        double v[3] = {r / d, g / d, b / d};
+        for (double& x : v) {
+            const double e = x * MP_REF_WHITE_HLG;
+            x = e <= 1.0 ? 0.5 * std::sqrt(std::max(e, 0.0)) : HLG_A * std::log(e - HLG_B) + HLG_C;
+        }
+        r = v[0], g = v[1], b = v[2];
+    } else {
+        r = PQ_INV_EOTF(r * MP_REF_WHITE / 10000.0);
+        g = PQ_INV_EOTF(g * MP_REF_WHITE / 10000.0);
+        b = PQ_INV_EOTF(b * MP_REF_WHITE / 10000.0);
+    }
+    rgb[0] = hdr_clamp01(r) * alpha;
+    rgb[1] = hdr_clamp01(g) * alpha;
+    rgb[2] = hdr_clamp01(b) * alpha;
+}
+
+void PQToHLGPixel(double rgb[3]) {
+    // Display light relative to the 1000 cd/m2 peak, clipped there.
+    double r = std::min(PQ_EOTF(rgb[0]) * 10.0, 1.0), g = std::min(PQ_EOTF(rgb[1]) * 10.0, 1.0),
+           b = std::min(PQ_EOTF(rgb[2]) * 10.0, 1.0);
+    HLG_INV_OOTF(&r, &g, &b);
+    rgb[0] = hdr_clamp01(HLG_OETF(r));
+    rgb[1] = hdr_clamp01(HLG_OETF(g));
+    rgb[2] = hdr_clamp01(HLG_OETF(b));
+}
+
+void HLGToPQPixel(double rgb[3]) {
+    double r = HLG_INV_OETF(rgb[0]), g = HLG_INV_OETF(rgb[1]), b = HLG_INV_OETF(rgb[2]);
+    HLG_OOTF(&r, &g, &b);
+    rgb[0] = hdr_clamp01(PQ_INV_EOTF(std::min(r * 0.1, 1.0)));
+    rgb[1] = hdr_clamp01(PQ_INV_EOTF(std::min(g * 0.1, 1.0)));
+    rgb[2] = hdr_clamp01(PQ_INV_EOTF(std::min(b * 0.1, 1.0)));
+}
+
+}  // namespace orvex::hdr64
