@@ -1,0 +1,556 @@
+// Conversions with the float colour matrices of the GPU programs (yuv_matrix.h). Each comes as a
+// plain C body and vector bodies (AVX2, AVX-512) chosen at run time (yuv_simd.h); the vector
+// bodies do the same float operations in the same order, so every level writes the same bytes.
+//
+// The matrix, the normalisation and the output scale are folded into one set of float constants
+// per call: a decoded channel is (ky Y + yb) + (kc C + kb), an encoded sample ((kr R + kg G) + kb B)
+// + offset. The fold moves the result from the kernels' own float order by well under a code.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ORVEX_MATRIX_X86 1
+#define ORVEX_TARGET_AVX2 __attribute__((target("avx2")))
+#define ORVEX_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw")))
+#else
+#define ORVEX_MATRIX_X86 0
+#endif
+
+#include "host/yuv/yuv_simd.h"
+#include "yuv_matrix.h"
+
+namespace {
+
+// The kernels' tables, value for value (convert_common.cl).
+constexpr float kRgbToYuv[6][3][3] = {
+    {{0.225613f, 0.582282f, 0.050928f}, {-0.122655f, -0.316560f, 0.439216f}, {0.439216f, -0.403890f, -0.035325f}},
+    {{0.182586f, 0.614231f, 0.062007f}, {-0.100644f, -0.338572f, 0.439216f}, {0.439216f, -0.398942f, -0.040274f}},
+    {{0.256788f, 0.504129f, 0.097906f}, {-0.148223f, -0.290993f, 0.439216f}, {0.439216f, -0.367788f, -0.071427f}},
+    {{0.262700f, 0.678000f, 0.059300f}, {-0.139630f, -0.360370f, 0.500000f}, {0.500000f, -0.459786f, -0.040214f}},
+    {{0.212600f, 0.715200f, 0.072200f}, {-0.114572f, -0.385428f, 0.500000f}, {0.500000f, -0.454153f, -0.045847f}},
+    {{0.299000f, 0.587000f, 0.114000f}, {-0.168736f, -0.331264f, 0.500000f}, {0.500000f, -0.418688f, -0.081312f}},
+};
+constexpr float kYuvToRgb[6][3][3] = {
+    {{1.164384f, 0.0f, 1.678674f}, {1.164384f, -0.187326f, -0.650424f}, {1.164384f, 2.141772f, 0.0f}},
+    {{1.164384f, 0.0f, 1.792741f}, {1.164384f, -0.213249f, -0.532909f}, {1.164384f, 2.112402f, 0.0f}},
+    {{1.164384f, 0.0f, 1.596027f}, {1.164384f, -0.391762f, -0.812968f}, {1.164384f, 2.017232f, 0.0f}},
+    {{1.0f, 0.0f, 1.474600f}, {1.0f, -0.164553f, -0.571353f}, {1.0f, 1.881400f, 0.0f}},
+    {{1.0f, 0.0f, 1.574800f}, {1.0f, -0.187324f, -0.468124f}, {1.0f, 1.855600f, 0.0f}},
+    {{1.0f, 0.0f, 1.402000f}, {1.0f, -0.344136f, -0.714136f}, {1.0f, 1.772000f, 0.0f}},
+};
+
+int MatrixIndex(int colormatrix) { return std::clamp(colormatrix, 0, 5); }
+
+inline float Clamp(float v, float top) { return v < 0.0f ? 0.0f : (v > top ? top : v); }
+// Round to nearest, ties to even, as the vector conversion does in the default mode.
+inline int Round(float v) { return static_cast<int>(std::nearbyint(v)); }
+
+template <typename T>
+inline T Sample(const uint8_t* row, int i) {
+    T v;
+    std::memcpy(&v, row + i * static_cast<int>(sizeof(T)), sizeof(T));
+    return v;
+}
+
+// --- YUV -> BGRA ------------------------------------------------------------------------------------
+
+// R = (ky Y + yb) + (rv V + rb), G = (ky Y + yb) + ((gu U + gv V) + gb), B = (ky Y + yb) + (bu U + bb),
+// A = min(ka A, top); every coefficient of the table's zero entries is left out.
+struct DecodeK {
+    float ky, yb, rv, rb, gu, gv, gb, bu, bb, ka, top;
+};
+
+DecodeK MakeDecode(const YuvMatrixScale& s, int outBytes) {
+    const float (*m)[3] = kYuvToRgb[MatrixIndex(s.colormatrix)];
+    const float top = outBytes == 2 ? 65535.0f : 255.0f;
+    DecodeK k;
+    k.ky = m[0][0] * s.norm * top;
+    k.yb = -m[0][0] * s.yoffset * top;
+    k.rv = m[0][2] * s.norm * top;
+    k.rb = -0.5f * m[0][2] * top;
+    k.gu = m[1][1] * s.norm * top;
+    k.gv = m[1][2] * s.norm * top;
+    k.gb = -0.5f * (m[1][1] + m[1][2]) * top;
+    k.bu = m[2][1] * s.norm * top;
+    k.bb = -0.5f * m[2][1] * top;
+    k.ka = s.norm * top;
+    k.top = top;
+    return k;
+}
+
+inline void PutPixel(const DecodeK& k, float Y, float U, float V, const float* A, uint8_t* dst, int outBytes) {
+    const float y = k.ky * Y + k.yb;
+    const int r = Round(Clamp(y + (k.rv * V + k.rb), k.top));
+    const int g = Round(Clamp(y + ((k.gu * U + k.gv * V) + k.gb), k.top));
+    const int b = Round(Clamp(y + (k.bu * U + k.bb), k.top));
+    const int a = A ? Round(Clamp(k.ka * *A, k.top)) : static_cast<int>(k.top);
+    if (outBytes == 1) {
+        dst[0] = static_cast<uint8_t>(b), dst[1] = static_cast<uint8_t>(g);
+        dst[2] = static_cast<uint8_t>(r), dst[3] = static_cast<uint8_t>(a);
+    } else {
+        const uint16_t px[4] = {static_cast<uint16_t>(b), static_cast<uint16_t>(g), static_cast<uint16_t>(r),
+                                static_cast<uint16_t>(a)};
+        std::memcpy(dst, px, sizeof px);
+    }
+}
+
+// The rows of one output row at the source's own size.
+struct DecodeRow {
+    const uint8_t *y, *u, *v, *a;
+    uint8_t* dst;
+};
+
+DecodeRow RowOf(const YuvMatrixPicture& p, uint8_t* dst, int dstPitch, int row) {
+    const int cr = row >> p.chromaRowShift;
+    DecodeRow r;
+    r.y = p.plane[0] + static_cast<size_t>(p.pitch[0]) * row;
+    r.u = p.plane[1] + static_cast<size_t>(p.pitch[1]) * cr;
+    r.v = p.plane[2] + static_cast<size_t>(p.pitch[2]) * cr;
+    r.a = p.plane[3] ? p.plane[3] + static_cast<size_t>(p.pitch[3]) * row : nullptr;
+    r.dst = dst + static_cast<size_t>(dstPitch) * row;
+    return r;
+}
+
+template <typename T>
+void DecodeRowC(const DecodeK& k, const DecodeRow& r, int step, int outBytes, int x, int w) {
+    for (; x < w; ++x) {
+        const int c = (x >> 1) * step;
+        const float A = r.a ? static_cast<float>(Sample<T>(r.a, x)) : 0.0f;
+        PutPixel(k, static_cast<float>(Sample<T>(r.y, x)), static_cast<float>(Sample<T>(r.u, c)),
+                 static_cast<float>(Sample<T>(r.v, c)), r.a ? &A : nullptr, r.dst + 4 * outBytes * x, outBytes);
+    }
+}
+
+#if ORVEX_MATRIX_X86
+// Eight samples from p as floats.
+template <typename T>
+ORVEX_TARGET_AVX2 inline __m256 Load8f(const uint8_t* p) {
+    if constexpr (sizeof(T) == 1)
+        return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    else
+        return _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+}
+
+// Four chroma samples (planar) as floats, each twice: the chroma of eight luma pixels.
+template <typename T>
+ORVEX_TARGET_AVX2 inline __m256 Load4x2f(const uint8_t* p) {
+    __m128i v;
+    if constexpr (sizeof(T) == 1) {
+        int32_t bits;
+        std::memcpy(&bits, p, 4);
+        v = _mm256_castsi256_si128(_mm256_cvtepu8_epi32(_mm_cvtsi32_si128(bits)));
+    } else {
+        v = _mm256_castsi256_si128(_mm256_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+    }
+    const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    return _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(_mm256_castsi128_si256(v), twice));
+}
+
+struct DecodeK256 {
+    __m256 ky, yb, rv, rb, gu, gv, gb, bu, bb, ka, top, zero;
+};
+
+ORVEX_TARGET_AVX2 inline DecodeK256 Broadcast(const DecodeK& k) {
+    return {_mm256_set1_ps(k.ky), _mm256_set1_ps(k.yb), _mm256_set1_ps(k.rv), _mm256_set1_ps(k.rb),
+            _mm256_set1_ps(k.gu), _mm256_set1_ps(k.gv), _mm256_set1_ps(k.gb), _mm256_set1_ps(k.bu),
+            _mm256_set1_ps(k.bb), _mm256_set1_ps(k.ka), _mm256_set1_ps(k.top), _mm256_setzero_ps()};
+}
+
+ORVEX_TARGET_AVX2 inline __m256i Code(const DecodeK256& k, __m256 v) {
+    return _mm256_cvtps_epi32(_mm256_min_ps(_mm256_max_ps(v, k.zero), k.top));
+}
+
+// The C body's arithmetic on eight pixels, stored as BGRA bytes or words.
+ORVEX_TARGET_AVX2 inline void Put8(const DecodeK256& k, __m256 Y, __m256 U, __m256 V, const __m256* A, uint8_t* dst,
+                                   int outBytes) {
+    const __m256 y = _mm256_add_ps(_mm256_mul_ps(k.ky, Y), k.yb);
+    const __m256i r = Code(k, _mm256_add_ps(y, _mm256_add_ps(_mm256_mul_ps(k.rv, V), k.rb)));
+    const __m256i g = Code(
+        k, _mm256_add_ps(y, _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(k.gu, U), _mm256_mul_ps(k.gv, V)), k.gb)));
+    const __m256i b = Code(k, _mm256_add_ps(y, _mm256_add_ps(_mm256_mul_ps(k.bu, U), k.bb)));
+    const __m256i a = A ? Code(k, _mm256_mul_ps(k.ka, *A)) : _mm256_cvtps_epi32(k.top);
+    if (outBytes == 1) {
+        const __m256i px = _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
+                                           _mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(a, 24)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), px);
+    } else {
+        const __m256i bg = _mm256_or_si256(b, _mm256_slli_epi32(g, 16));
+        const __m256i ra = _mm256_or_si256(r, _mm256_slli_epi32(a, 16));
+        const __m256i lo = _mm256_unpacklo_epi32(bg, ra), hi = _mm256_unpackhi_epi32(bg, ra);  // 0 1 4 5, 2 3 6 7
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(lo, hi, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+}
+
+// Eight pixels a step; semi-planar chroma comes from one load of four Cb, Cr pairs. Returns the
+// pixels done.
+template <typename T>
+ORVEX_TARGET_AVX2 int DecodeRowAvx2(const DecodeK& kc, const DecodeRow& r, int step, int outBytes, int w) {
+    const DecodeK256 k = Broadcast(kc);
+    const __m256i evens = _mm256_setr_epi32(0, 0, 2, 2, 4, 4, 6, 6), odds = _mm256_setr_epi32(1, 1, 3, 3, 5, 5, 7, 7);
+    const int sz = static_cast<int>(sizeof(T));
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const __m256 Y = Load8f<T>(r.y + x * sz);
+        __m256 U, V;
+        if (step == 2) {
+            const __m256 pairs = Load8f<T>(r.u + x * sz);
+            U = _mm256_permutevar8x32_ps(pairs, evens);
+            V = _mm256_permutevar8x32_ps(pairs, odds);
+        } else {
+            U = Load4x2f<T>(r.u + (x >> 1) * sz);
+            V = Load4x2f<T>(r.v + (x >> 1) * sz);
+        }
+        if (r.a) {
+            const __m256 A = Load8f<T>(r.a + x * sz);
+            Put8(k, Y, U, V, &A, r.dst + 4 * outBytes * x, outBytes);
+        } else {
+            Put8(k, Y, U, V, nullptr, r.dst + 4 * outBytes * x, outBytes);
+        }
+    }
+    return x;
+}
+#endif
+
+// Output rows at the source's size: every sampling kind reads the sample itself there.
+void DecodeSameSize(const YuvMatrixPicture& p, const DecodeK& k, uint8_t* dst, int dstPitch, int outBytes) {
+    [[maybe_unused]] const YuvSimd simd = imageYuvSimd();
+    for (int row = 0; row < p.height; ++row) {
+        const DecodeRow r = RowOf(p, dst, dstPitch, row);
+        int x = 0;
+#if ORVEX_MATRIX_X86
+        if (simd >= YuvSimd::Avx2)
+            x = p.sampleBytes == 1 ? DecodeRowAvx2<uint8_t>(k, r, p.chromaStep, outBytes, p.width)
+                                   : DecodeRowAvx2<uint16_t>(k, r, p.chromaStep, outBytes, p.width);
+#endif
+        if (p.sampleBytes == 1) DecodeRowC<uint8_t>(k, r, p.chromaStep, outBytes, x, p.width);
+        else DecodeRowC<uint16_t>(k, r, p.chromaStep, outBytes, x, p.width);
+    }
+}
+
+// The kernels' sampler (YUV_SAMPLER in convert_common.cl), float for float.
+template <typename T>
+void DecodeScaled(const YuvMatrixPicture& p, const DecodeK& k, uint8_t* dst, int dstPitch, int outBytes, int dw,
+                  int dh, int kind) {
+    const int sw = p.width, sh = p.height;
+    auto at = [&](int plane, int x, int y) {
+        const int row = plane == 0 || plane == 3 ? y : y >> p.chromaRowShift;
+        const int col = plane == 0 || plane == 3 ? x : (x >> 1) * p.chromaStep;
+        return static_cast<float>(Sample<T>(p.plane[plane] + static_cast<size_t>(p.pitch[plane]) * row, col));
+    };
+    auto mix = [](float a, float b, float t) { return a + (b - a) * t; };
+    const bool alpha = p.plane[3] != nullptr;
+    for (int y = 0; y < dh; ++y) {
+        uint8_t* out = dst + static_cast<size_t>(dstPitch) * y;
+        for (int x = 0; x < dw; ++x) {
+            const float sx = (x + 0.5f) * static_cast<float>(sw) / static_cast<float>(dw) - 0.5f;
+            const float sy = (y + 0.5f) * static_cast<float>(sh) / static_cast<float>(dh) - 0.5f;
+            const float fx0 = std::floor(sx), fy0 = std::floor(sy);
+            const int x0 = std::clamp(static_cast<int>(fx0), 0, sw - 1), y0 = std::clamp(static_cast<int>(fy0), 0, sh - 1);
+            float Y, U, V, A = 0.0f;
+            if (kind == 0) {
+                Y = at(0, x0, y0), U = at(1, x0, y0), V = at(2, x0, y0);
+                if (alpha) A = at(3, x0, y0);
+            } else {
+                const int x1 = std::clamp(static_cast<int>(fx0) + 1, 0, sw - 1);
+                const int y1 = std::clamp(static_cast<int>(fy0) + 1, 0, sh - 1);
+                const float fx = sx - fx0, fy = sy - fy0;
+                U = mix(mix(at(1, x0, y0), at(1, x1, y0), fx), mix(at(1, x0, y1), at(1, x1, y1), fx), fy);
+                V = mix(mix(at(2, x0, y0), at(2, x1, y0), fx), mix(at(2, x0, y1), at(2, x1, y1), fx), fy);
+                if (kind == 2) {
+                    const int bx = std::min(static_cast<int>(static_cast<float>(x) * static_cast<float>(sw) / dw), sw - 1);
+                    const int by = std::min(static_cast<int>(static_cast<float>(y) * static_cast<float>(sh) / dh), sh - 1);
+                    const int bw = static_cast<int>(std::ceil(static_cast<float>(sw) / dw));
+                    const int bh = static_cast<int>(std::ceil(static_cast<float>(sh) / dh));
+                    float sumY = 0.0f, sumA = 0.0f;
+                    int n = 0;
+                    for (int j = by; j < std::min(by + bh, sh); ++j)
+                        for (int i = bx; i < std::min(bx + bw, sw); ++i, ++n) {
+                            sumY += at(0, i, j);
+                            if (alpha) sumA += at(3, i, j);
+                        }
+                    Y = sumY / n;
+                    A = sumA / n;
+                } else {
+                    Y = mix(mix(at(0, x0, y0), at(0, x1, y0), fx), mix(at(0, x0, y1), at(0, x1, y1), fx), fy);
+                    if (alpha) A = mix(mix(at(3, x0, y0), at(3, x1, y0), fx), mix(at(3, x0, y1), at(3, x1, y1), fx), fy);
+                }
+            }
+            PutPixel(k, Y, U, V, alpha ? &A : nullptr, out + 4 * outBytes * x, outBytes);
+        }
+    }
+}
+
+bool PictureOk(const YuvMatrixPicture& p) {
+    if (p.width < 1 || p.height < 1 || (p.sampleBytes != 1 && p.sampleBytes != 2)) return false;
+    if ((p.chromaStep != 1 && p.chromaStep != 2) || (p.chromaRowShift != 0 && p.chromaRowShift != 1)) return false;
+    const int cw = (p.width + 1) / 2;
+    const int rowBytes[4] = {p.width * p.sampleBytes, cw * p.chromaStep * p.sampleBytes,
+                             (cw * p.chromaStep - (p.chromaStep - 1)) * p.sampleBytes, p.width * p.sampleBytes};
+    for (int i = 0; i < 4; ++i) {
+        if (i == 3 && !p.plane[3]) continue;
+        if (!p.plane[i] || p.pitch[i] < rowBytes[i]) return false;
+    }
+    return true;
+}
+
+// --- BGRA -> NV12 / P010 ------------------------------------------------------------------------------
+
+// Y = ((yr R + yg G) + yb B) + yo from one pixel; Cb, Cr the same over the sums of a 2x2 block.
+struct EncodeK {
+    float yr, yg, yb, yo, ur, ug, ub, vr, vg, vb, mid, top;
+    int shift;
+};
+
+EncodeK MakeEncode(int colormatrix, bool full, int bits, int shift, int inBytes) {
+    const float (*m)[3] = kRgbToYuv[MatrixIndex(colormatrix)];
+    const float M = static_cast<float>(1 << bits), top = M - 1.0f;
+    const float in = inBytes == 2 ? 65535.0f : 255.0f;
+    const float ky = top / in, kc = top / (4.0f * in);
+    return {m[0][0] * ky, m[0][1] * ky, m[0][2] * ky, full ? 0.0f : static_cast<float>(16 << (bits - 8)),
+            m[1][0] * kc, m[1][1] * kc, m[1][2] * kc, m[2][0] * kc, m[2][1] * kc, m[2][2] * kc, 0.5f * M, top, shift};
+}
+
+template <typename In>
+inline void Bgr(const uint8_t* row, int x, int* b, int* g, int* r) {
+    *b = Sample<In>(row, 4 * x), *g = Sample<In>(row, 4 * x + 1), *r = Sample<In>(row, 4 * x + 2);
+}
+
+template <typename Out>
+inline void Store(uint8_t* row, int i, int code, int shift) {
+    const Out v = static_cast<Out>(code << shift);
+    std::memcpy(row + i * static_cast<int>(sizeof(Out)), &v, sizeof v);
+}
+
+// Blocks from column x on of a pair of rows (r1 may repeat r0 for an odd last row, y1 null).
+template <typename In, typename Out>
+void EncodeRowPairC(const EncodeK& k, const uint8_t* r0, const uint8_t* r1, uint8_t* y0, uint8_t* y1, uint8_t* uv,
+                    int x, int w) {
+    for (; x < w; x += 2) {
+        const int xs[2] = {x, std::min(x + 1, w - 1)};
+        int sb = 0, sg = 0, sr = 0;
+        for (int j = 0; j < 2; ++j) {
+            const uint8_t* src = j ? r1 : r0;
+            uint8_t* dy = j ? y1 : y0;
+            for (int i = 0; i < 2; ++i) {
+                int b, g, r;
+                Bgr<In>(src, xs[i], &b, &g, &r);
+                sb += b, sg += g, sr += r;
+                if (dy && x + i < w) {
+                    const float yv = ((k.yr * static_cast<float>(r) + k.yg * static_cast<float>(g)) +
+                                      k.yb * static_cast<float>(b)) + k.yo;
+                    Store<Out>(dy, x + i, Round(Clamp(yv, k.top)), k.shift);
+                }
+            }
+        }
+        const float R = static_cast<float>(sr), G = static_cast<float>(sg), B = static_cast<float>(sb);
+        const float u = ((k.ur * R + k.ug * G) + k.ub * B) + k.mid;
+        const float v = ((k.vr * R + k.vg * G) + k.vb * B) + k.mid;
+        Store<Out>(uv, x, Round(Clamp(u, k.top)), k.shift);
+        Store<Out>(uv, x + 1, Round(Clamp(v, k.top)), k.shift);
+    }
+}
+
+#if ORVEX_MATRIX_X86
+struct EncodeK256 {
+    __m256 yr, yg, yb, yo, ur, ug, ub, vr, vg, vb, mid, top, zero;
+};
+
+ORVEX_TARGET_AVX2 inline EncodeK256 Broadcast(const EncodeK& k) {
+    return {_mm256_set1_ps(k.yr), _mm256_set1_ps(k.yg), _mm256_set1_ps(k.yb), _mm256_set1_ps(k.yo),
+            _mm256_set1_ps(k.ur), _mm256_set1_ps(k.ug), _mm256_set1_ps(k.ub), _mm256_set1_ps(k.vr),
+            _mm256_set1_ps(k.vg), _mm256_set1_ps(k.vb), _mm256_set1_ps(k.mid), _mm256_set1_ps(k.top),
+            _mm256_setzero_ps()};
+}
+
+// B, G, R of eight pixels as 32-bit integers.
+template <typename In>
+ORVEX_TARGET_AVX2 inline void Load8Bgr(const uint8_t* p, __m256i* b, __m256i* g, __m256i* r) {
+    if constexpr (sizeof(In) == 1) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i byte = _mm256_set1_epi32(0xff);
+        *b = _mm256_and_si256(v, byte);
+        *g = _mm256_and_si256(_mm256_srli_epi32(v, 8), byte);
+        *r = _mm256_and_si256(_mm256_srli_epi32(v, 16), byte);
+    } else {
+        // Each pixel is two 32-bit words, (B, G) and (R, A): gather the first words and the second.
+        const __m256i split = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        const __m256i v0 = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), split);
+        const __m256i v1 =
+            _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), split);
+        const __m256i bg = _mm256_permute2x128_si256(v0, v1, 0x20), ra = _mm256_permute2x128_si256(v0, v1, 0x31);
+        const __m256i word = _mm256_set1_epi32(0xffff);
+        *b = _mm256_and_si256(bg, word);
+        *g = _mm256_srli_epi32(bg, 16);
+        *r = _mm256_and_si256(ra, word);
+    }
+}
+
+ORVEX_TARGET_AVX2 inline __m256i Weigh(const EncodeK256& k, __m256 kr, __m256 kg, __m256 kb, __m256 off, __m256i r,
+                                       __m256i g, __m256i b, __m128i shift) {
+    const __m256 v = _mm256_add_ps(_mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(kr, _mm256_cvtepi32_ps(r)),
+                                                               _mm256_mul_ps(kg, _mm256_cvtepi32_ps(g))),
+                                                 _mm256_mul_ps(kb, _mm256_cvtepi32_ps(b))),
+                                   off);
+    return _mm256_sll_epi32(_mm256_cvtps_epi32(_mm256_min_ps(_mm256_max_ps(v, k.zero), k.top)), shift);
+}
+
+// Sixteen 32-bit codes (a: 0-7, b: 8-15), each at most 65535, stored in order as Out.
+template <typename Out>
+ORVEX_TARGET_AVX2 inline void Store16(uint8_t* dst, __m256i a, __m256i b) {
+    const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
+    if constexpr (sizeof(Out) == 2) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), words);
+    } else {
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0xD8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(bytes));
+    }
+}
+
+// The eight 2x2 block sums of sixteen columns of two rows (p: row 0 pixels 0-7, 8-15, row 1 the
+// same): the rows added, then neighbouring columns (hadd works per 128-bit lane).
+ORVEX_TARGET_AVX2 inline __m256i BlockSums(const __m256i* p) {
+    return _mm256_permute4x64_epi64(
+        _mm256_hadd_epi32(_mm256_add_epi32(p[0], p[2]), _mm256_add_epi32(p[1], p[3])), 0xD8);
+}
+
+// Sixteen pixels of each row a step; returns the columns done.
+template <typename In, typename Out>
+ORVEX_TARGET_AVX2 int EncodeRowPairAvx2(const EncodeK& kc, const uint8_t* r0, const uint8_t* r1, uint8_t* y0,
+                                        uint8_t* y1, uint8_t* uv, int w) {
+    const EncodeK256 k = Broadcast(kc);
+    const __m128i shift = _mm_cvtsi32_si128(kc.shift);
+    const int px = 4 * static_cast<int>(sizeof(In));
+    int x = 0;
+    for (; x + 16 <= w; x += 16) {
+        __m256i b[4], g[4], r[4];  // row 0 pixels 0-7, 8-15, row 1 pixels 0-7, 8-15
+        Load8Bgr<In>(r0 + px * x, &b[0], &g[0], &r[0]);
+        Load8Bgr<In>(r0 + px * (x + 8), &b[1], &g[1], &r[1]);
+        Load8Bgr<In>(r1 + px * x, &b[2], &g[2], &r[2]);
+        Load8Bgr<In>(r1 + px * (x + 8), &b[3], &g[3], &r[3]);
+        Store16<Out>(y0 + x * static_cast<int>(sizeof(Out)), Weigh(k, k.yr, k.yg, k.yb, k.yo, r[0], g[0], b[0], shift),
+                     Weigh(k, k.yr, k.yg, k.yb, k.yo, r[1], g[1], b[1], shift));
+        if (y1)
+            Store16<Out>(y1 + x * static_cast<int>(sizeof(Out)),
+                         Weigh(k, k.yr, k.yg, k.yb, k.yo, r[2], g[2], b[2], shift),
+                         Weigh(k, k.yr, k.yg, k.yb, k.yo, r[3], g[3], b[3], shift));
+        const __m256i sb = BlockSums(b), sg = BlockSums(g), sr = BlockSums(r);
+        const __m256i u = Weigh(k, k.ur, k.ug, k.ub, k.mid, sr, sg, sb, shift);
+        const __m256i v = Weigh(k, k.vr, k.vg, k.vb, k.mid, sr, sg, sb, shift);
+        const __m256i lo = _mm256_unpacklo_epi32(u, v), hi = _mm256_unpackhi_epi32(u, v);
+        Store16<Out>(uv + x * static_cast<int>(sizeof(Out)), _mm256_permute2x128_si256(lo, hi, 0x20),
+                     _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+    return x;
+}
+#endif
+
+template <typename In, typename Out>
+void EncodeRows(const EncodeK& k, const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstUV,
+                int pitchUV, int w, int h) {
+    [[maybe_unused]] const YuvSimd simd = imageYuvSimd();
+    for (int y = 0; y < h; y += 2) {
+        const uint8_t* r0 = src + static_cast<size_t>(srcPitch) * y;
+        const uint8_t* r1 = y + 1 < h ? r0 + srcPitch : r0;
+        uint8_t* y0 = dstY + static_cast<size_t>(pitchY) * y;
+        uint8_t* y1 = y + 1 < h ? y0 + pitchY : nullptr;
+        uint8_t* uv = dstUV + static_cast<size_t>(pitchUV) * (y / 2);
+        int x = 0;
+#if ORVEX_MATRIX_X86
+        if (simd >= YuvSimd::Avx2) x = EncodeRowPairAvx2<In, Out>(k, r0, r1, y0, y1, uv, w);
+#endif
+        EncodeRowPairC<In, Out>(k, r0, r1, y0, y1, uv, x, w);
+    }
+}
+
+// --- P010 -> NV12 -------------------------------------------------------------------------------------
+
+constexpr float kWordToByte = 255.0f / 65535.0f;
+
+void NarrowRowC(const uint8_t* src, uint8_t* dst, int x, int n) {
+    for (; x < n; ++x) dst[x] = static_cast<uint8_t>(Round(static_cast<float>(Sample<uint16_t>(src, x)) * kWordToByte));
+}
+
+#if ORVEX_MATRIX_X86
+ORVEX_TARGET_AVX2 int NarrowRowAvx2(const uint8_t* src, uint8_t* dst, int n) {
+    const __m256 k = _mm256_set1_ps(kWordToByte);
+    int x = 0;
+    for (; x + 16 <= n; x += 16) {
+        const __m256i a = _mm256_cvtps_epi32(_mm256_mul_ps(Load8f<uint16_t>(src + 2 * x), k));
+        const __m256i b = _mm256_cvtps_epi32(_mm256_mul_ps(Load8f<uint16_t>(src + 2 * x + 16), k));
+        Store16<uint8_t>(dst + x, a, b);
+    }
+    return x;
+}
+#endif
+
+void NarrowPlane(const uint8_t* src, int srcPitch, uint8_t* dst, int dstPitch, int n, int rows) {
+    [[maybe_unused]] const YuvSimd simd = imageYuvSimd();
+    for (int y = 0; y < rows; ++y) {
+        const uint8_t* s = src + static_cast<size_t>(srcPitch) * y;
+        uint8_t* d = dst + static_cast<size_t>(dstPitch) * y;
+        int x = 0;
+#if ORVEX_MATRIX_X86
+        if (simd >= YuvSimd::Avx2) x = NarrowRowAvx2(s, d, n);
+#endif
+        NarrowRowC(s, d, x, n);
+    }
+}
+
+bool Plane16(const void* p, int pitch, int rowBytes) {
+    return p && pitch >= rowBytes && pitch % 2 == 0 && reinterpret_cast<uintptr_t>(p) % 2 == 0;
+}
+
+}  // namespace
+
+int imageMatrixYuvToBGRA(const YuvMatrixPicture& src, const YuvMatrixScale& scale, uint8_t* dst, int dstPitch,
+                         int dstSampleBytes, int dstWidth, int dstHeight, int kind) {
+    if (!PictureOk(src) || !dst || (dstSampleBytes != 1 && dstSampleBytes != 2) || dstWidth < 1 || dstHeight < 1 ||
+        dstPitch < 4 * dstSampleBytes * dstWidth)
+        return -1;
+    const DecodeK k = MakeDecode(scale, dstSampleBytes);
+    if (dstWidth == src.width && dstHeight == src.height) {
+        DecodeSameSize(src, k, dst, dstPitch, dstSampleBytes);
+    } else if (src.sampleBytes == 1) {
+        DecodeScaled<uint8_t>(src, k, dst, dstPitch, dstSampleBytes, dstWidth, dstHeight, kind);
+    } else {
+        DecodeScaled<uint16_t>(src, k, dst, dstPitch, dstSampleBytes, dstWidth, dstHeight, kind);
+    }
+    return 0;
+}
+
+int imageMatrixBGRAToSemiPlanar(const uint8_t* src, int srcPitch, int srcSampleBytes, uint8_t* dstY, int pitchY,
+                                uint8_t* dstUV, int pitchUV, int dstSampleBytes, int width, int height,
+                                int colormatrix, bool full, int bits, int shift) {
+    if (width < 1 || height < 1 || bits < 8 || bits > 16 || shift < 0 || bits + shift > 8 * dstSampleBytes ||
+        (srcSampleBytes != 1 && srcSampleBytes != 2) || (dstSampleBytes != 1 && dstSampleBytes != 2))
+        return -1;
+    const int cw = (width + 1) / 2;
+    if (!src || !dstY || !dstUV || srcPitch < 4 * srcSampleBytes * width || pitchY < dstSampleBytes * width ||
+        pitchUV < 2 * cw * dstSampleBytes)
+        return -1;
+    const EncodeK k = MakeEncode(colormatrix, full, bits, shift, srcSampleBytes);
+    if (srcSampleBytes == 1) {
+        if (dstSampleBytes == 1) EncodeRows<uint8_t, uint8_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
+        else EncodeRows<uint8_t, uint16_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
+    } else {
+        if (dstSampleBytes == 1) EncodeRows<uint16_t, uint8_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
+        else EncodeRows<uint16_t, uint16_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
+    }
+    return 0;
+}
+
+int imageP010ToNV12(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dstY,
+                    int dstPitchY, uint8_t* dstUV, int dstPitchUV, int width, int height) {
+    if (width < 1 || height < 1) return -1;
+    const int cn = 2 * ((width + 1) / 2), ch = (height + 1) / 2;
+    if (!Plane16(srcY, pitchY, 2 * width) || !Plane16(srcUV, pitchUV, 2 * cn) || !dstY || dstPitchY < width ||
+        !dstUV || dstPitchUV < cn)
+        return -1;
+    NarrowPlane(srcY, pitchY, dstY, dstPitchY, width, height);
+    NarrowPlane(srcUV, pitchUV, dstUV, dstPitchUV, cn, ch);
+    return 0;
+}
