@@ -5,6 +5,10 @@
 // The matrix, the normalisation and the output scale are folded into one set of float constants
 // per call: a decoded channel is (ky Y + yb) + (kc C + kb), an encoded sample ((kr R + kg G) + kb B)
 // + offset. The fold moves the result from the kernels' own float order by well under a code.
+// Every level must round the same products the same way: no multiply-add may be fused where the
+// target has FMA (AVX-512 implies it) and the plain C body has not.
+#pragma GCC optimize("fp-contract=off")
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -45,8 +49,9 @@ constexpr float kYuvToRgb[6][3][3] = {
 int MatrixIndex(int colormatrix) { return std::clamp(colormatrix, 0, 5); }
 
 inline float Clamp(float v, float top) { return v < 0.0f ? 0.0f : (v > top ? top : v); }
-// Round to nearest, ties to even, as the vector conversion does in the default mode.
-inline int Round(float v) { return static_cast<int>(std::nearbyint(v)); }
+// Round to nearest, ties to even, as the vector conversion does in the default mode: adding and
+// taking away 1.5 * 2^23 leaves the integer nearest v (|v| < 2^22), without a library call.
+inline int Round(float v) { return static_cast<int>((v + 12582912.0f) - 12582912.0f); }
 
 template <typename T>
 inline T Sample(const uint8_t* row, int i) {
@@ -134,85 +139,162 @@ ORVEX_TARGET_AVX2 inline __m256 Load8f(const uint8_t* p) {
         return _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
 }
 
-// Four chroma samples (planar) as floats, each twice: the chroma of eight luma pixels.
-template <typename T>
-ORVEX_TARGET_AVX2 inline __m256 Load4x2f(const uint8_t* p) {
-    __m128i v;
-    if constexpr (sizeof(T) == 1) {
-        int32_t bits;
-        std::memcpy(&bits, p, 4);
-        v = _mm256_castsi256_si128(_mm256_cvtepu8_epi32(_mm_cvtsi32_si128(bits)));
-    } else {
-        v = _mm256_castsi256_si128(_mm256_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
-    }
-    const __m256i twice = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    return _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(_mm256_castsi128_si256(v), twice));
-}
-
 struct DecodeK256 {
-    __m256 ky, yb, rv, rb, gu, gv, gb, bu, bb, ka, top, zero;
+    __m256 ky, yb, rv, rb, gu, gv, gb, bu, bb, ka;
+    __m256i opaque;
 };
 
 ORVEX_TARGET_AVX2 inline DecodeK256 Broadcast(const DecodeK& k) {
     return {_mm256_set1_ps(k.ky), _mm256_set1_ps(k.yb), _mm256_set1_ps(k.rv), _mm256_set1_ps(k.rb),
             _mm256_set1_ps(k.gu), _mm256_set1_ps(k.gv), _mm256_set1_ps(k.gb), _mm256_set1_ps(k.bu),
-            _mm256_set1_ps(k.bb), _mm256_set1_ps(k.ka), _mm256_set1_ps(k.top), _mm256_setzero_ps()};
+            _mm256_set1_ps(k.bb), _mm256_set1_ps(k.ka), _mm256_set1_epi32(static_cast<int>(k.top))};
 }
 
-ORVEX_TARGET_AVX2 inline __m256i Code(const DecodeK256& k, __m256 v) {
-    return _mm256_cvtps_epi32(_mm256_min_ps(_mm256_max_ps(v, k.zero), k.top));
+// The chroma terms of R, G and B, each a sum the C body forms the same way.
+struct Terms256 {
+    __m256 r, g, b;
+};
+
+ORVEX_TARGET_AVX2 inline Terms256 ChromaTerms(const DecodeK256& k, __m256 U, __m256 V) {
+    return {_mm256_add_ps(_mm256_mul_ps(k.rv, V), k.rb),
+            _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(k.gu, U), _mm256_mul_ps(k.gv, V)), k.gb),
+            _mm256_add_ps(_mm256_mul_ps(k.bu, U), k.bb)};
 }
 
-// The C body's arithmetic on eight pixels, stored as BGRA bytes or words.
-ORVEX_TARGET_AVX2 inline void Put8(const DecodeK256& k, __m256 Y, __m256 U, __m256 V, const __m256* A, uint8_t* dst,
+// Eight pixels from their luma and chroma terms, stored as BGRA bytes or words. Rounding first and
+// saturating in the packs gives what clamping first and rounding gives, as the bounds are integers.
+ORVEX_TARGET_AVX2 inline void Put8(const DecodeK256& k, __m256 Y, const Terms256& t, const __m256* A, uint8_t* dst,
                                    int outBytes) {
     const __m256 y = _mm256_add_ps(_mm256_mul_ps(k.ky, Y), k.yb);
-    const __m256i r = Code(k, _mm256_add_ps(y, _mm256_add_ps(_mm256_mul_ps(k.rv, V), k.rb)));
-    const __m256i g = Code(
-        k, _mm256_add_ps(y, _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(k.gu, U), _mm256_mul_ps(k.gv, V)), k.gb)));
-    const __m256i b = Code(k, _mm256_add_ps(y, _mm256_add_ps(_mm256_mul_ps(k.bu, U), k.bb)));
-    const __m256i a = A ? Code(k, _mm256_mul_ps(k.ka, *A)) : _mm256_cvtps_epi32(k.top);
+    const __m256i r = _mm256_cvtps_epi32(_mm256_add_ps(y, t.r));
+    const __m256i g = _mm256_cvtps_epi32(_mm256_add_ps(y, t.g));
+    const __m256i b = _mm256_cvtps_epi32(_mm256_add_ps(y, t.b));
+    const __m256i a = A ? _mm256_cvtps_epi32(_mm256_mul_ps(k.ka, *A)) : k.opaque;
     if (outBytes == 1) {
-        const __m256i px = _mm256_or_si256(_mm256_or_si256(b, _mm256_slli_epi32(g, 8)),
-                                           _mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(a, 24)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), px);
+        // Per 128-bit lane: B0-3 G0-3 R0-3 A0-3 as bytes, then interleaved pixel by pixel.
+        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(b, g), _mm256_packs_epi32(r, a));
+        const __m256i order =
+            _mm256_broadcastsi128_si256(_mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_shuffle_epi8(bytes, order));
     } else {
-        const __m256i bg = _mm256_or_si256(b, _mm256_slli_epi32(g, 16));
-        const __m256i ra = _mm256_or_si256(r, _mm256_slli_epi32(a, 16));
-        const __m256i lo = _mm256_unpacklo_epi32(bg, ra), hi = _mm256_unpackhi_epi32(bg, ra);  // 0 1 4 5, 2 3 6 7
+        const __m256i bg = _mm256_packus_epi32(b, g), ra = _mm256_packus_epi32(r, a);  // B0-3 G0-3 | R0-3 A0-3
+        const __m256i br = _mm256_unpacklo_epi16(bg, ra), ga = _mm256_unpackhi_epi16(bg, ra);
+        const __m256i lo = _mm256_unpacklo_epi16(br, ga), hi = _mm256_unpackhi_epi16(br, ga);  // 0 1 | 4 5, 2 3 | 6 7
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_permute2x128_si256(lo, hi, 0x20));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
     }
 }
 
-// Eight pixels a step; semi-planar chroma comes from one load of four Cb, Cr pairs. Returns the
-// pixels done.
+// Planar chroma: sixteen pixels a step, the terms of their eight chroma samples formed once and
+// spread to both pixels of each. Semi-planar chroma: eight pixels a step from one load of four
+// Cb, Cr pairs. Returns the pixels done.
 template <typename T>
 ORVEX_TARGET_AVX2 int DecodeRowAvx2(const DecodeK& kc, const DecodeRow& r, int step, int outBytes, int w) {
     const DecodeK256 k = Broadcast(kc);
-    const __m256i evens = _mm256_setr_epi32(0, 0, 2, 2, 4, 4, 6, 6), odds = _mm256_setr_epi32(1, 1, 3, 3, 5, 5, 7, 7);
-    const int sz = static_cast<int>(sizeof(T));
+    const int sz = static_cast<int>(sizeof(T)), px = 4 * outBytes;
     int x = 0;
-    for (; x + 8 <= w; x += 8) {
-        const __m256 Y = Load8f<T>(r.y + x * sz);
-        __m256 U, V;
-        if (step == 2) {
+    if (step == 2) {
+        const __m256i evens = _mm256_setr_epi32(0, 0, 2, 2, 4, 4, 6, 6), odds = _mm256_setr_epi32(1, 1, 3, 3, 5, 5, 7, 7);
+        for (; x + 8 <= w; x += 8) {
             const __m256 pairs = Load8f<T>(r.u + x * sz);
-            U = _mm256_permutevar8x32_ps(pairs, evens);
-            V = _mm256_permutevar8x32_ps(pairs, odds);
-        } else {
-            U = Load4x2f<T>(r.u + (x >> 1) * sz);
-            V = Load4x2f<T>(r.v + (x >> 1) * sz);
+            const Terms256 t =
+                ChromaTerms(k, _mm256_permutevar8x32_ps(pairs, evens), _mm256_permutevar8x32_ps(pairs, odds));
+            Put8(k, Load8f<T>(r.y + x * sz), t, nullptr, r.dst + px * x, outBytes);
         }
+        return x;
+    }
+    const __m256i first = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3), second = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+    for (; x + 16 <= w; x += 16) {
+        const Terms256 t = ChromaTerms(k, Load8f<T>(r.u + (x >> 1) * sz), Load8f<T>(r.v + (x >> 1) * sz));
+        const Terms256 t0 = {_mm256_permutevar8x32_ps(t.r, first), _mm256_permutevar8x32_ps(t.g, first),
+                             _mm256_permutevar8x32_ps(t.b, first)};
+        const Terms256 t1 = {_mm256_permutevar8x32_ps(t.r, second), _mm256_permutevar8x32_ps(t.g, second),
+                             _mm256_permutevar8x32_ps(t.b, second)};
         if (r.a) {
-            const __m256 A = Load8f<T>(r.a + x * sz);
-            Put8(k, Y, U, V, &A, r.dst + 4 * outBytes * x, outBytes);
+            const __m256 a0 = Load8f<T>(r.a + x * sz), a1 = Load8f<T>(r.a + (x + 8) * sz);
+            Put8(k, Load8f<T>(r.y + x * sz), t0, &a0, r.dst + px * x, outBytes);
+            Put8(k, Load8f<T>(r.y + (x + 8) * sz), t1, &a1, r.dst + px * (x + 8), outBytes);
         } else {
-            Put8(k, Y, U, V, nullptr, r.dst + 4 * outBytes * x, outBytes);
+            Put8(k, Load8f<T>(r.y + x * sz), t0, nullptr, r.dst + px * x, outBytes);
+            Put8(k, Load8f<T>(r.y + (x + 8) * sz), t1, nullptr, r.dst + px * (x + 8), outBytes);
         }
     }
     return x;
 }
+
+// GCC 12's AVX-512 intrinsics start from an undefined vector that it takes for an uninitialised
+// one when they are inlined into a function with a target attribute.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The AVX2 planar body at twice the width: 32 pixels a step, every 128-bit lane as there.
+template <typename T>
+ORVEX_TARGET_AVX512 inline __m512 Load16f(const uint8_t* p) {
+    if constexpr (sizeof(T) == 1)
+        return _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+    else
+        return _mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))));
+}
+
+struct Terms512 {
+    __m512 r, g, b;
+};
+
+ORVEX_TARGET_AVX512 inline void Put16(const DecodeK& kc, __m512 Y, const Terms512& t, const __m512* A, uint8_t* dst,
+                                      int outBytes) {
+    const __m512 y = _mm512_add_ps(_mm512_mul_ps(_mm512_set1_ps(kc.ky), Y), _mm512_set1_ps(kc.yb));
+    const __m512i r = _mm512_cvtps_epi32(_mm512_add_ps(y, t.r));
+    const __m512i g = _mm512_cvtps_epi32(_mm512_add_ps(y, t.g));
+    const __m512i b = _mm512_cvtps_epi32(_mm512_add_ps(y, t.b));
+    const __m512i a = A ? _mm512_cvtps_epi32(_mm512_mul_ps(_mm512_set1_ps(kc.ka), *A))
+                        : _mm512_set1_epi32(static_cast<int>(kc.top));
+    if (outBytes == 1) {
+        const __m512i bytes = _mm512_packus_epi16(_mm512_packs_epi32(b, g), _mm512_packs_epi32(r, a));
+        const __m512i order =
+            _mm512_broadcast_i32x4(_mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15));
+        _mm512_storeu_si512(dst, _mm512_shuffle_epi8(bytes, order));
+    } else {
+        const __m512i bg = _mm512_packus_epi32(b, g), ra = _mm512_packus_epi32(r, a);
+        const __m512i br = _mm512_unpacklo_epi16(bg, ra), ga = _mm512_unpackhi_epi16(bg, ra);
+        const __m512i lo = _mm512_unpacklo_epi16(br, ga), hi = _mm512_unpackhi_epi16(br, ga);
+        // lo holds pixels 0 1 | 4 5 | 8 9 | 12 13 and hi 2 3 | 6 7 | 10 11 | 14 15, in 64-bit pairs.
+        _mm512_storeu_si512(dst, _mm512_permutex2var_epi64(lo, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), hi));
+        _mm512_storeu_si512(dst + 64, _mm512_permutex2var_epi64(lo, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), hi));
+    }
+}
+
+// Planar chroma only; returns the pixels done.
+template <typename T>
+ORVEX_TARGET_AVX512 int DecodeRowAvx512(const DecodeK& k, const DecodeRow& r, int outBytes, int w) {
+    const int sz = static_cast<int>(sizeof(T)), px = 4 * outBytes;
+    const __m512i first = _mm512_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+    const __m512i second = _mm512_setr_epi32(8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15);
+    const __m512 rv = _mm512_set1_ps(k.rv), rb = _mm512_set1_ps(k.rb), gu = _mm512_set1_ps(k.gu);
+    const __m512 gv = _mm512_set1_ps(k.gv), gb = _mm512_set1_ps(k.gb), bu = _mm512_set1_ps(k.bu);
+    const __m512 bb = _mm512_set1_ps(k.bb);
+    int x = 0;
+    for (; x + 32 <= w; x += 32) {
+        const __m512 U = Load16f<T>(r.u + (x >> 1) * sz), V = Load16f<T>(r.v + (x >> 1) * sz);
+        const __m512 tr = _mm512_add_ps(_mm512_mul_ps(rv, V), rb);
+        const __m512 tg = _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(gu, U), _mm512_mul_ps(gv, V)), gb);
+        const __m512 tb = _mm512_add_ps(_mm512_mul_ps(bu, U), bb);
+        const Terms512 t0 = {_mm512_permutexvar_ps(first, tr), _mm512_permutexvar_ps(first, tg),
+                             _mm512_permutexvar_ps(first, tb)};
+        const Terms512 t1 = {_mm512_permutexvar_ps(second, tr), _mm512_permutexvar_ps(second, tg),
+                             _mm512_permutexvar_ps(second, tb)};
+        if (r.a) {
+            const __m512 a0 = Load16f<T>(r.a + x * sz), a1 = Load16f<T>(r.a + (x + 16) * sz);
+            Put16(k, Load16f<T>(r.y + x * sz), t0, &a0, r.dst + px * x, outBytes);
+            Put16(k, Load16f<T>(r.y + (x + 16) * sz), t1, &a1, r.dst + px * (x + 16), outBytes);
+        } else {
+            Put16(k, Load16f<T>(r.y + x * sz), t0, nullptr, r.dst + px * x, outBytes);
+            Put16(k, Load16f<T>(r.y + (x + 16) * sz), t1, nullptr, r.dst + px * (x + 16), outBytes);
+        }
+    }
+    return x;
+}
+#pragma GCC diagnostic pop
 #endif
 
 // Output rows at the source's size: every sampling kind reads the sample itself there.
@@ -222,9 +304,18 @@ void DecodeSameSize(const YuvMatrixPicture& p, const DecodeK& k, uint8_t* dst, i
         const DecodeRow r = RowOf(p, dst, dstPitch, row);
         int x = 0;
 #if ORVEX_MATRIX_X86
-        if (simd >= YuvSimd::Avx2)
-            x = p.sampleBytes == 1 ? DecodeRowAvx2<uint8_t>(k, r, p.chromaStep, outBytes, p.width)
-                                   : DecodeRowAvx2<uint16_t>(k, r, p.chromaStep, outBytes, p.width);
+        if (simd >= YuvSimd::Avx512 && p.chromaStep == 1)
+            x = p.sampleBytes == 1 ? DecodeRowAvx512<uint8_t>(k, r, outBytes, p.width)
+                                   : DecodeRowAvx512<uint16_t>(k, r, outBytes, p.width);
+        if (simd >= YuvSimd::Avx2) {
+            // The AVX2 body takes the columns the wider one left.
+            DecodeRow rest = r;
+            const int step = p.chromaStep, sz = p.sampleBytes;
+            rest.y += x * sz, rest.a = r.a ? r.a + x * sz : nullptr;
+            rest.u += (x >> 1) * step * sz, rest.v += (x >> 1) * step * sz, rest.dst += 4 * outBytes * x;
+            x += p.sampleBytes == 1 ? DecodeRowAvx2<uint8_t>(k, rest, step, outBytes, p.width - x)
+                                    : DecodeRowAvx2<uint16_t>(k, rest, step, outBytes, p.width - x);
+        }
 #endif
         if (p.sampleBytes == 1) DecodeRowC<uint8_t>(k, r, p.chromaStep, outBytes, x, p.width);
         else DecodeRowC<uint16_t>(k, r, p.chromaStep, outBytes, x, p.width);
