@@ -123,32 +123,23 @@ struct WideFrames {
         f.pitch[1] = f.pitch[2] = kCw * b;
         return f;
     }
-    orvex::EffectFrame P010() {
+    // A semi-planar frame over two planes of kW samples a row.
+    static orvex::EffectFrame Semi(uint32_t fmt, void* y, void* uv) {
         orvex::EffectFrame f;
-        f.pixel_fmt = orvex::P010;
-        f.bitDepth = 10;
+        const int b = fmt == orvex::P010 ? 2 : 1;
+        f.pixel_fmt = fmt;
+        f.bitDepth = fmt == orvex::P010 ? 10 : 8;
         f.planes = 2;
         f.width[0] = kW;
         f.height[0] = kH;
         f.height[1] = kH / 2;
-        f.data[0] = reinterpret_cast<uint8_t*>(y.data());
-        f.data[1] = reinterpret_cast<uint8_t*>(uv.data());
-        f.pitch[0] = f.pitch[1] = kW * 2;
+        f.data[0] = static_cast<uint8_t*>(y);
+        f.data[1] = static_cast<uint8_t*>(uv);
+        f.pitch[0] = f.pitch[1] = kW * b;
         return f;
     }
-    orvex::EffectFrame NV12() {
-        orvex::EffectFrame f;
-        f.pixel_fmt = orvex::NV12;
-        f.bitDepth = 8;
-        f.planes = 2;
-        f.width[0] = kW;
-        f.height[0] = kH;
-        f.height[1] = kH / 2;
-        f.data[0] = nv12Y.data();
-        f.data[1] = nv12UV.data();
-        f.pitch[0] = f.pitch[1] = kW;
-        return f;
-    }
+    orvex::EffectFrame P010() { return Semi(orvex::P010, y.data(), uv.data()); }
+    orvex::EffectFrame NV12() { return Semi(orvex::NV12, nv12Y.data(), nv12UV.data()); }
 };
 
 WideFrames& W() {

@@ -539,6 +539,98 @@ ORVEX_TARGET_AVX2 int EncodeRowPairAvx2(const EncodeK& kc, const uint8_t* r0, co
 }
 #endif
 
+#if ORVEX_MATRIX_X86
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// B, G, R of sixteen pixels as 32-bit integers.
+template <typename In>
+ORVEX_TARGET_AVX512 inline void Load16Bgr(const uint8_t* p, __m512i* b, __m512i* g, __m512i* r) {
+    if constexpr (sizeof(In) == 1) {
+        const __m512i v = _mm512_loadu_si512(p);
+        const __m512i byte = _mm512_set1_epi32(0xff);
+        *b = _mm512_and_si512(v, byte);
+        *g = _mm512_and_si512(_mm512_srli_epi32(v, 8), byte);
+        *r = _mm512_and_si512(_mm512_srli_epi32(v, 16), byte);
+    } else {
+        // The (B, G) words of the sixteen pixels from two loads, then their (R, A) words.
+        const __m512i v0 = _mm512_loadu_si512(p), v1 = _mm512_loadu_si512(p + 64);
+        const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+        const __m512i odd = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+        const __m512i bg = _mm512_permutex2var_epi32(v0, even, v1), ra = _mm512_permutex2var_epi32(v0, odd, v1);
+        const __m512i word = _mm512_set1_epi32(0xffff);
+        *b = _mm512_and_si512(bg, word);
+        *g = _mm512_srli_epi32(bg, 16);
+        *r = _mm512_and_si512(ra, word);
+    }
+}
+
+ORVEX_TARGET_AVX512 inline __m512i Weigh512(float kr, float kg, float kb, float off, float top, __m512i r, __m512i g,
+                                            __m512i b, __m128i shift) {
+    const __m512 v = _mm512_add_ps(
+        _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(_mm512_set1_ps(kr), _mm512_cvtepi32_ps(r)),
+                                    _mm512_mul_ps(_mm512_set1_ps(kg), _mm512_cvtepi32_ps(g))),
+                      _mm512_mul_ps(_mm512_set1_ps(kb), _mm512_cvtepi32_ps(b))),
+        _mm512_set1_ps(off));
+    const __m512 c = _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), _mm512_set1_ps(top));
+    return _mm512_sll_epi32(_mm512_cvtps_epi32(c), shift);
+}
+
+// Thirty-two 32-bit codes (a: 0-15, b: 16-31), each at most 65535, stored in order as Out.
+template <typename Out>
+ORVEX_TARGET_AVX512 inline void Store32(uint8_t* dst, __m512i a, __m512i b) {
+    const __m512i words =
+        _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), _mm512_packus_epi32(a, b));
+    if constexpr (sizeof(Out) == 2) {
+        _mm512_storeu_si512(dst, words);
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm512_cvtepi16_epi8(words));
+    }
+}
+
+// The sixteen 2x2 block sums of thirty-two columns of two rows (p: row 0 pixels 0-15, 16-31,
+// row 1 the same): the rows added, each column added to its neighbour, the even columns kept.
+ORVEX_TARGET_AVX512 inline __m512i BlockSums512(const __m512i* p) {
+    const __m512i s0 = _mm512_add_epi32(p[0], p[2]), s1 = _mm512_add_epi32(p[1], p[3]);
+    const __m512i t0 = _mm512_add_epi32(s0, _mm512_shuffle_epi32(s0, _MM_PERM_CDAB));
+    const __m512i t1 = _mm512_add_epi32(s1, _mm512_shuffle_epi32(s1, _MM_PERM_CDAB));
+    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    return _mm512_permutex2var_epi32(t0, even, t1);
+}
+
+// The AVX2 body at twice the width: thirty-two pixels of each row a step.
+template <typename In, typename Out>
+ORVEX_TARGET_AVX512 int EncodeRowPairAvx512(const EncodeK& k, const uint8_t* r0, const uint8_t* r1, uint8_t* y0,
+                                            uint8_t* y1, uint8_t* uv, int w) {
+    const __m128i shift = _mm_cvtsi32_si128(k.shift);
+    const int px = 4 * static_cast<int>(sizeof(In)), ob = static_cast<int>(sizeof(Out));
+    int x = 0;
+    for (; x + 32 <= w; x += 32) {
+        __m512i b[4], g[4], r[4];
+        Load16Bgr<In>(r0 + px * x, &b[0], &g[0], &r[0]);
+        Load16Bgr<In>(r0 + px * (x + 16), &b[1], &g[1], &r[1]);
+        Load16Bgr<In>(r1 + px * x, &b[2], &g[2], &r[2]);
+        Load16Bgr<In>(r1 + px * (x + 16), &b[3], &g[3], &r[3]);
+        Store32<Out>(y0 + x * ob, Weigh512(k.yr, k.yg, k.yb, k.yo, k.top, r[0], g[0], b[0], shift),
+                     Weigh512(k.yr, k.yg, k.yb, k.yo, k.top, r[1], g[1], b[1], shift));
+        if (y1)
+            Store32<Out>(y1 + x * ob, Weigh512(k.yr, k.yg, k.yb, k.yo, k.top, r[2], g[2], b[2], shift),
+                         Weigh512(k.yr, k.yg, k.yb, k.yo, k.top, r[3], g[3], b[3], shift));
+        const __m512i sb = BlockSums512(b), sg = BlockSums512(g), sr = BlockSums512(r);
+        const __m512i u = Weigh512(k.ur, k.ug, k.ub, k.mid, k.top, sr, sg, sb, shift);
+        const __m512i v = Weigh512(k.vr, k.vg, k.vb, k.mid, k.top, sr, sg, sb, shift);
+        // U, V pairs in block order: the 128-bit lanes of the unpacks, put back in order.
+        const __m512i lo = _mm512_unpacklo_epi32(u, v), hi = _mm512_unpackhi_epi32(u, v);
+        Store32<Out>(uv + x * ob,
+                     _mm512_permutex2var_epi64(lo, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), hi),
+                     _mm512_permutex2var_epi64(lo, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), hi));
+    }
+    return x;
+}
+#pragma GCC diagnostic pop
+#endif
+
 template <typename In, typename Out>
 void EncodeRows(const EncodeK& k, const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstUV,
                 int pitchUV, int w, int h) {
@@ -551,7 +643,13 @@ void EncodeRows(const EncodeK& k, const uint8_t* src, int srcPitch, uint8_t* dst
         uint8_t* uv = dstUV + static_cast<size_t>(pitchUV) * (y / 2);
         int x = 0;
 #if ORVEX_MATRIX_X86
-        if (simd >= YuvSimd::Avx2) x = EncodeRowPairAvx2<In, Out>(k, r0, r1, y0, y1, uv, w);
+        if (simd >= YuvSimd::Avx512) x = EncodeRowPairAvx512<In, Out>(k, r0, r1, y0, y1, uv, w);
+        if (simd >= YuvSimd::Avx2) {
+            // The AVX2 body takes the columns the wider one left (x is even: whole blocks).
+            const int px = 4 * static_cast<int>(sizeof(In)), ob = static_cast<int>(sizeof(Out));
+            x += EncodeRowPairAvx2<In, Out>(k, r0 + px * x, r1 + px * x, y0 + ob * x, y1 ? y1 + ob * x : nullptr,
+                                            uv + ob * x, w - x);
+        }
 #endif
         EncodeRowPairC<In, Out>(k, r0, r1, y0, y1, uv, x, w);
     }
