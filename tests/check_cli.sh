@@ -54,7 +54,15 @@ expect 0 "" -- vp convert --format i420 --range full "$work/card.png" "$work/car
 expect 0 "" -- vp convert --size 160x90 --format nv12 "$work/card.yuv" "$work/nv12.png"
 expect 1 "needed" -- vp convert --format yv12 "$work/card.yuv" "$work/x.png"
 expect 2 "shorter than one" -- vp convert --size 320x180 --format yv12 "$work/card.yuv" "$work/x.png"
-expect 3 "result 6" -- vp convert --format nv12 "$work/card.png" "$work/x.yuv"
+expect 0 "" -- vp convert --format nv12 --matrix 601 --range full "$work/card.png" "$work/card_nv12.yuv"
+expect 0 "" -- vp convert --format p010 --matrix 709 "$work/card.png" "$work/card_p010_709.yuv"
+expect 0 "" -- vp convert --size 160x90 --format p010 --matrix 709 "$work/card_p010_709.yuv" "$work/p010_709.png"
+for f in yuv422p yuv422p16 yuva422p; do
+    expect 0 "" -- vp convert --format $f --matrix 2020 --range full "$work/card.png" "$work/card_$f.yuv"
+    expect 0 "" -- vp convert --size 160x90 --format $f --matrix 2020 --range full "$work/card_$f.yuv" "$work/$f.png"
+done
+# The 16-bit 4:2:2 file decodes to the picture of the 8-bit one.
+expect 0 "" -- compare --tolerance 2 "$work/yuv422p.png" "$work/yuv422p16.png"
 # Composing two pictures: a picture replacing itself, upright and unscaled, is itself.
 expect 0 "" -- vp blend --mode 22 --device cpu "$work/card.png" "$work/card.png" "$work/self.png"
 expect 0 "max difference 0" -- compare "$work/card.png" "$work/self.png"

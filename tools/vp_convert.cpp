@@ -26,7 +26,8 @@ const char* const kConvertUsage =
     "                        [--out-size WxH] [--quality Q] [--device cpu|opencl] IN OUT\n"
     "  one of IN and OUT is a raw .yuv file of WxH frames in format F, the other a picture;\n"
     "  F: yv12 (Y, V, U planes), i420 (Y, U, V), nv12, p010 (10 bits at the top of 16-bit words),\n"
-    "  yuva420 (Y, V, U, A), yv12p10 (Y, V, U, 10 bits at the bottom of 16-bit words).\n"
+    "  yuva420 (Y, V, U, A), yv12p10 (Y, V, U, 10 bits at the bottom of 16-bit words),\n"
+    "  yuv422p, yuva422p (Y, U, V[, A] with chroma on every row), yuv422p16 (the same in 16 bits).\n"
     "  A raw input converts its first frame; --out-size scales the picture (quality Q 0..3).\n";
 
 int Usage(const std::string& message) {
@@ -39,10 +40,21 @@ struct Format {
     uint32_t pixelFmt;
     uint32_t bitDepth;
     bool swapChroma;  // file order Y, U, V against the frame's Y, V, U
+    // The 4:2:0 format of the same planes that encodes a 4:2:2 picture (below).
+    bool is422 = false;
+    uint32_t encodeAs = orvex::YV12;
 };
-const Format kFormats[] = {{"yv12", orvex::YV12, 8, false},       {"i420", orvex::YV12, 8, true},
-                           {"nv12", orvex::NV12, 8, false},       {"p010", orvex::P010, 10, false},
-                           {"yuva420", orvex::YUVA420, 8, false}, {"yv12p10", orvex::YV12P10, 10, false}};
+const Format kFormats[] = {{"yv12", orvex::YV12, 8, false},
+                           {"i420", orvex::YV12, 8, true},
+                           {"nv12", orvex::NV12, 8, false},
+                           {"p010", orvex::P010, 10, false},
+                           {"yuva420", orvex::YUVA420, 8, false},
+                           {"yv12p10", orvex::YV12P10, 10, false},
+                           {"yuv422p", orvex::YUV422, 8, true, true, orvex::YV12},
+                           {"yuv422p16", orvex::YUV422_16, 16, true, true, orvex::YV12P10},
+                           {"yuva422p", orvex::YUVA422, 8, true, true, orvex::YUVA420}};
+
+bool HasAlpha(uint32_t fmt) { return fmt == orvex::YUVA420 || fmt == orvex::YUVA422; }
 
 bool ParseSize(const std::string& s, int* w, int* h) {
     char tail = 0;
@@ -58,21 +70,23 @@ struct RawFrame {
     size_t planeBytes[4] = {};
     int planeCount = 0;
 
-    RawFrame(const Format& f, int w, int h) {
-        const int cw = (w + 1) / 2, ch = (h + 1) / 2, b = f.bitDepth > 8 ? 2 : 1;
+    RawFrame(const Format& f, int w, int h) : RawFrame(f.pixelFmt, f.bitDepth, f.swapChroma, w, h) {}
+    RawFrame(uint32_t pixelFmt, uint32_t bitDepth, bool swapChroma, int w, int h) {
+        const bool is422 = pixelFmt == orvex::YUV422 || pixelFmt == orvex::YUV422_16 || pixelFmt == orvex::YUVA422;
+        const int cw = (w + 1) / 2, ch = is422 ? h : (h + 1) / 2, b = bitDepth > 8 ? 2 : 1;
         int samples[4] = {w, cw, cw, w}, rows[4] = {h, ch, ch, h};
-        planeCount = f.pixelFmt == orvex::NV12 || f.pixelFmt == orvex::P010 ? 2 : f.pixelFmt == orvex::YUVA420 ? 4 : 3;
+        planeCount = pixelFmt == orvex::NV12 || pixelFmt == orvex::P010 ? 2 : HasAlpha(pixelFmt) ? 4 : 3;
         if (planeCount == 2) samples[1] = 2 * cw;
         size_t total = 0;
         for (int i = 0; i < planeCount; ++i) total += planeBytes[i] = static_cast<size_t>(samples[i]) * b * rows[i];
         bytes.assign(total, 0);
-        frame.pixel_fmt = f.pixelFmt;
-        frame.bitDepth = f.bitDepth;
+        frame.pixel_fmt = pixelFmt;
+        frame.bitDepth = bitDepth;
         frame.planes = static_cast<uint32_t>(planeCount);
         size_t offset = 0;
         for (int i = 0; i < planeCount; ++i) {
             // The file's plane k is the frame's plane k, except that i420 swaps the chroma planes.
-            const int p = f.swapChroma && (i == 1 || i == 2) ? 3 - i : i;
+            const int p = swapChroma && (i == 1 || i == 2) ? 3 - i : i;
             frame.data[p] = bytes.data() + offset;
             frame.pitch[p] = samples[p] * b;
             frame.width[p] = static_cast<uint32_t>(samples[p]);
@@ -83,6 +97,21 @@ struct RawFrame {
         frame.height[0] = static_cast<uint32_t>(h);
     }
 };
+
+// Row r of plane p of a frame.
+uint8_t* Row(const orvex::EffectFrame& f, int p, int r) { return f.data[p] + static_cast<size_t>(f.pitch[p]) * r; }
+
+// The library encodes to 4:2:0 only. A picture with every row repeated, encoded to 4:2:0, has the
+// 4:2:2 chroma of the picture in its chroma rows (each the average of a row pair that is one row
+// twice) and the picture's luma and alpha in its even rows: this copies them into the 4:2:2 frame.
+void Take422(const orvex::EffectFrame& tall, orvex::EffectFrame& out) {
+    const int h = static_cast<int>(out.height[0]);
+    for (int p = 0; p < static_cast<int>(out.planes); ++p) {
+        const bool chroma = p == 1 || p == 2;
+        const size_t bytes = static_cast<size_t>(out.width[p]) * (out.bitDepth > 8 ? 2 : 1);
+        for (int r = 0; r < h; ++r) std::memcpy(Row(out, p, r), Row(tall, p, chroma ? r : 2 * r), bytes);
+    }
+}
 
 orvex::EffectFrame WrapPicture(cv::Mat& m) {
     orvex::EffectFrame f;
@@ -173,6 +202,14 @@ int ConvertCommand(int argc, char** argv) {
         else picture = img;
         raw = std::make_unique<RawFrame>(*format, picture.cols, picture.rows);
     }
+    // 4:2:2 output: the picture with its rows repeated, encoded to the 4:2:0 sibling format.
+    cv::Mat tall;
+    std::unique_ptr<RawFrame> tallRaw;
+    if (!decode && format->is422) {
+        tall.create(2 * picture.rows, picture.cols, CV_8UC4);
+        for (int r = 0; r < tall.rows; ++r) picture.row(r / 2).copyTo(tall.row(r));
+        tallRaw = std::make_unique<RawFrame>(format->encodeAs, format->bitDepth, false, tall.cols, tall.rows);
+    }
 
     std::unique_ptr<zrp::ATLUFactory> factory;
     if (device == "opencl") {
@@ -187,9 +224,9 @@ int ConvertCommand(int argc, char** argv) {
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     if (!vp) return kFailed;
-    orvex::EffectFrame pic = WrapPicture(picture), none;
+    orvex::EffectFrame pic = WrapPicture(tallRaw ? tall : picture), none;
     none.pixel_fmt = orvex::BGRA32;
-    orvex::EffectFrame& yuv = raw->frame;
+    orvex::EffectFrame& yuv = tallRaw ? tallRaw->frame : raw->frame;
     orvex::EffectFrame in = decode ? yuv : pic, out = decode ? pic : yuv;
     if (factory) {
         vp->SetATLUFactory(factory.get());
@@ -213,6 +250,7 @@ int ConvertCommand(int argc, char** argv) {
         }
         return kOk;
     }
+    if (tallRaw) Take422(tallRaw->frame, raw->frame);
     std::ofstream file(files[1], std::ios::binary);
     if (!file.write(reinterpret_cast<const char*>(raw->bytes.data()), static_cast<std::streamsize>(raw->bytes.size()))) {
         std::fprintf(stderr, "orvex vp convert: cannot write %s\n", files[1].c_str());

@@ -230,64 +230,8 @@ ResultCode VisualProcess::YUVToBGRA_CPU(const EffectFrame& in, EffectFrame& out,
     return Ok;
 }
 
-ResultCode VisualProcess::P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t quality) {
-    constexpr const char* kTag = "orvex:P010ToBGRA64";
-    FrameLayout li, lo;
-    if (!LayoutOf(in, &li) || !LayoutOf(out, &lo) || !HostPlanesOk(in, li) || !HostPlanesOk(out, lo) ||
-        !IsBGRALike(out.pixel_fmt)) {
-        ORVEX_LOG(6, kTag, "input or output is nullptr!!");
-        return InvalidArgument;
-    }
-    const int inW = static_cast<int>(in.width[0]), inH = static_cast<int>(in.height[0]);
-    const int outW = static_cast<int>(out.width[0]), outH = static_cast<int>(out.height[0]);
-    const bool down = outW <= inW && outH <= inH;
-    const uint8_t* y = in.data[0];
-    const uint8_t* uv = in.data[1];
-    int py = in.pitch[0], puv = in.pitch[1], w = inW, h = inH;
-    if (down && (outW != inW || outH != inH)) {
-        // Reduce the 16-bit planes first, as the 8-bit routines do.
-        const int cw = (outW + 1) / 2, ch = (outH + 1) / 2;
-        convertPlanes_.resize((static_cast<size_t>(outW) * outH + static_cast<size_t>(cw) * ch * 2) * 2);
-        uint8_t* sy = convertPlanes_.data();
-        uint8_t* suv = sy + static_cast<size_t>(outW) * outH * 2;
-        if (imageNV12Resize(y, py, uv, puv, inW, inH, sy, outW * 2, suv, cw * 4, outW, outH,
-                            std::clamp(quality, 0, 3), 2) != 0) {
-            ORVEX_LOG(4, kTag, "YUV resize failed!!");
-            return Failed;
-        }
-        y = sy, uv = suv, py = outW * 2, puv = cw * 4, w = outW, h = outH;
-    }
-    cv::Mat wide;
-    if (lo.sixteen && w == outW && h == outH) {
-        wide = PlaneMat(out, 0, lo, 4);
-    } else {
-        convertWide_.create(h, w, CV_16UC4);
-        wide = convertWide_;
-    }
-    if (imageP010ToARGB64BT2020_Limited(y, py, uv, puv, wide.data, static_cast<int>(wide.step[0]), w, h) != 0) {
-        ORVEX_LOG(4, kTag, "imageP010ToARGB64BT2020_Limited failed!!");
-        return Failed;
-    }
-    cv::Mat dst = PlaneMat(out, 0, lo, 4);
-    if (wide.data == dst.data) return Ok;
-    if (lo.sixteen) {
-        cv::resize(wide, dst, dst.size(), 0, 0, UpscaleInterpolation(quality));
-    } else if (w == outW && h == outH) {
-        wide.convertTo(dst, CV_8U, 1.0 / 257.0);
-    } else {
-        wide.convertTo(convertPicture_, CV_8U, 1.0 / 257.0);
-        cv::resize(convertPicture_, dst, dst.size(), 0, 0, UpscaleInterpolation(quality));
-    }
-    return Ok;
-}
-
 ResultCode VisualProcess::BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode) {
     constexpr const char* kTag = "orvex::BGRAToYV12";
-    if (out.pixel_fmt == NV12) {
-        // There is no host encoder for 8-bit NV12; the output is left as it was.
-        ORVEX_LOG(6, "orvex::BGRAToNV12", "CPU not support!!");
-        return FormatNotHandled;
-    }
     FrameLayout li, lo;
     if (!LayoutOf(in, &li) || !LayoutOf(out, &lo) || !HostPlanesOk(in, li) || !HostPlanesOk(out, lo)) {
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
@@ -299,23 +243,6 @@ ResultCode VisualProcess::BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out,
     }
     const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
     const cv::Mat src = PlaneMat(in, 0, li, 4);
-    if (out.pixel_fmt == P010) {
-        if (mode != BT2020_Limited && mode != BT2020_Full) {
-            ORVEX_LOG(6, "orvex::BGRAToP010", "P010 encoding needs a BT.2020 mode, not %d!!", mode);
-            return FormatNotHandled;
-        }
-        cv::Mat wide = src;
-        if (!li.sixteen) {
-            src.convertTo(convertWide_, CV_16U, 257.0);
-            wide = convertWide_;
-        }
-        if (imageARGB64ToP010BT2020_Limited(wide.data, static_cast<int>(wide.step[0]), out.data[0], out.pitch[0],
-                                            out.data[1], out.pitch[1], w, h) != 0) {
-            ORVEX_LOG(4, "orvex::BGRAToP010", "imageARGB64ToP010BT2020_Limited failed!!");
-            return Failed;
-        }
-        return Ok;
-    }
     try {
         cv::Mat bgra = src;
         if (li.sixteen) {

@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "corelog.h"
+#include "visual/ConvertCpu16.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
 #include "visual/VisualProcess.h"
@@ -274,8 +275,10 @@ ResultCode VisualProcess::Convert(pl_color_repr repr, pl_color_space space, cons
         }
         const uint32_t fi = in.pixel_fmt, fo = out.pixel_fmt;
         if (YuvToBgraPair(fi, fo)) return ConvertYUVToBGRA(in, intermediate, out, resizeType, mode, quality, alphaMode);
-        if ((fi == BGRA32 || fi == BGRA64) && IsEncoderOutput(fo))
-            return in.texture ? BGRAToYUV_GPU(in, out, mode) : BGRAToYUV_CPU(in, out, mode);
+        if ((fi == BGRA32 || fi == BGRA64) && IsEncoderOutput(fo)) {
+            if (in.texture) return BGRAToYUV_GPU(in, out, mode);
+            return fo == NV12 || fo == P010 ? BgraToSemiPlanarCpu(in, out, mode) : BGRAToYUV_CPU(in, out, mode);
+        }
         if (Is422(fi) && IsBGRALike(fo)) {
             static constexpr const char* kKernels[] = {"yuv422_to_rgb_uchar", "yuv422_to_rgb_ushort",
                                                        "yuva422_to_rgb_uchar", "yuva422_to_rgb_ushort"};
@@ -332,15 +335,18 @@ ResultCode VisualProcess::DirectYUVToBGRA(const EffectFrame& in, EffectFrame& ou
     case YV12:
     case YUVA420:
     case NV12: return YUVToBGRA_CPU(in, out, mode, quality, alphaMode);
-    case P010: return P010ToBGRA_CPU(in, out, quality);
-    default:
-        ORVEX_LOG(6, in.pixel_fmt == YV12P10 ? "orvex:YV12P10ToBGRA" : "orvex:YUVAP10ToBGRA", "CPU not support!!");
-        return FormatNotHandled;
+    default: {
+        // The 16-bit formats sample as their kernel families do at this quality.
+        const int kind = quality == 1 ? 1 : quality == 2 || quality == 3 ? 2 : 0;
+        const char* tag = in.pixel_fmt == P010      ? "orvex:P010ToBGRA64"
+                          : in.pixel_fmt == YV12P10 ? "orvex:YV12P10ToBGRA"
+                                                    : "orvex:YUVAP10ToBGRA";
+        return MatrixYuvToBgraCpu(tag, in, out, mode, kind);
+    }
     }
 }
 
-// The 4:2:2 entries of the conversion table: the matrix kernels, nearest sample when scaling. Host
-// frames have no texture to run them on.
+// The 4:2:2 entries of the conversion table: the matrix kernels, nearest sample when scaling.
 ResultCode VisualProcess::YUVToRGB_GPU(const char* kernel, const EffectFrame& in, EffectFrame& out, CLSMode mode) {
     return MatrixToBGRA_GPU("orvex:YUVToRGB_GPU", kernel, in, out, mode);
 }
@@ -508,6 +514,7 @@ ResultCode VisualProcess::ConvertTo8Bit(const EffectFrame& in, EffectFrame& out,
         ORVEX_LOG(6, kTag, "input format is not P010 To NV12!!");
         return WrongFormat;
     }
+    if (!in.texture && !out.texture) return P010ToNV12Cpu(in, out);
     TextureInfo ti, to;
     if (!QueryTexture(in.texture, &ti) || !QueryTexture(out.texture, &to) || !TextureFits(ti, P010) ||
         !TextureFits(to, NV12)) {

@@ -191,18 +191,20 @@ bool PlanarTextures(const EffectFrame& in, const EffectFrame& out, zrp::ImageCol
            to->colorSpace == cs && ti->sixteen() == sixteen && to->sixteen() == sixteen;
 }
 
+// YV12 and YUVA420 (whose alpha plane is scaled as luma) on their textures.
 ResultCode ResizeYV12_GPU(const EffectFrame& in, EffectFrame& out, int32_t quality) {
-    const bool sixteen = in.bitDepth != 8;
+    const bool alpha = in.pixel_fmt == YUVA420;
+    const bool sixteen = !alpha && in.bitDepth != 8;
     TextureInfo ti, to;
-    if (!PlanarTextures(in, out, zrp::kColorSpaceYV12, sixteen, &ti, &to)) {
+    if (!PlanarTextures(in, out, alpha ? zrp::kColorSpaceYUVA : zrp::kColorSpaceYV12, sixteen, &ti, &to)) {
         ORVEX_LOG(6, kResizeTag, "input gpu frame is nullptr!!");
         return InvalidArgument;
     }
     KernelArgs args;
     args.Int("srcWidth", ti.width).Int("srcHeight", ti.height).Int("dstWidth", to.width).Int("dstHeight", to.height);
     args.Int("samperType", quality).Int("srcypitch", ti.pitchSamples()).Int("dstypitch", to.pitchSamples());
-    return RunVisualKernel(kResizeTag, sixteen ? "YV12Resize_UINT16" : "YV12Resize", args, to, {in.texture},
-                           {out.texture});
+    const char* kernel = alpha ? "YUVAResize" : sixteen ? "YV12Resize_UINT16" : "YV12Resize";
+    return RunVisualKernel(kResizeTag, kernel, args, to, {in.texture}, {out.texture});
 }
 
 // 8-bit planar 4:2:0 (YV12, YUVA420) through the YUV library; the alpha plane when both have one.
@@ -375,12 +377,7 @@ ResultCode VisualProcess::Resize(const EffectFrame& in, EffectFrame& out, int32_
         case YV12: return in.texture ? ResizeYV12_GPU(in, out, quality) : ResizeYV12_CPU(in, out, quality);
         case NV12:
         case P010: return NV12Resize(in, out, resizeType, quality, planeScratch_);
-        case YUVA420:
-            if (in.texture) {
-                ORVEX_LOG(6, kResizeTag, "YUVA420 has no GPU resize!!");
-                return WrongFormat;
-            }
-            return ResizeYV12_CPU(in, out, quality);
+        case YUVA420: return in.texture ? ResizeYV12_GPU(in, out, quality) : ResizeYV12_CPU(in, out, quality);
         case YV12P10:
         case YUVAP10: return ResizePlanar16_CPU(in, out, quality);
         default:

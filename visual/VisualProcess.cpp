@@ -7,6 +7,7 @@
 
 #include "corelog.h"
 #include "gpu/GpuDispatch.h"
+#include "visual/ConvertCpu16.h"
 #include "visual/ProgramTable.h"
 
 namespace orvex {
@@ -32,8 +33,10 @@ VisualProcess::VisualProcess() {
                             static_cast<float>(r2), static_cast<float>(-r2), 0.0f);
     lmsToLabScales_ = {static_cast<float>(r3), static_cast<float>(r6), static_cast<float>(r2)};
 
-    // The 4:2:2 formats reach RGB and their crops only through these tables.
+    // The 4:2:2 formats reach RGB and their crops only through these tables; host frames take the
+    // kernels' arithmetic on the CPU (nearest sample when scaling, as the kernels).
     const Conversion yuvToRgb = [this](const char* kernel, const EffectFrame& in, EffectFrame& out, CLSMode mode) {
+        if (!in.texture) return MatrixYuvToBgraCpu("orvex:YUVToRGB_CPU", in, out, mode, 0);
         return YUVToRGB_GPU(kernel, in, out, mode);
     };
     conversions_[YUV422][BGRA32] = yuvToRgb;

@@ -190,16 +190,14 @@ private:
                                     int32_t quality);
     ResultCode YUVToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode, int32_t quality,
                              int32_t alphaMode);
-    ResultCode P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t quality);
     ResultCode BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode);
     ResultCode GenericMatrix_CPU(const EffectFrame& in, EffectFrame& out, const ColorSpace::pl_transform3x3& decode,
                                  const ColorSpace::pl_matrix3x3& mapping);
     // Working memory of the conversions, reused from frame to frame: an 8-bit picture at the input
-    // size before its scaling, one at the output size before its widening to 16 bits, a 16-bit
-    // picture, and YUV planes after their scaling.
+    // size before its scaling, one at the output size before its widening to 16 bits, and YUV
+    // planes after their scaling.
     cv::Mat convertPicture_;
     cv::Mat convertOutput_;
-    cv::Mat convertWide_;
     std::vector<uint8_t> convertPlanes_;
     // Working memory of the blend and transform operations: a placed overlay before its blend,
     // a pre-filtered source of Motion, and the GPU background of BlendAndTransform_BaseOnBackFrame.

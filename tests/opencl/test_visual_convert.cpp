@@ -317,3 +317,100 @@ TEST_F(ConvertOpenCL, MismatchedTexturesAreRefused) {
 
 }  // namespace
 }  // namespace orvex
+
+namespace orvex {
+namespace {
+
+// --- the routines that reproduce the matrix kernels on the host ------------------------------------------
+
+struct MatrixCase {
+    const char* name;
+    uint32_t inFmt, outFmt;
+    int inW, inH, outW, outH, mode, quality;
+};
+
+std::ostream& operator<<(std::ostream& os, const MatrixCase& c) { return os << c.name; }
+
+// The host computes the kernels' float arithmetic with the matrix folded into its constants, so the
+// two round apart only where a value sits within a hair of half a code: 1 code of 255, 2 of 65535
+// for 16-bit BGRA, and 1 code of 1023 (64 in the word) for P010. Random samples, including codes
+// outside the video range, so that the clamps and every chroma position are exercised.
+const MatrixCase kMatrixCases[] = {
+    {"yv12p10_709l", YV12P10, BGRA32, 37, 23, 37, 23, 0, 0},
+    {"yv12p10_601f_bgra64", YV12P10, BGRA64, 37, 23, 37, 23, 3, 0},
+    {"yv12p10_down_nearest", YV12P10, BGRA32, 45, 27, 22, 13, 4, 0},
+    {"yv12p10_down_mid", YV12P10, BGRA32, 45, 27, 22, 13, 1, 1},
+    {"yv12p10_down_high", YV12P10, BGRA32, 45, 27, 14, 9, 2, 2},
+    {"yv12p10_up_mid", YV12P10, BGRA64, 19, 11, 38, 23, 5, 1},
+    {"yuvap10_2020l", YUVAP10, BGRA32, 37, 23, 37, 23, 4, 0},
+    {"yuvap10_709f_bgra64", YUVAP10, BGRA64, 37, 23, 37, 23, 1, 0},
+    {"yuvap10_down_high", YUVAP10, BGRA32, 45, 27, 14, 9, 0, 2},
+    {"p010_709l", P010, BGRA32, 37, 23, 37, 23, 0, 0},
+    {"p010_601f_bgra64", P010, BGRA64, 37, 23, 37, 23, 3, 0},
+    {"p010_down_mid", P010, BGRA32, 45, 27, 22, 13, 4, 1},
+    {"yuv422_709l", YUV422, BGRA32, 37, 23, 37, 23, 0, 0},
+    {"yuv422_up_nearest", YUV422, BGRA32, 19, 11, 38, 23, 2, 1},
+    {"yuv422_16_2020f", YUV422_16, BGRA64, 37, 23, 37, 23, 5, 0},
+    {"yuva422_601l", YUVA422, BGRA32, 37, 23, 37, 23, 2, 0},
+    {"yuva422_16_709f", YUVA422_16, BGRA32, 37, 23, 37, 23, 1, 0},
+    {"yuva422_16_bgra64", YUVA422_16, BGRA64, 37, 23, 37, 23, 4, 0},
+    {"bgra_nv12_709l", BGRA32, NV12, 37, 23, 37, 23, 0, 0},
+    {"bgra_nv12_601f", BGRA32, NV12, 37, 23, 37, 23, 3, 0},
+    {"bgra_nv12_2020l", BGRA32, NV12, 37, 23, 37, 23, 4, 0},
+    {"bgra64_nv12_709f", BGRA64, NV12, 37, 23, 37, 23, 1, 0},
+    {"bgra_p010_709l", BGRA32, P010, 37, 23, 37, 23, 0, 0},
+    {"bgra64_p010_601l", BGRA64, P010, 37, 23, 37, 23, 2, 0},
+    {"bgra64_p010_2020f", BGRA64, P010, 37, 23, 37, 23, 5, 0},
+};
+
+class MatrixPairs : public ConvertOpenCL, public ::testing::WithParamInterface<MatrixCase> {};
+
+TEST_P(MatrixPairs, HostAndOpenCLAgree) {
+    const MatrixCase& c = GetParam();
+    PlanarFrame in(c.inFmt, c.inW, c.inH), cpu(c.outFmt, c.outW, c.outH), gpu(c.outFmt, c.outW, c.outH);
+    in.FillRandom(29, in.frame.pixel_fmt == P010 || in.bytes == 1 || c.inFmt == BGRA64 ? 0 : 1 << 11);
+    const bool tenBits = in.bytes == 2 || c.outFmt == P010;
+    const int tolerance = c.outFmt == P010 ? 64 : c.outFmt == BGRA64 ? 2 : 1;
+    std::string where;
+    const int d = Compare(
+        in, cpu, gpu,
+        [&](const EffectFrame& i, EffectFrame& o) { return Convert(c.mode, i, o, c.quality, tenBits ? 10 : 8); },
+        tolerance, &where);
+    EXPECT_LE(d, tolerance) << where;
+}
+
+INSTANTIATE_TEST_SUITE_P(Conversions, MatrixPairs, ::testing::ValuesIn(kMatrixCases),
+                         [](const ::testing::TestParamInfo<MatrixCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ConvertOpenCL, ConvertTo8BitFromP010AgreesOnTheHost) {
+    PlanarFrame p010(P010, 37, 23), cpu(NV12, 37, 23), gpu(NV12, 37, 23);
+    p010.FillRandom(12);
+    std::string where;
+    EXPECT_EQ(Compare(p010, cpu, gpu, [&](const EffectFrame& i, EffectFrame& o) { return vp_.ConvertTo8Bit(i, o, 10); },
+                      0, &where),
+              0)
+        << where;
+}
+
+TEST_F(ConvertOpenCL, YuvaResizeScalesAlphaAsLuma) {
+    // The YUVA kernel against the YV12 kernel on the same Y, V, U planes, and on alpha as luma.
+    for (int quality : {0, 1}) {
+        PlanarFrame yuva(YUVA420, 37, 23), yuvaOut(YUVA420, 22, 30);
+        yuva.FillRandom(static_cast<uint32_t>(40 + quality));
+        PlanarFrame yv12(YV12, 37, 23), yv12Out(YV12, 22, 30), alpha(YV12, 37, 23), alphaOut(YV12, 22, 30);
+        yv12.Fill([&](int p, int x, int y) { return yuva.Get(p, x, y); });
+        alpha.Fill([&](int p, int x, int y) { return p == 0 ? yuva.Get(3, x, y) : 128; });
+        auto resize = [&](const EffectFrame& i, EffectFrame& o) { return vp_.Resize(i, o, 0, quality); };
+        ASSERT_EQ(OnTextures(yuva, yuvaOut, resize), Ok);
+        ASSERT_EQ(OnTextures(yv12, yv12Out, resize), Ok);
+        ASSERT_EQ(OnTextures(alpha, alphaOut, resize), Ok);
+        EXPECT_EQ(yuvaOut.MaxDiff(yv12Out), 0) << "Y, V, U planes, quality " << quality;
+        int worst = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 22; ++x) worst = std::max(worst, std::abs(yuvaOut.Get(3, x, y) - alphaOut.Get(0, x, y)));
+        EXPECT_EQ(worst, 0) << "alpha plane, quality " << quality;
+    }
+}
+
+}  // namespace
+}  // namespace orvex

@@ -176,8 +176,10 @@ TEST_F(VisualOpenCL, ResizeNeedsBothTextures) {
     EXPECT_TRUE(cap.Has("ret failed!", "orvex:Resize_GPU", 4)) << cap.Dump();
     EXPECT_EQ(out.Get(0, 0, 0), 7);
     PlanarFrame yuva(YUVA420, 16, 16), yuvaOut(YUVA420, 8, 8);
-    EffectFrame g = OnGpu(yuva, true), gOut = OnGpu(yuvaOut, false);
-    EXPECT_EQ(vp_.Resize(g, gOut, 0, 1), WrongFormat) << "YUVA420 resizes on the CPU only";
+    yuvaOut.Fill([](int, int, int) { return 7; });
+    EffectFrame g = OnGpu(yuva, true);
+    EXPECT_EQ(vp_.Resize(g, yuvaOut.frame, 0, 1), InvalidArgument) << "a YUVA420 texture into host memory";
+    EXPECT_EQ(yuvaOut.Get(3, 0, 0), 7);
 }
 
 // --- CropFrame -------------------------------------------------------------------------------------------

@@ -103,6 +103,22 @@ std::vector<Scenario> Scenarios() {
          std::numeric_limits<int32_t>::max()},
         {"null result pointers", false, [](Frames& fr) { fr.All([] { return Bgra(); }); }, 0.5, 1, true},
     };
+    // The host routines of the matrix conversions, each on its format pair at an odd size, whole
+    // and with the input's second plane a row short.
+    const struct {
+        uint32_t in, out;
+    } pairs[] = {{YV12P10, BGRA32}, {YUVAP10, BGRA64}, {P010, BGRA64}, {YUV422, BGRA32},  {YUV422_16, BGRA64},
+                 {YUVA422, BGRA32}, {YUVA422_16, BGRA32}, {BGRA32, NV12}, {BGRA64, P010}, {P010, NV12}};
+    for (const auto& p : pairs) {
+        const std::string name = "format " + std::to_string(p.in) + " into " + std::to_string(p.out);
+        for (bool shortPlane : {false, true}) {
+            list.push_back({name + (shortPlane ? ", second plane short" : ""), false, [p, shortPlane](Frames& fr) {
+                                fr.All([p] { return new GuardedFrame(p.in, 7, 5); });
+                                fr.f[3].reset(new GuardedFrame(p.out, 7, 5));
+                                if (shortPlane) fr.f[0]->frame.height[1] -= 1;
+                            }});
+        }
+    }
     // Every pixel format, and the first number past them; 2 and 10 have no layout to work on.
     for (uint32_t fmt : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 0xFFFFFFFFu}) {
         const bool noLayout = fmt == 2 || fmt == 10 || fmt >= PIXFMT_COUNT;

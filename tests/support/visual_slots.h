@@ -201,6 +201,14 @@ inline const std::vector<VisualSlot>& VisualSlots() {
         {"Blend_Mask_NoType", true, [](VP& vp, A& a) {
              return vp.Blend_Mask_NoType(*a.in[0], *a.in[1], *a.in[2], *a.out);
          }},
+        {"Convert(BT.709 limited, 10 bits)", true, [](VP& vp, A& a) {
+             // A description with a fixed mode, so that every format pair reaches its routine.
+             const ColorSpace::pl_color_repr repr{ColorSpace::PL_COLOR_SYSTEM_BT_709, ColorSpace::PL_COLOR_LEVELS_LIMITED,
+                                                  ColorSpace::PL_ALPHA_INDEPENDENT, {10, 10, 0}};
+             ColorSpace::pl_color_space space{};
+             EffectFrame intermediate;
+             return vp.Convert(repr, space, *a.in[0], intermediate, *a.out, a.mode, a.mode, a.mode);
+         }},
     };
     return slots;
 }

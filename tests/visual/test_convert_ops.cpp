@@ -194,27 +194,14 @@ TEST(ConvertCpu, P010RoundTripInBt2020) {
     ASSERT_EQ(vp.Convert(ReprFor(4, 10), kSpace, p010.frame, none.frame, back.frame, 0, 1), Ok);
     // 10-bit codes are 64 apart in 16 bits; chroma subsampling of a gentle ramp adds a little.
     EXPECT_LE(src.MaxDiff(back), 4 * 257);
-    // Limited black lands on code 64 in the top ten bits.
+    // Black lands on code 64 (limited) or 0 (full) in the top ten bits, chroma on M / 2.
     PlanarFrame black(BGRA64, 2, 2), code(P010, 2, 2);
     black.Fill([](int, int s, int) { return s % 4 == 3 ? 65535 : 0; });
-    ASSERT_EQ(vp.Convert(ReprFor(5, 10), kSpace, black.frame, none.frame, code.frame, 0, 1), Ok);
-    EXPECT_EQ(code.Get(0, 0, 0), 64 << 6);
-    EXPECT_EQ(code.Get(1, 0, 0), 512 << 6);
-}
-
-TEST(ConvertCpu, EncodersWithoutAHostPathWriteNothing) {
-    VisualProcess vp;
-    LogCapture cap;
-    PlanarFrame src(BGRA32, 8, 4), nv12(NV12, 8, 4), p010(P010, 8, 4), none(BGRA32, 8, 4);
-    src.FillRandom(1);
-    nv12.Fill([](int, int, int) { return 9; });
-    p010.Fill([](int, int, int) { return 9; });
-    EXPECT_EQ(vp.Convert(ReprFor(0), kSpace, src.frame, none.frame, nv12.frame, 0, 1), FormatNotHandled);
-    EXPECT_EQ(vp.Convert(ReprFor(0, 10), kSpace, src.frame, none.frame, p010.frame, 0, 1), FormatNotHandled)
-        << "the P010 encoder is BT.2020 only";
-    EXPECT_EQ(nv12.Get(0, 0, 0), 9);
-    EXPECT_EQ(p010.Get(0, 0, 0), 9);
-    EXPECT_TRUE(cap.Has("CPU not support!!", "orvex::BGRAToNV12")) << cap.Dump();
+    for (int mode : {4, 5}) {
+        ASSERT_EQ(vp.Convert(ReprFor(mode, 10), kSpace, black.frame, none.frame, code.frame, 0, 1), Ok);
+        EXPECT_EQ(code.Get(0, 0, 0), (mode == 4 ? 64 : 0) << 6);
+        EXPECT_EQ(code.Get(1, 0, 0), 512 << 6);
+    }
 }
 
 // --- the paths of Convert ---------------------------------------------------------------------------------
@@ -352,8 +339,7 @@ TEST(ConvertCpu, UnsupportedPairsAndBadFrames) {
     LogCapture cap;
     PlanarFrame yv12(YV12, 8, 4), nv12(NV12, 8, 4), bgra(BGRA32, 8, 4), p10(YV12P10, 8, 4), small(YV12, 4, 2);
     EXPECT_EQ(vp.Convert(ReprFor(0), kSpace, yv12.frame, bgra.frame, nv12.frame, 0, 1), WrongFormat);
-    EXPECT_EQ(vp.Convert(ReprFor(0), kSpace, p10.frame, bgra.frame, bgra.frame, 0, 1), FormatNotHandled);
-    EXPECT_TRUE(cap.Has("CPU not support!!", "orvex:YV12P10ToBGRA")) << cap.Dump();
+    EXPECT_EQ(vp.Convert(ReprFor(0), kSpace, p10.frame, bgra.frame, nv12.frame, 0, 1), WrongFormat);
     EXPECT_EQ(vp.Convert(ReprFor(0), kSpace, bgra.frame, bgra.frame, small.frame, 0, 1), Failed);
     EXPECT_TRUE(cap.Has("frame resolution is not equal!", "orvex::BGRAToYV12"));
     PlanarFrame formats2(PIXFMT_2, 8, 4);
@@ -468,8 +454,8 @@ TEST(RepackCpu, ConvertTo8BitShiftsAndSaturates) {
     EXPECT_EQ(out.Get(3, 0, 0), 255);
     PlanarFrame p10(YV12P10, 6, 4), wrong(YUVA420, 6, 4);
     EXPECT_EQ(vp.ConvertTo8Bit(p10.frame, wrong.frame, 10), WrongFormat);
-    PlanarFrame p010(P010, 6, 4), nv12(NV12, 6, 4);
-    EXPECT_EQ(vp.ConvertTo8Bit(p010.frame, nv12.frame, 10), InvalidArgument) << "P010 only on the GPU";
+    PlanarFrame p010(P010, 6, 4), yv12(YV12, 6, 4);
+    EXPECT_EQ(vp.ConvertTo8Bit(p010.frame, yv12.frame, 10), WrongFormat) << "P010 goes to NV12 only";
 }
 
 }  // namespace

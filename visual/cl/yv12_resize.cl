@@ -1,5 +1,5 @@
-// Stretch of a planar 4:2:0 frame (planes Y, V, U, as a YV12 frame stores them) in 8-bit and
-// 16-bit samples. Every plane is scaled on its own with pixel centres aligned: sample (x, y) reads
+// Stretch of a planar 4:2:0 frame (planes Y, V, U, as a YV12 frame stores them, and A for YUVA)
+// in 8-bit and 16-bit samples. Every plane is scaled on its own with pixel centres aligned: sample (x, y) reads
 // ((x + 0.5) * src / dst - 0.5, likewise y), the nearest sample for samperType 0, else the bilinear
 // mix of four. Pitches are in samples; chroma rows hold (ypitch + 1) / 2 samples, which is half
 // the luma pitch for even widths and still right for odd ones.
@@ -28,15 +28,20 @@ float2 centreMap(int x, int y, int sw, int sh, int dw, int dh) {
     return (float2)((x + 0.5f) * sw / dw - 0.5f, (y + 0.5f) * sh / dh - 0.5f);
 }
 
-#define YV12_RESIZE(NAME, T, SAMPLE, CONVERT)                                                                  \
+// ALPHA(...) keeps its arguments for the four-plane form (YUVA), whose alpha plane is scaled as luma.
+#define WITH_ALPHA(...) __VA_ARGS__
+#define NO_ALPHA(...)
+#define YV12_RESIZE(NAME, T, SAMPLE, CONVERT, ALPHA)                                                           \
     __kernel void NAME(__global const T* srcY, __global const T* srcV, __global const T* srcU,                 \
-                       __global T* dstY, __global T* dstV, __global T* dstU, int srcWidth, int srcHeight,      \
-                       int dstWidth, int dstHeight, int samperType, int srcypitch, int dstypitch) {            \
+                       ALPHA(__global const T* srcA, ) __global T* dstY, __global T* dstV, __global T* dstU,  \
+                       ALPHA(__global T* dstA, ) int srcWidth, int srcHeight, int dstWidth, int dstHeight,    \
+                       int samperType, int srcypitch, int dstypitch) {                                        \
         const int x = get_global_id(0), y = get_global_id(1);                                                  \
         if (x >= dstWidth || y >= dstHeight) return;                                                           \
         const int nearest = samperType == 0;                                                                   \
         const float2 s = centreMap(x, y, srcWidth, srcHeight, dstWidth, dstHeight);                            \
         dstY[y * dstypitch + x] = CONVERT(SAMPLE(srcY, srcypitch, srcWidth, srcHeight, s, nearest));           \
+        ALPHA(dstA[y * dstypitch + x] = CONVERT(SAMPLE(srcA, srcypitch, srcWidth, srcHeight, s, nearest));)    \
         if ((x & 1) || (y & 1)) return;                                                                        \
         const int cx = x >> 1, cy = y >> 1;                                                                    \
         const int scw = (srcWidth + 1) >> 1, sch = (srcHeight + 1) >> 1;                                       \
@@ -46,5 +51,6 @@ float2 centreMap(int x, int y, int sw, int sh, int dw, int dh) {
         dstU[cy * dcp + cx] = CONVERT(SAMPLE(srcU, scp, scw, sch, c, nearest));                                \
         dstV[cy * dcp + cx] = CONVERT(SAMPLE(srcV, scp, scw, sch, c, nearest));                                \
     }
-YV12_RESIZE(YV12Resize, uchar, sample8, convert_uchar_sat_rte)
-YV12_RESIZE(YV12Resize_UINT16, ushort, sample16, convert_ushort_sat_rte)
+YV12_RESIZE(YV12Resize, uchar, sample8, convert_uchar_sat_rte, NO_ALPHA)
+YV12_RESIZE(YV12Resize_UINT16, ushort, sample16, convert_ushort_sat_rte, NO_ALPHA)
+YV12_RESIZE(YUVAResize, uchar, sample8, convert_uchar_sat_rte, WITH_ALPHA)
