@@ -105,7 +105,7 @@ void VideoEffectAutoContrast::Measure(const cv::Mat& frame) {
 
 ResultCode VideoEffectAutoContrast::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     // The measurement is kept until the threshold changes, so a scene cut keeps the old range.
@@ -140,7 +140,7 @@ void VideoEffectAutoLevels::Measure(const cv::Mat& frame) {
 
 ResultCode VideoEffectAutoLevels::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     if (threshold_ != keptThreshold_) Measure(in);
@@ -200,7 +200,7 @@ void VideoEffectAutoColor::Measure(const cv::Mat& frame) {
 
 ResultCode VideoEffectAutoColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     if (threshold_ != keptThreshold_) Measure(in);
@@ -261,7 +261,7 @@ VideoEffectThreshold::VideoEffectThreshold() {
 
 ResultCode VideoEffectThreshold::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelThreshold body(in, out, threshold_);
@@ -339,7 +339,7 @@ std::array<uint8_t, 256> VideoEffectExtract::KeyTable() const {
 
 ResultCode VideoEffectExtract::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     std::array<uint8_t, 256> key = KeyTable();

@@ -200,7 +200,7 @@ const std::vector<float>& VideoEffectGaussianBlur::KernelTable() {
 
 ResultCode VideoEffectGaussianBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const int n = 2 * blurriness_ + 1;
@@ -240,7 +240,7 @@ cv::Mat VideoEffectDirectionBlur::Kernel() const {
 
 ResultCode VideoEffectDirectionBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -280,7 +280,7 @@ VideoEffectCameraBlur::VideoEffectCameraBlur() {
 
 ResultCode VideoEffectCameraBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -303,7 +303,7 @@ VideoEffectCompoundBlur::VideoEffectCompoundBlur() {
 
 ResultCode VideoEffectCompoundBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -334,7 +334,7 @@ VideoEffectChannelBlur::VideoEffectChannelBlur() {
 
 ResultCode VideoEffectChannelBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -372,7 +372,7 @@ cv::Size VideoEffectSharpen::EdgeMapSize(int w, int h) {
 
 ResultCode VideoEffectSharpen::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -421,7 +421,7 @@ VideoEffectUnsharpenMask::VideoEffectUnsharpenMask() {
 
 ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -450,8 +450,8 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 // --- emboss and colour emboss ---------------------------------------------------------------------------
 
-EmbossEffect::EmbossEffect(bool colour, float concave, const char* kernelKey, ResultCode reject)
-    : colour_(colour), kernelKey_(kernelKey), reject_(reject), concave_(concave) {
+EmbossEffect::EmbossEffect(bool colour, float concave, const char* kernelKey)
+    : colour_(colour), kernelKey_(kernelKey), concave_(concave) {
     supportedPaths_.insert(1);
     supportedPaths_.insert(OpenCL);
     DeclareFloat("angle", &angle_, 45);
@@ -471,7 +471,7 @@ int EmbossEffect::RowOffset() const {
 
 ResultCode EmbossEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, reject_, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     // e and the mix per (I, J), in float with halves to even, as the kernel computes them.
@@ -499,9 +499,9 @@ ResultCode EmbossEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Textu
     return RunEffectKernel(kernelKey_, args, input, output);
 }
 
-VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1, "video_effect_emboss", Ok) {}
+VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1, "video_effect_emboss") {}
 
-VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5, "video_effect_color_emboss", Failed) {}
+VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5, "video_effect_color_emboss") {}
 
 // --- find edges -----------------------------------------------------------------------------------------
 
@@ -556,9 +556,8 @@ private:
 }  // namespace
 
 ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    // The pixel format is not checked; the planes must still hold the frame.
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result, {false, true})) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardOpenCV([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);

@@ -128,12 +128,11 @@ public:
     int RowOffset() const;
 
 protected:
-    EmbossEffect(bool colour, float concave, const char* kernelKey, ResultCode reject);
+    EmbossEffect(bool colour, float concave, const char* kernelKey);
 
 private:
     bool colour_;
     const char* kernelKey_;
-    ResultCode reject_;
     float angle_ = 45;
     float concave_;
     int32_t contrast_ = 100;
