@@ -125,6 +125,7 @@ const EffectFrame& GuardedVisualProcess::Apart(const Outermost& call, int slot, 
 ResultCode GuardedVisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSpace::pl_color_space space,
                                          const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out,
                                          int32_t resizeType, int32_t quality, int32_t alphaMode) {
+    if (!Args("orvex:Convert").Within("resize type", resizeType, 0, 4).ok()) return InvalidArgument;
     Outermost call(inside_);
     return VisualProcess::Convert(repr, space, Apart(call, 0, {&in}, {{&intermediate}, {&out}}), intermediate, out,
                                   resizeType, quality, alphaMode);
@@ -132,6 +133,8 @@ ResultCode GuardedVisualProcess::Convert(ColorSpace::pl_color_repr repr, ColorSp
 
 ResultCode GuardedVisualProcess::Resize(const EffectFrame& in, EffectFrame& out, int32_t resizeType,
                                         int32_t quality) {
+    // Quality has a rule for every value (bilinear past the table); the resize type has none.
+    if (!Args("orvex:Resize").Within("resize type", resizeType, 0, 4).ok()) return InvalidArgument;
     Outermost call(inside_);
     return VisualProcess::Resize(Apart(call, 0, {&in}, {{&out}}), out, resizeType, quality);
 }

@@ -140,7 +140,7 @@ TEST(VisualBadInput, EverySlotAnswersWithACodeAndKeepsToTheCallersPlanes) {
 
 // A scalar outside its domain fails the call with InvalidArgument and a log line before any frame
 // is read: non-finite numbers anywhere, opacities outside 0..1, colour channels outside 0..255 and
-// percentages outside 0..100. Slots not listed for a row take that value (or may fail otherwise).
+// percentages outside 0..100, resize types outside their table. Slots not listed for a row take that value (or may fail otherwise).
 TEST(VisualBadInput, ScalarsOutsideTheirDomainAreRefused) {
     const std::vector<std::string> finite = {"Blend", "CenterPointAlignBlend", "BlendAndTransform", "Transform",
                                              "BlendMask", "Rotate", "Motion", "solidColorBlend", "CropFrame",
@@ -154,15 +154,15 @@ TEST(VisualBadInput, ScalarsOutsideTheirDomainAreRefused) {
         int32_t mode;
         const std::vector<std::string>& slots;
     };
-    const std::vector<std::string> channels = {"solidColorBlend", "BlendMask2"};
+    const std::vector<std::string> tables = {"solidColorBlend", "BlendMask2", "Resize", "Convert"};
     const Row rows[] = {
         {"NaN", kNaN, 1, finite},
         {"infinity", kInf, 1, finite},
         {"negative infinity", -kInf, 1, finite},
         {"opacity 1.5", 1.5, 1, opacity},
         {"opacity -0.25", -0.25, 1, opacity},
-        {"channel 256 and constant alpha 256 percent", 0.5, 256, channels},
-        {"channel -1 and constant alpha -1 percent", 0.5, -1, channels},
+        {"channel, constant alpha percent and resize type 256", 0.5, 256, tables},
+        {"channel, constant alpha percent and resize type -1", 0.5, -1, tables},
     };
     for (const Row& row : rows) {
         for (const orvextest::VisualSlot& slot : orvextest::VisualSlots()) {
