@@ -1,6 +1,7 @@
 #pragma once
 // Reading description files from disk, shared by the catalogue and EffectDescription. Paths are
 // UTF-8 byte strings handed to the file system unchanged.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,26 @@ inline const JsonDocument* Member(const JsonDocument& doc, const char* key) {
 inline std::string FolderOf(const std::string& path) {
     size_t cut = path.find_last_of("/\\");
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// True when `name`, a file named by a description in `folder`, resolves inside that folder or
+// inside `root` (where shared files such as the blend shader live; "" for none). Resource trees
+// can come from downloads: a name that leaves both through "..", an absolute path or a symbolic
+// link is refused. Symbolic links are followed as far as the path exists, then read as written.
+inline bool ResolvesInside(const std::string& folder, const std::string& name, const std::string& root) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file = fs::weakly_canonical(fs::path(folder) / fs::path(name), ec);
+    if (ec || name.empty()) return false;
+    for (const std::string* base : {&folder, &root}) {
+        if (base->empty()) continue;
+        fs::path inside = fs::weakly_canonical(fs::path(*base), ec);
+        if (ec) continue;
+        if (inside.filename().empty()) inside = inside.parent_path();  // a trailing separator
+        auto [b, f] = std::mismatch(inside.begin(), inside.end(), file.begin(), file.end());
+        if (b == inside.end() && f != file.end()) return true;
+    }
+    return false;
 }
 
 }  // namespace orvex::descfile

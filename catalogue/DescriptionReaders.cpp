@@ -103,15 +103,30 @@ const IntegerKey kIntegerKeys[] = {
     {"IGNOREDEF", &NLEFilterInfo::ignoreDefault, false},
 };
 
+// A file named by a conf stays inside its folder or the resource tree; the refusal names both the
+// description and the file.
+struct FileCheck {
+    const std::string& folder;
+    const std::string& root;
+    const std::string& guid;
+    bool operator()(const std::string& name) const {
+        if (descfile::ResolvesInside(folder, name, root)) return true;
+        ORVEX_LOG(6, "CNLECGFilterManager::BuildFilterInfoFromJson",
+                  "description %s: file %s resolves outside its folder", guid.c_str(), name.c_str());
+        return false;
+    }
+};
+
 // "TEXTURES": each element is {"TYPE": text, "FILE": text}; an image is a plain file path, any
 // other kind travels as "<TYPE>|<path>" so the renderer knows how to load it.
-bool ReadTextures(const JsonDocument& list, const std::string& folder, std::vector<std::string>& entries) {
+bool ReadTextures(const JsonDocument& list, const std::string& folder, const FileCheck& inside,
+                  std::vector<std::string>& entries) {
     if (!list.is_array()) return false;
     for (const JsonDocument& element : list) {
         const JsonDocument* type = Member(element, "TYPE");
         const JsonDocument* file = Member(element, "FILE");
         std::string kind, name;
-        if (!type || !file || !ReadText(*type, kind) || !ReadText(*file, name)) return false;
+        if (!type || !file || !ReadText(*type, kind) || !ReadText(*file, name) || !inside(name)) return false;
         entries.push_back(kind == "image" ? folder + name : kind + "|" + folder + name);
     }
     return true;
@@ -170,15 +185,16 @@ bool ReadParams(const JsonDocument& list, std::vector<std::shared_ptr<NLEFilterP
     return true;
 }
 
-bool ReadConf(const JsonDocument& document, const std::string& folder, NLEFilterInfo& info) {
+bool ReadConf(const JsonDocument& document, const std::string& folder, const std::string& root, NLEFilterInfo& info) {
     const JsonDocument* guid = Member(document, "GUID");
     if (!guid || !ReadText(*guid, info.guid) || info.guid.empty()) return false;
+    const FileCheck inside{folder, root, info.guid};
 
     for (const TextKey& key : kTextKeys) {
         const JsonDocument* value = Member(document, key.key);
         if (!value) continue;
         std::string text;
-        if (!ReadText(*value, text)) return false;
+        if (!ReadText(*value, text) || (key.inFolder && !inside(text))) return false;
         info.*key.field = key.inFolder ? folder + text : text;
         if (key.flag) info.*key.flag = 1;
     }
@@ -192,7 +208,7 @@ bool ReadConf(const JsonDocument& document, const std::string& folder, NLEFilter
         info.transitionType = 2;
         if (const JsonDocument* file = Member(document, "ImageFile")) {
             std::string name;
-            if (!ReadText(*file, name)) return false;
+            if (!ReadText(*file, name) || !inside(name)) return false;
             info.imageFile = folder + name;
         }
     }
@@ -201,7 +217,7 @@ bool ReadConf(const JsonDocument& document, const std::string& folder, NLEFilter
     std::vector<std::shared_ptr<NLEFilterParams>> params;
     const JsonDocument* textureList = Member(document, "TEXTURES");
     const JsonDocument* paramList = Member(document, "PARAMS");
-    if ((textureList && !ReadTextures(*textureList, folder, textures)) || (paramList && !ReadParams(*paramList, params))) {
+    if ((textureList && !ReadTextures(*textureList, folder, inside, textures)) || (paramList && !ReadParams(*paramList, params))) {
         return false;
     }
     std::lock_guard<std::mutex> guard(info.lock);
@@ -219,7 +235,7 @@ std::shared_ptr<NLEFilterInfo> CNLECGFilterManager::BuildFilterInfoFromJson(cons
     if (!document.is_object() || document.empty()) return nullptr;
     try {
         auto info = std::make_shared<NLEFilterInfo>();
-        return ReadConf(document, folder, *info) ? info : nullptr;
+        return ReadConf(document, folder, RootPath(), *info) ? info : nullptr;
     } catch (const std::exception&) {
         return nullptr;
     }

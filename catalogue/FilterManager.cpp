@@ -270,6 +270,18 @@ int CNLECGFilterManager::SetDescriptionFromJson(const JsonDocument& document, co
     const std::string& text = name->get_ref<const std::string&>();
     if (text.empty()) return Failed;
     try {
+        // The shader files an effect will load: each must stay inside the folder or the tree.
+        EffectDescription description;
+        description.document = document;
+        std::vector<std::string> files = description.GetOpenGLFragments();
+        files.push_back(description.GetBlendScript());
+        for (const std::string& file : files) {
+            if (file.empty() || descfile::ResolvesInside(folder, file, RootPath())) continue;
+            ORVEX_LOG(6, "CNLECGFilterManager::SetDescriptionFromJson",
+                      "description %s: file %s resolves outside its folder", text.c_str(), file.c_str());
+            return PathUnavailable;
+        }
+
         std::lock_guard<std::mutex> guard(lock_);
         descriptionFolders_[text] = folder;
     } catch (const std::exception&) {

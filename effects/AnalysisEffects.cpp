@@ -97,7 +97,7 @@ void VideoEffectAutoContrast::Measure(const cv::Mat& frame) {
 
 ResultCode VideoEffectAutoContrast::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     // The measurement is kept until the threshold changes, so a scene cut keeps the old range.
@@ -130,7 +130,7 @@ void VideoEffectAutoLevels::Measure(const cv::Mat& frame) {
 
 ResultCode VideoEffectAutoLevels::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     if (threshold_ != keptThreshold_) Measure(in);
@@ -188,7 +188,7 @@ void VideoEffectAutoColor::Measure(const cv::Mat& frame) {
 
 ResultCode VideoEffectAutoColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     if (threshold_ != keptThreshold_) Measure(in);
@@ -247,7 +247,7 @@ VideoEffectThreshold::VideoEffectThreshold() {
 
 ResultCode VideoEffectThreshold::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelThreshold body(in, out, threshold_);
@@ -323,7 +323,7 @@ std::array<uint8_t, 256> VideoEffectExtract::KeyTable() const {
 
 ResultCode VideoEffectExtract::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     std::array<uint8_t, 256> key = KeyTable();

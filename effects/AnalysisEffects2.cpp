@@ -111,7 +111,7 @@ std::array<int32_t, 256> VideoEffectHistogramEqualize::CdfTable(const cv::Mat& f
 
 ResultCode VideoEffectHistogramEqualize::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     if (grain_ == 0) {
@@ -206,7 +206,7 @@ void VideoEffectPaintBucket::ScanRow(int left, int right, int y, int depth) {
 
 ResultCode VideoEffectPaintBucket::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     // The same picture in place needs no copy (only unvisited pixels are read, only visited ones

@@ -190,7 +190,7 @@ const std::vector<float>& VideoEffectGaussianBlur::KernelTable() {
 
 ResultCode VideoEffectGaussianBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const int n = 2 * blurriness_ + 1;
@@ -229,7 +229,7 @@ cv::Mat VideoEffectDirectionBlur::Kernel() const {
 
 ResultCode VideoEffectDirectionBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -268,7 +268,7 @@ VideoEffectCameraBlur::VideoEffectCameraBlur() {
 
 ResultCode VideoEffectCameraBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -290,7 +290,7 @@ VideoEffectCompoundBlur::VideoEffectCompoundBlur() {
 
 ResultCode VideoEffectCompoundBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -320,7 +320,7 @@ VideoEffectChannelBlur::VideoEffectChannelBlur() {
 
 ResultCode VideoEffectChannelBlur::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -356,7 +356,7 @@ cv::Size VideoEffectSharpen::EdgeMapSize(int w, int h) {
 
 ResultCode VideoEffectSharpen::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -404,7 +404,7 @@ VideoEffectUnsharpenMask::VideoEffectUnsharpenMask() {
 
 ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -433,8 +433,8 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 // --- emboss and colour emboss ---------------------------------------------------------------------------
 
-EmbossEffect::EmbossEffect(bool colour, float concave, ResultCode reject)
-    : colour_(colour), reject_(reject), concave_(concave) {
+EmbossEffect::EmbossEffect(bool colour, float concave)
+    : colour_(colour), concave_(concave) {
     Kernel(DeclareFloat("angle", &angle_, 45), "angle");
     // An out-of-range concave is replaced by the default and still reported as accepted.
     Kernel(DeclareFloat("concave", &concave_, concave, 0, 10, concave), "concave").onSubstitute = Ok;
@@ -452,7 +452,7 @@ int EmbossEffect::RowOffset() const {
 
 ResultCode EmbossEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, reject_, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     // e and the mix per (I, J), in float with halves to even, as the kernel computes them.
@@ -478,9 +478,9 @@ ResultCode EmbossEffect::ProcessOpenCL(int64_t position, const std::shared_ptr<z
     return EffectSurface::ProcessOpenCL(position, input, output);
 }
 
-VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1, Ok) {}
+VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1) {}
 
-VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5, Failed) {}
+VideoEffectColorEmboss::VideoEffectColorEmboss() : EmbossEffect(true, 5) {}
 
 // --- find edges -----------------------------------------------------------------------------------------
 
@@ -533,9 +533,8 @@ private:
 }  // namespace
 
 ResultCode VideoEffectFindEdges::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    // The pixel format is not checked; the planes must still hold the frame.
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result, {false, true})) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);

@@ -128,11 +128,10 @@ public:
     int RowOffset() const;
 
 protected:
-    EmbossEffect(bool colour, float concave, ResultCode reject);
+    EmbossEffect(bool colour, float concave);
 
 private:
     bool colour_;
-    ResultCode reject_;
     float angle_ = 45;
     float concave_;
     int32_t contrast_ = 100;

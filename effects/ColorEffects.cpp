@@ -452,7 +452,7 @@ std::array<uint8_t, 256> VideoEffectBrightnessContrast::BuildTable(bool* identit
 
 ResultCode VideoEffectBrightnessContrast::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     bool identity = false;
     const std::array<uint8_t, 256> table = BuildTable(&identity);
     if (identity) {
@@ -472,7 +472,7 @@ VideoEffectGammaCorrection::VideoEffectGammaCorrection() {
 
 ResultCode VideoEffectGammaCorrection::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const double g = gamma_ * 0.1;
     uint8_t t[256];
     // 0.003922 is a little over 1/255, so 255 maps slightly above 255 and the min keeps it a byte;
@@ -498,7 +498,7 @@ VideoEffectTint::VideoEffectTint() : mix_(256 * 256) {
 
 ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
 
     // Each channel's target colour for every luma: the black-to-white ramp of that channel.
     uint8_t target[3][256];
@@ -542,7 +542,7 @@ VideoEffectChannel_Mixer::VideoEffectChannel_Mixer() {
 
 ResultCode VideoEffectChannel_Mixer::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelChannelMixer body(in, out, terms_, monochrome_);
@@ -560,7 +560,7 @@ VideoEffectColorBanlance::VideoEffectColorBanlance() {
 
 ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     uint8_t t[3][256];
     const double gain[3] = {blue_, green_, red_};
     for (int c = 0; c < 3; ++c)
@@ -583,7 +583,7 @@ VideoEffectBlackWhiteHitfilm::VideoEffectBlackWhiteHitfilm() {
 
 ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     // Squared so that the slider's middle (100) is a weight of exactly 1 and 300 is 9.
     auto weight = [](float v) { return static_cast<double>(v) * v * 0.0001; };
     const double red = weight(red_), yellow = weight(yellow_), green = weight(green_);
@@ -684,7 +684,7 @@ void VideoEffectAdjustLevels::AutoLevels(const cv::Mat& in, Levels groups[4]) {
 
 ResultCode VideoEffectAdjustLevels::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat in = WrapBGRA(*input);
     // Auto levels measure each frame and leave the stored levels alone.
     Levels groups[4] = {groups_[0], groups_[1], groups_[2], groups_[3]};
@@ -714,7 +714,7 @@ VideoEffectColorPass::VideoEffectColorPass() {
 
 ResultCode VideoEffectColorPass::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const DistanceTables dist(passBlue_, passGreen_, passRed_);
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
@@ -739,7 +739,7 @@ VideoEffectColorReplace::VideoEffectColorReplace() {
 
 ResultCode VideoEffectColorReplace::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const DistanceTables dist(targetBlue_, targetGreen_, targetRed_);
     // Solid replaces with the colour itself; otherwise the colour is shaded by the pixel's luma.
     uint8_t shaded[3][256];
@@ -767,7 +767,7 @@ VideoEffectLeaveColor::VideoEffectLeaveColor() {
 
 ResultCode VideoEffectLeaveColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const int k = static_cast<int>((1 - amount_ * 0.01) * 255);
     // 442.5 is about the largest RGB distance (sqrt(3) * 255 = 441.7), so tolerance is a percentage of it.
     const double radius = tolerance_ * 0.01 * 442.5;

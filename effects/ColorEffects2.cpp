@@ -396,7 +396,7 @@ VideoEffectColorBalanceHLS::VideoEffectColorBalanceHLS() {
 
 ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     parallelColorBalanceHLS::Frame f;
     f.lighten = lightness_ > 1e-6;
     f.hueShift = static_cast<int>(hue_ * 0.5);
@@ -455,7 +455,7 @@ void VideoEffectColorCorrectionColorBalance::BuildTables() {
 
 ResultCode VideoEffectColorCorrectionColorBalance::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     if (stale_) {
         BuildTables();
         stale_ = false;
@@ -483,7 +483,7 @@ VideoEffectChannelInvert::VideoEffectChannelInvert() {
 
 ResultCode VideoEffectChannelInvert::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     // alpha_blend is the share of the unprocessed input.
     const int k = static_cast<int>(alphaBlend_ * 0.01 * 255);
     cv::Mat in = WrapBGRA(*input);
@@ -520,7 +520,7 @@ VideoEffectChange2Color::VideoEffectChange2Color() {
 
 ResultCode VideoEffectChange2Color::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     parallelChange2Color::Frame f;
     // The window half-widths scale each tolerance to its component's span.
     f.hueLo = fromH_ - 1.46139 * toleranceH_;

@@ -230,7 +230,7 @@ VideoEffectMirror::VideoEffectMirror() {
 
 ResultCode VideoEffectMirror::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     const int cx = Nearest(in.cols * static_cast<double>(centerX_));
@@ -260,7 +260,7 @@ VideoEffectSpherize::VideoEffectSpherize() {
 
 ResultCode VideoEffectSpherize::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     // Truncated in float, as the kernel does.
@@ -293,9 +293,8 @@ VideoEffectTwirl::VideoEffectTwirl() {
 }
 
 ResultCode VideoEffectTwirl::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    // The pixel format is not checked; the planes must still hold the frame.
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result, {false, true})) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     const float cx = static_cast<float>(in.cols) * centerX_, cy = static_cast<float>(in.rows) * centerY_;
@@ -328,7 +327,7 @@ VideoEffectLensDistortion::VideoEffectLensDistortion() {
 
 ResultCode VideoEffectLensDistortion::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     if (square_ == 0 && quad_ == 0 && scale_ == 0) {
@@ -382,7 +381,7 @@ void VideoEffectMagnify::Rects(int w, int h, cv::Rect* destination, cv::Rect* so
 
 ResultCode VideoEffectMagnify::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);

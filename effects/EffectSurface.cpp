@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "corelog.h"
 #include "effects/Manifest.h"
@@ -265,7 +266,10 @@ ResultCode EffectSurface::RenderFrame(void*, int64_t position, void*, const std:
     std::shared_ptr<zrp::Texture> inTexture = in->texture;
     std::shared_ptr<zrp::Texture> outTexture = out->texture;
 
-    if (!inTexture || !outTexture) return ProcessCPU(position, in, out);
+    if (!inTexture || !outTexture) {
+        if (!CanRenderOnCPU(*in, *out)) return UnsupportedFrame;
+        return ProcessCPU(position, SeparatedInput(in, out), out);
+    }
 
     if (openclEnabled_ && ProcessOpenCL(position, inTexture, outTexture) == Ok) return Ok;
     if (openglEnabled_) {
@@ -278,10 +282,46 @@ ResultCode EffectSurface::RenderFrame(void*, int64_t position, void*, const std:
     TextureHostMapping inMap;
     TextureHostMapping outMap;
     if (!inMap.Map(inTexture, 0, false) || !outMap.Map(outTexture, 1, false)) return Failed;
+    if (!CanRenderOnCPU(inMap.frame(), outMap.frame())) return UnsupportedFrame;
     ResultCode result = ProcessCPU(position, &inMap.frame(), &outMap.frame());
     outMap.Release();
     inMap.Release();
     return result;
+}
+
+namespace {
+
+// The bytes of a frame's first plane the CPU bodies touch, when its claims are ones a body would
+// accept; an empty range otherwise (the body then refuses the frame itself).
+std::pair<const uint8_t*, const uint8_t*> PlaneBytes(const EffectFrame& f) {
+    if (!f.data[0] || f.width[0] == 0 || f.height[0] == 0 || f.width[0] > (1u << 28) || f.height[0] > (1u << 28) ||
+        f.pitch[0] <= 0 || static_cast<uint64_t>(f.pitch[0]) < static_cast<uint64_t>(f.width[0]) * 4)
+        return {nullptr, nullptr};
+    const uint64_t bytes = static_cast<uint64_t>(f.pitch[0]) * (f.height[0] - 1) + uint64_t{f.width[0]} * 4;
+    return {f.data[0], f.data[0] + bytes};
+}
+
+}  // namespace
+
+EffectFrame* EffectSurface::SeparatedInput(EffectFrame* in, const EffectFrame* out) {
+    const auto [inBegin, inEnd] = PlaneBytes(*in);
+    const auto [outBegin, outEnd] = PlaneBytes(*out);
+    const bool identical = in->data[0] == out->data[0] && in->pitch[0] == out->pitch[0] &&
+                           in->width[0] == out->width[0] && in->height[0] == out->height[0];
+    if (!inBegin || !outBegin || identical || !(inBegin < outEnd && outBegin < inEnd)) return in;
+    const size_t bytes = static_cast<size_t>(inEnd - inBegin);
+    if (inputBytes_.size() < bytes) inputBytes_.resize(bytes);  // kept: only a larger frame allocates
+    std::memcpy(inputBytes_.data(), inBegin, bytes);
+    inputFrameCopy_ = *in;
+    inputFrameCopy_.data[0] = inputBytes_.data();
+    return &inputFrameCopy_;
+}
+
+bool EffectSurface::CanRenderOnCPU(const EffectFrame& in, const EffectFrame& out) const {
+    if (IsBGRA8(in.pixel_fmt) && IsBGRA8(out.pixel_fmt)) return true;
+    ORVEX_LOG(6, "orvex::EffectSurface::Render", "%s: unsupported frame format, input %u output %u",
+              name_.empty() ? "effect" : name_.c_str(), in.pixel_fmt, out.pixel_fmt);
+    return false;
 }
 
 // --- OpenCL-body helpers ----------------------------------------------------------------------------
@@ -296,8 +336,7 @@ ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_
 
 // --- CPU-body helpers -------------------------------------------------------------------------------
 
-bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result,
-                  FrameRules rules) {
+bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode* result, FrameRules rules) {
     auto planeOk = [](const EffectFrame& f) {
         return f.data[0] && f.width[0] > 0 && f.height[0] > 0 && f.width[0] <= (1u << 28) &&
                f.height[0] <= (1u << 28) && f.pitch[0] > 0 &&
@@ -305,8 +344,8 @@ bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reje
     };
     *result = InvalidArgument;
     if (!in || !out) return false;
-    if (rules.checkFormat && (!IsBGRA8(out->pixel_fmt) || !IsBGRA8(in->pixel_fmt))) {
-        *result = reject;
+    if (!IsBGRA8(out->pixel_fmt) || !IsBGRA8(in->pixel_fmt)) {
+        *result = UnsupportedFrame;
         return false;
     }
     if (!planeOk(*in) || !planeOk(*out)) return false;

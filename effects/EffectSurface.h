@@ -79,6 +79,13 @@ public:
     static std::string StoredText(const ParamDecl& p);
 
     const EffectDescription& Description() const { return description_; }
+    // The name the lab created the effect under; log lines name the effect by it.
+    void SetName(std::string name) { name_ = std::move(name); }
+    const std::string& Name() const { return name_; }
+    // False, with a log line, when the CPU body could not render these frames: every built-in body
+    // reads and writes 8-bit BGRA only. Render asks before any CPU body runs, so that no effect
+    // reports a frame it never rendered, or wrote in another layout, as rendered.
+    bool CanRenderOnCPU(const EffectFrame& in, const EffectFrame& out) const;
     bool OpenCLEnabled() const { return openclEnabled_; }
     bool OpenGLEnabled() const { return openglEnabled_; }
     IVisualProcess* VisualProcess() const { return visualProcess_; }
@@ -126,7 +133,14 @@ private:
     ParamDecl& Declare(ParamDecl decl);
     static void Store(const ParamDecl& p, const EffectParamValue& value, double numeric);
 
+    // The input as the CPU body may read it: the frame itself, or (when it partly overlaps the
+    // output in memory) its copy in inputFrameCopy_, so that no body reads a byte it has written.
+    // A frame that is the output itself is rendered in place, which every body handles.
+    EffectFrame* SeparatedInput(EffectFrame* in, const EffectFrame* out);
+
     cv::Mat inputCopy_;
+    std::vector<uint8_t> inputBytes_;
+    EffectFrame inputFrameCopy_;
     void* hostHandle1_ = nullptr;
     void* hostHandle2_ = nullptr;
     void* hostHandle3_ = nullptr;
@@ -141,6 +155,7 @@ private:
     bool openclEnabled_ = false;
     bool openglEnabled_ = false;
     EffectDescription description_;
+    std::string name_;
     std::vector<ParamDecl> params_;
 };
 
@@ -154,15 +169,13 @@ ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_
 // --- CPU-body helpers shared by the effect families ---------------------------------------------
 
 struct FrameRules {
-    bool checkFormat = true;  // false for the bodies that do not check the pixel format
-    bool sameSize = true;     // false for the warps, whose output size may differ
+    bool sameSize = true;  // false for the warps, whose output size may differ
 };
 
-// True when the body may run. Otherwise *result is what ProcessCPU returns: `reject` for a frame
-// that is not 8-bit BGRA (when the format is checked; 0 included), InvalidArgument for frames it
-// cannot read or write safely (null, no plane, short pitch, sizes that differ where they must not).
-bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode reject, ResultCode* result,
-                  FrameRules rules = {});
+// True when the body may run. Otherwise *result is what ProcessCPU returns: UnsupportedFrame for
+// a frame that is not 8-bit BGRA on either side, InvalidArgument for frames it cannot read or
+// write safely (null, no plane, short pitch, sizes that differ where they must not).
+bool FramesUsable(const EffectFrame* in, const EffectFrame* out, ResultCode* result, FrameRules rules = {});
 
 // Copies the input rows to the output (alpha included); nothing to do when they are one picture.
 void CopyFrame(const cv::Mat& in, cv::Mat& out);

@@ -245,7 +245,7 @@ PatternBlend VideoEffectGrid::Blend() const {
 
 ResultCode VideoEffectGrid::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = WrapBGRA(*input);
     const GridLayout g = Layout(in.cols, in.rows);
@@ -320,7 +320,7 @@ PatternBlend VideoEffectCheckerboard::Blend() const {
 
 ResultCode VideoEffectCheckerboard::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = WrapBGRA(*input);
     const CheckerLayout g = Layout(in.cols, in.rows);
@@ -439,7 +439,7 @@ PatternBlend VideoEffectCircle::Blend() const {
 
 ResultCode VideoEffectCircle::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = WrapBGRA(*input);
     const CircleShape s = Shape(in.cols, in.rows);
@@ -607,7 +607,7 @@ private:
 
 ResultCode VideoEffectRamp::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = PixelInput(WrapBGRA(*input), out);
     const int w = in.cols, h = in.rows;

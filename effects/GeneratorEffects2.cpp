@@ -345,7 +345,7 @@ private:
 
 ResultCode VideoEffect4ColorGradient::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = PixelInput(WrapBGRA(*input), out);
     const GradientLayout layout = Layout(in.cols, in.rows);
@@ -510,7 +510,7 @@ std::array<FlareComponent, kFlareComponents> VideoEffectLensFlare::Components(in
 
 ResultCode VideoEffectLensFlare::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, UnsupportedFrame, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = WrapBGRA(*input);
     CopyFrame(in, out);
@@ -593,7 +593,7 @@ private:
 
 ResultCode VideoEffectVignette::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = PixelInput(WrapBGRA(*input), out);
     const auto& map = Map();

@@ -157,7 +157,7 @@ void VideoEffectOffset::Shift(int w, int h, int* dx, int* dy) const {
 
 ResultCode VideoEffectOffset::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     int dx, dy;
@@ -215,7 +215,7 @@ const AffineWarpEffect::Matrices& AffineWarpEffect::WarpMatrices(int w, int h, i
 
 ResultCode AffineWarpEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result, {true, false})) return result;
+    if (!FramesUsable(input, output, &result, {false})) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -366,9 +366,8 @@ cv::Rect VideoEffectCrop::KeptRect(int w, int h) const {
 }
 
 ResultCode VideoEffectCrop::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    // Any pair of the two 8-bit BGRA formats; anything else is declined (0) without writing.
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
@@ -407,7 +406,7 @@ VideoEffectEdgeFeather::VideoEffectEdgeFeather() {
 
 ResultCode VideoEffectEdgeFeather::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     const int w = in.cols, h = in.rows;
@@ -415,7 +414,9 @@ ResultCode VideoEffectEdgeFeather::ProcessCPU(int64_t, EffectFrame* input, Effec
     const int m = static_cast<int>(f * 0.5);
     const int k = std::max(f, 1);
     // The mask is 255 on [m, w - m) x [m, h - m), box-filtered k x k with a reflect-101 border.
-    Feather(in, out, m, m, w - m, h - m, k, false);
+    // Alpha is copied from the input: left unwritten, the output would keep whatever alpha its
+    // buffer held, so a frame rendered in place would differ from one rendered out of place.
+    Feather(in, out, m, m, w - m, h - m, k, true);
     return Ok;
 }
 
@@ -427,7 +428,7 @@ namespace {
 template <class Readable>
 ResultCode FlipCPU(EffectFrame* input, EffectFrame* output, int code, Readable&& readable) {
     ResultCode result;
-    if (!FramesUsable(input, output, Ok, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         cv::flip(readable(WrapBGRA(*input), out), out, code);
@@ -500,7 +501,7 @@ std::array<double, 9> VideoEffectCornerPin::DestinationToSource(int w, int h) co
 
 ResultCode VideoEffectCornerPin::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);

@@ -21,14 +21,6 @@ const cv::Mat& StableInput(const cv::Mat& in, const cv::Mat& out, cv::Mat& scrat
     return scratch;
 }
 
-// The glitch effects do not check the pixel format, only that both frames hold w x h four-byte
-// pixels of one size.
-bool GlitchFramesUsable(const EffectFrame* input, const EffectFrame* output, ResultCode* result) {
-    FrameRules rules;
-    rules.checkFormat = false;
-    return FramesUsable(input, output, Ok, result, rules);
-}
-
 }  // namespace
 
 // --- box shift ---------------------------------------------------------------------------------------
@@ -70,7 +62,7 @@ const VideoEffectGlitchBoxShift::Boxes& VideoEffectGlitchBoxShift::Draw(int64_t 
 
 ResultCode VideoEffectGlitchBoxShift::ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!GlitchFramesUsable(input, output, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     try {
         const cv::Mat in = WrapBGRA(*input);
         cv::Mat out = WrapBGRA(*output);
@@ -165,7 +157,7 @@ private:
 ResultCode VideoEffectGlitchChromaticAberration::ProcessCPU(int64_t position, EffectFrame* input,
                                                             EffectFrame* output) {
     ResultCode result = Ok;
-    if (!GlitchFramesUsable(input, output, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     try {
         const cv::Mat in = WrapBGRA(*input);
         cv::Mat out = WrapBGRA(*output);
@@ -347,7 +339,7 @@ private:
 
 ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!GlitchFramesUsable(input, output, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     try {
         const cv::Mat in = WrapBGRA(*input);
         cv::Mat out = WrapBGRA(*output);

@@ -68,7 +68,7 @@ ResultCode VideoEffectOpenGLSurface::ProcessCPU(int64_t position, EffectFrame* i
 
 ResultCode VideoEffectOpenGLSurface::LightLeakCPU(int64_t position, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
-    if (!FramesUsable(input, output, Failed, &result)) return result;
+    if (!FramesUsable(input, output, &result)) return result;
     const cv::Mat in = ReadableInput(WrapBGRA(*input), WrapBGRA(*output));
     cv::Mat out = WrapBGRA(*output);
     // The input is its own mask: without visible pixels the chain has no mask input and fails,

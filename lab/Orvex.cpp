@@ -16,7 +16,7 @@
 #include "effects/Manifest.h"
 #include "gpu/GpuDispatch.h"
 #include "opencl_helpers.h"
-#include "visual/VisualProcess.h"
+#include "visual/GuardedVisualProcess.h"
 
 namespace orvex {
 namespace {
@@ -50,7 +50,7 @@ std::shared_ptr<NLEFilterInfo> FindInfo(OrvexResource& res, const char* name) {
 // --- OrvexResource ---------------------------------------------------------------------------------
 
 OrvexResource::OrvexResource() {
-    visualProcess = new (std::nothrow) VisualProcess();
+    visualProcess = new (std::nothrow) GuardedVisualProcess();
     catalogue = CNLECGFilterManager::GetInstance();
     if (!catalogue) ORVEX_LOG(6, kResourceTag, "Create Tessary cg manager failed.");
     if (ImageInitEx(&imageProcHandle) != 1) {
@@ -71,7 +71,19 @@ OrvexResource::~OrvexResource() {
 
 Orvex::Orvex() { Resource(); }
 
-Orvex::~Orvex() = default;
+Orvex::~Orvex() { FreeForgottenEffects("ReleaseOrvex"); }
+
+void Orvex::FreeForgottenEffects(const char* when) {
+    std::set<IOrvexEffect*> forgotten;
+    {
+        std::lock_guard<std::mutex> lock(effectsLock_);
+        forgotten.swap(effects_);
+    }
+    if (forgotten.empty()) return;
+    for (IOrvexEffect* effect : forgotten) delete effect;
+    ORVEX_LOG(4, "orvex::Orvex::FreeForgottenEffects", "%s: freed %zu effects the host did not release", when,
+              forgotten.size());
+}
 
 std::shared_ptr<OrvexResource> Orvex::Resource() {
     std::lock_guard<std::mutex> lock(ResourceLock);
@@ -113,6 +125,7 @@ IOrvexEffect* Orvex::CreateOrvexEffect(const char* name) {
         }
 
         if (effect) {
+            effect->SetName(name);
             effect->SetDescription(std::move(description));
             effect->SetVisualProcess(res->visualProcess);
             effect->SetAlgorithmUnitFactory(g_atlu_factory);
@@ -126,12 +139,32 @@ IOrvexEffect* Orvex::CreateOrvexEffect(const char* name) {
         delete effect;
         effect = nullptr;
     }
-    if (!effect) ORVEX_LOG(6, "orvex::Orvex::CreateOrvexEffect", "CreateOrvexEffect:%s is failed", name);
+    if (!effect) {
+        ORVEX_LOG(6, "orvex::Orvex::CreateOrvexEffect", "CreateOrvexEffect:%s is failed", name);
+        return nullptr;
+    }
+    try {
+        std::lock_guard<std::mutex> lock(effectsLock_);
+        effects_.insert(effect);
+    } catch (...) {
+        // An effect the lab cannot track could not be released safely later: refuse it now.
+        delete effect;
+        ORVEX_LOG(6, "orvex::Orvex::CreateOrvexEffect", "CreateOrvexEffect:%s is failed", name);
+        return nullptr;
+    }
     return effect;
 }
 
 ResultCode Orvex::ReleaseOrvexEffect(IOrvexEffect* effect) {
     if (!effect) return Failed;
+    {
+        std::lock_guard<std::mutex> lock(effectsLock_);
+        if (effects_.erase(effect) == 0) {
+            ORVEX_LOG(6, "orvex::Orvex::ReleaseOrvexEffect",
+                      "effect %p was not created by this lab or is already released", static_cast<void*>(effect));
+            return InvalidArgument;
+        }
+    }
     delete effect;
     return Ok;
 }
@@ -190,6 +223,7 @@ ResultCode Orvex::SetGlobalFlag(bool value) {
 
 void Orvex::ReleaseResources() {
     std::shared_ptr<OrvexResource> res = Resource();
+    FreeForgottenEffects("ReleaseResources");
     delete res->catalogue;
     res->catalogue = nullptr;
     if (res->imageProcHandle != 0) {
@@ -448,6 +482,11 @@ int Orvex::RegisterProgramFile(const std::string& programFile, const char* kerne
     std::string folder = catalogue ? catalogue->GetDescriptionFolder("video/effect/" + shortName) : std::string();
     if (folder.empty()) return 1;
     if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+    if (!descfile::ResolvesInside(folder, fileName, catalogue->RootPath())) {
+        ORVEX_LOG(6, "orvex::Orvex::RegisterProgramFile", "description %s: file %s resolves outside its folder",
+                  ("video/effect/" + shortName).c_str(), fileName.c_str());
+        return PathUnavailable;
+    }
 
     std::string text;
     {

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "orvex/IOrvex.h"
@@ -87,7 +88,14 @@ private:
     int RegisterProgramFile(const std::string& programFile, const char* kernelKey, GPUPlatform platform,
                             zrp::ImageColorSpace inColorSpace, zrp::ImageColorSpace outColorSpace);
 
+    // Frees the effects of this lab the host never released; logs how many, naming `when`.
+    void FreeForgottenEffects(const char* when);
+
     std::shared_ptr<OrvexResource> resource_;
+    // The effects this lab created and has not released: a release is honoured only for these, so
+    // a pointer released twice, or through another lab, frees nothing.
+    std::set<IOrvexEffect*> effects_;
+    std::mutex effectsLock_;
 };
 
 // Base64 with the RFC 4648 alphabet, also accepting "-" for 62 and "_" for 63; each group of four

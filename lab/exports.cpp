@@ -3,7 +3,7 @@
 
 #include "lab/Orvex.h"
 #include "orvex/orvex.h"
-#include "visual/VisualProcess.h"
+#include "visual/GuardedVisualProcess.h"
 
 extern "C" {
 
@@ -17,7 +17,7 @@ ORVEX_EXPORT orvex::IOrvex* CreateOrvex() {
 
 ORVEX_EXPORT orvex::IVisualProcess* CreateVisualProcess() {
     try {
-        return new orvex::VisualProcess();
+        return new orvex::GuardedVisualProcess();
     } catch (...) {
         return nullptr;
     }

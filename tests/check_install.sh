@@ -14,5 +14,9 @@ resources=$(pkg-config --define-variable=prefix="$work/prefix" --variable=resour
 c++ -std=c++17 -o "$work/host" "$(dirname "$0")/install/host.cpp" $flags
 libdir=$(pkg-config --define-variable=prefix="$work/prefix" --variable=libdir orvex)
 LD_LIBRARY_PATH="$libdir" "$work/host" "$resources"
+# A hostile host under the sanitizers: refused frames, overlapping frames, bad values and handles.
+c++ -std=c++17 -g -fsanitize=address,undefined -fno-sanitize-recover=undefined -o "$work/hostile_host" \
+  "$(dirname "$0")/install/hostile_host.cpp" $flags
+ASAN_OPTIONS=detect_leaks=1 LD_LIBRARY_PATH="$libdir" "$work/hostile_host" "$resources"
 # The installed command finds its libraries and resources on its own.
 "$work/prefix/bin/orvex" list | grep -q gamma_correction

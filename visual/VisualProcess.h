@@ -18,7 +18,8 @@ class CubeLut;
 struct TextureInfo;
 class ChromaKeyCalibration;
 
-class VisualProcess final : public IVisualProcess {
+// GuardedVisualProcess, the form hosts receive, derives from it.
+class VisualProcess : public IVisualProcess {
 public:
     // A YUV -> RGB conversion bound for one (input, output) pixel-format pair.
     using Conversion = std::function<ResultCode(const char* kernel, const EffectFrame& in, EffectFrame& out, CLSMode)>;

@@ -42,6 +42,11 @@ struct GradientData {
     float angle;
 };
 
+// Overlapping frames: an input that is the output itself (the same planes at the same pitches,
+// the same format and size) is rendered in place. An input that only partly overlaps the output
+// in memory is read from a copy this object keeps, so the result is what separate frames give.
+// Scalar arguments outside their domain (a non-finite number, an opacity outside 0..1) fail the
+// call with InvalidArgument and leave the output as it was.
 class IVisualProcess {
 public:
     // Destroys the object; the host's frames are untouched.

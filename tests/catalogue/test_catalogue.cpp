@@ -212,6 +212,12 @@ TEST_F(CatalogueTest, ConfDocumentsAreAcceptedOrRefusedWhole) {
         {R"({"GUID":"G","PARAMS":[{"TYPE":"float","MIN":"a"}]})", false},
         {R"({"GUID":"G","PARAMS":[{"TYPE":"float","MAX":1e300}]})", false},
         {R"({"GUID":"G","PARAMS":[{"TYPE":"point","DEFAULT":[1,2]}]})", false},
+        // File names that leave the folder: a downloaded pack must not reach the rest of the disk.
+        {R"({"GUID":"G","OPENGL":"../../../../etc/passwd"})", false},
+        {R"({"GUID":"G","OPENCL":"/etc/passwd"})", false},
+        {R"({"GUID":"G","TEXTURES":[{"TYPE":"lut","FILE":"../x.cube"}]})", false},
+        {R"({"GUID":"G","ImageAlphaTrans":1,"ImageFile":"../../wipe.png"})", false},
+        {R"({"GUID":"G","OPENGL":"sub/../glow.frag"})", true},
         {Repeat("[", 100000) + Repeat("]", 100000), false},  // deep nesting neither overflows nor registers
         {R"({"GUID":"G","X":)" + Repeat("[", 100000) + Repeat("]", 100000) + "}", true},
     };
@@ -300,6 +306,45 @@ TEST_F(CatalogueTest, DescriptionJsonRegistersItsUniqueName) {
     ASSERT_EQ(catalogue_->LoadDescriptionJsonFile(Write("two/description.json", R"({"unique_name":"same"})")), 0);
     EXPECT_EQ(catalogue_->GetDescriptionFolder("same"), Path("two/"));
     EXPECT_EQ(catalogue_->LoadDescriptionJsonFile(Path("three/description.json")), 1);
+}
+
+// Shader files named by a description resolve inside its folder, or inside the resource root for
+// shared files; anything else refuses the description with PathUnavailable and says which file.
+TEST_F(CatalogueTest, DescriptionFilesStayInsideTheFolderOrTheResourceRoot) {
+    const std::string fx = Folder("tree/video/effect/fx") + "/";
+    Write("tree/video/effect/blend/resample.frag", "void main() {}");
+    Write("outside/secret.frag", "secret");
+    std::filesystem::create_symlink(Path("outside/secret.frag"), fx + "linked.frag");
+    catalogue_->SetRootPath(Path("tree").c_str());
+    struct Case {
+        std::string text;
+        int result;
+    };
+    using orvex::Ok;
+    using orvex::PathUnavailable;
+    const Case cases[] = {
+        {R"({"unique_name":"fx","opengl_frag":["a.frag","sub/b.frag"],"blend_script":"c.frag"})", Ok},
+        {R"({"unique_name":"fx","blend_script":"../blend/resample.frag"})", Ok},  // shared, in the tree
+        {R"({"unique_name":"fx","opengl_frag":["../../../../../../../../etc/passwd"]})", PathUnavailable},
+        {R"({"unique_name":"fx","opengl_frag":["a.frag","/etc/passwd"]})", PathUnavailable},
+        {R"({"unique_name":"fx","blend_script":"../../../../outside/secret.frag"})", PathUnavailable},
+        {R"({"unique_name":"fx","opengl_frag":["linked.frag"]})", PathUnavailable},  // a link out of the tree
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        delete catalogue_;
+        catalogue_ = CNLECGFilterManager::GetInstance();
+        catalogue_->SetRootPath(Path("tree").c_str());
+        LogCapture cap;
+        EXPECT_EQ(catalogue_->SetDescriptionFromJson(Json(c.text), fx), c.result);
+        EXPECT_EQ(Known("fx"), c.result == Ok);
+        if (c.result != Ok) {
+            bool named = false;
+            for (const auto& line : cap.lines())
+                named = named || line.message.rfind("description fx: file ", 0) == 0;
+            EXPECT_TRUE(named) << cap.Dump();
+        }
+    }
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ using orvextest::HostFrame;
 struct EffectInfo {
     const char* name;  // registry name
     EffectSurface* (*make)();
-    ResultCode reject;  // ProcessCPU's result for an output that is not 8-bit BGRA
 };
 
 template <class T>
@@ -30,20 +29,20 @@ EffectSurface* Make() {
 
 inline const std::vector<EffectInfo>& ColorEffects() {
     static const std::vector<EffectInfo> list = {
-        {"video/effect/brightness_contrast", &Make<VideoEffectBrightnessContrast>, UnsupportedFrame},
-        {"video/effect/gamma_correction", &Make<VideoEffectGammaCorrection>, Ok},
-        {"video/effect/tint", &Make<VideoEffectTint>, UnsupportedFrame},
-        {"video/effect/channel_mixer", &Make<VideoEffectChannel_Mixer>, Ok},
-        {"video/effect/color_banlance", &Make<VideoEffectColorBanlance>, Ok},
-        {"video/effect/black_white_hitfilm", &Make<VideoEffectBlackWhiteHitfilm>, Ok},
-        {"video/effect/color_balance_hls", &Make<VideoEffectColorBalanceHLS>, Ok},
-        {"video/effect/color_correction_color_balance", &Make<VideoEffectColorCorrectionColorBalance>, Failed},
-        {"video/effect/channel_invert", &Make<VideoEffectChannelInvert>, UnsupportedFrame},
-        {"video/effect/adjust_levels", &Make<VideoEffectAdjustLevels>, Ok},
-        {"video/effect/color_pass", &Make<VideoEffectColorPass>, Ok},
-        {"video/effect/color_replace", &Make<VideoEffectColorReplace>, Ok},
-        {"video/effect/leave_color", &Make<VideoEffectLeaveColor>, Ok},
-        {"video/effect/change_to_color", &Make<VideoEffectChange2Color>, UnsupportedFrame},
+        {"video/effect/brightness_contrast", &Make<VideoEffectBrightnessContrast>},
+        {"video/effect/gamma_correction", &Make<VideoEffectGammaCorrection>},
+        {"video/effect/tint", &Make<VideoEffectTint>},
+        {"video/effect/channel_mixer", &Make<VideoEffectChannel_Mixer>},
+        {"video/effect/color_banlance", &Make<VideoEffectColorBanlance>},
+        {"video/effect/black_white_hitfilm", &Make<VideoEffectBlackWhiteHitfilm>},
+        {"video/effect/color_balance_hls", &Make<VideoEffectColorBalanceHLS>},
+        {"video/effect/color_correction_color_balance", &Make<VideoEffectColorCorrectionColorBalance>},
+        {"video/effect/channel_invert", &Make<VideoEffectChannelInvert>},
+        {"video/effect/adjust_levels", &Make<VideoEffectAdjustLevels>},
+        {"video/effect/color_pass", &Make<VideoEffectColorPass>},
+        {"video/effect/color_replace", &Make<VideoEffectColorReplace>},
+        {"video/effect/leave_color", &Make<VideoEffectLeaveColor>},
+        {"video/effect/change_to_color", &Make<VideoEffectChange2Color>},
     };
     return list;
 }

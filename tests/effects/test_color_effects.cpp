@@ -250,7 +250,7 @@ TEST(ColorEffects, EveryEffectReportsItsCpuBody) {
     }
 }
 
-TEST(ColorEffects, FramesOfAnotherFormatGetTheRejectCodeAndStayUntouched) {
+TEST(ColorEffects, FramesOfAnotherFormatAreRefusedAndStayUntouched) {
     const cv::Scalar fill(9, 8, 7, 6);
     for (const EffectInfo& info : ColorEffects()) {
         std::unique_ptr<EffectSurface> e(info.make());
@@ -269,7 +269,7 @@ TEST(ColorEffects, FramesOfAnotherFormatGetTheRejectCodeAndStayUntouched) {
             HostFrame in = orvextest::RandomFrame(12, 6, 3);
             HostFrame out = orvextest::SolidFrame(12, 6, fill);
             c.spoil(*in.frame, *out.frame);
-            EXPECT_EQ(Render(*e, in, out), c.formatReject ? info.reject : InvalidArgument) << info.name << ": " << c.what;
+            EXPECT_EQ(Render(*e, in, out), c.formatReject ? UnsupportedFrame : InvalidArgument) << info.name << ": " << c.what;
             EXPECT_EQ(cv::norm(out.image, cv::Mat(6, 12, CV_8UC4, fill), cv::NORM_INF), 0) << info.name << ": " << c.what;
         }
         // The second 8-bit BGRA format is processed like the first.

@@ -102,11 +102,13 @@ TEST(GlitchEffects, DeclareNoPathButRenderOnTheCpu) {
         e->GetSupportedPaths(&cpu, &cl, &gl);
         EXPECT_FALSE(cpu || cl || gl) << g.name;
         HostFrame in = RandomFrame(64, 48, 1);
-        // The glitch bodies do not check the pixel format, only the plane.
-        in.frame->pixel_fmt = NV12;
         HostFrame out = SolidFrame(64, 48, cv::Scalar::all(0));
-        out.frame->pixel_fmt = NV12;
         EXPECT_EQ(Render(*e, in, out), Ok) << g.name;
+        // A frame of another layout is refused rather than overwritten with BGRA pixels.
+        out.frame->pixel_fmt = NV12;
+        out.image.setTo(cv::Scalar::all(0));
+        EXPECT_EQ(Render(*e, in, out), UnsupportedFrame) << g.name;
+        EXPECT_EQ(cv::countNonZero(out.image.reshape(1)), 0) << g.name;
         HostFrame narrow = SolidFrame(63, 48, cv::Scalar::all(0));
         EXPECT_EQ(Render(*e, in, narrow), InvalidArgument) << g.name;
     }

@@ -142,10 +142,10 @@ TEST_F(GLSurface, RenderWithoutOpenGLFallsBackAndFails) {
     HostFrame out = SolidFrame(20, 20, cv::Scalar::all(7));
     EXPECT_EQ(Render(*e, in, out), Failed);
     EXPECT_EQ(At(out, 5, 5), cv::Vec4b(7, 7, 7, 7));
-    // Unusable frames: a non-BGRA output, a missing plane.
+    // Unusable frames: a non-BGRA output (refused as a frame no body renders), a missing plane.
     e->SetGPUAvailability(false, true);
     out.frame->pixel_fmt = NV12;
-    EXPECT_EQ(Render(*e, in, out), Failed);
+    EXPECT_EQ(Render(*e, in, out), UnsupportedFrame);
     out.frame->pixel_fmt = BGRA32;
     in.frame->data[0] = nullptr;
     EXPECT_EQ(Render(*e, in, out), Failed);

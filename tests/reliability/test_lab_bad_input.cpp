@@ -10,6 +10,7 @@
 #include <tinyxml2.h>
 
 #include "gpu/GpuDispatch.h"
+#include "log_capture.h"
 #include "orvex/orvex.h"
 
 using namespace orvex;
@@ -141,4 +142,46 @@ TEST(LabBadInput, EveryOperationAnswersWithItsCode) {
     ReleaseOrvex(lab);
     g_atlu_factory = nullptr;
     fs::remove_all(dir);
+}
+
+// Each lab answers only for the effects it made: a pointer released twice, through another lab or
+// never made by a lab frees nothing and says so; what the host forgets is freed with the lab.
+TEST(LabBadInput, EffectsAreReleasedOnlyByTheLabThatMadeThem) {
+    auto refusedAndLogged = [](IOrvex& lab, IOrvexEffect* effect) {
+        orvextest::LogCapture log;
+        EXPECT_EQ(lab.ReleaseOrvexEffect(effect), InvalidArgument);
+        EXPECT_EQ(lab.ReleaseOrvexObject(effect), InvalidArgument);
+        bool logged = false;
+        for (const auto& line : log.lines())
+            logged = logged || line.message.find("not created by this lab") != std::string::npos;
+        EXPECT_TRUE(logged) << log.Dump();
+    };
+    IOrvex* first = CreateOrvex();
+    IOrvex* second = CreateOrvex();
+    ASSERT_TRUE(first && second);
+    IOrvexEffect* effect = first->CreateOrvexEffect("video/effect/sharpen");
+    ASSERT_NE(effect, nullptr);
+
+    refusedAndLogged(*second, effect);
+    EXPECT_EQ(effect->SetParam("NoSuchParameter", ParamInt, EffectParamValue::Int(30)), NotFound) << "still alive";
+    int notAnEffect = 0;
+    refusedAndLogged(*first, reinterpret_cast<IOrvexEffect*>(&notAnEffect));
+    EXPECT_EQ(first->ReleaseOrvexEffect(effect), Ok);
+    refusedAndLogged(*first, effect);  // already released
+
+    // Forgotten effects: ReleaseResources frees those of its lab, ReleaseOrvex the rest.
+    IOrvexEffect* forgotten[] = {first->CreateOrvexEffect("video/effect/sharpen"),
+                                 first->CreateOrvexEffect("video/effect/offset"),
+                                 second->CreateOrvexEffect("video/effect/crop")};
+    for (IOrvexEffect* e : forgotten) ASSERT_NE(e, nullptr);
+    {
+        orvextest::LogCapture log;
+        first->ReleaseResources();
+        EXPECT_TRUE(log.Has("ReleaseResources: freed 2 effects the host did not release")) << log.Dump();
+    }
+    refusedAndLogged(*first, forgotten[0]);
+    orvextest::LogCapture log;
+    ReleaseOrvex(second);
+    EXPECT_TRUE(log.Has("ReleaseOrvex: freed 1 effects the host did not release")) << log.Dump();
+    ReleaseOrvex(first);
 }

@@ -2,6 +2,7 @@
 // never writes outside the caller's planes, never writes an input, and leaves the output as it was
 // whenever it reports failure. Slots whose routines have not landed are called too, so the table
 // guards them from the day they do.
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -13,6 +14,7 @@
 
 #include "guarded_frame.h"
 #include "log_capture.h"
+#include "visual/GuardedVisualProcess.h"
 #include "visual/VisualProcess.h"
 #include "visual_slots.h"
 
@@ -147,7 +149,7 @@ TEST(VisualBadInput, EverySlotAnswersWithACodeAndKeepsToTheCallersPlanes) {
             args.value = s.value;
             args.mode = s.mode;
             args.nullPointers = s.nullPointers;
-            VisualProcess process;
+            GuardedVisualProcess process;  // what CreateVisualProcess gives a host
             const ResultCode result = slot.call(process, args);
 
             EXPECT_GE(result, Ok);
@@ -262,5 +264,54 @@ TEST(VisualBadInput, CpuFormsRefuseWithTheirCodeAndLineAndKeepTheOutput) {
         EXPECT_EQ(r.call(vp, f), r.want);
         EXPECT_TRUE(cap.Has(r.message, r.tag)) << cap.Dump();
         EXPECT_TRUE(g[3]->SameAs(before)) << "output written";
+    }
+}
+
+// A scalar outside its domain fails the call with InvalidArgument and a log line before any frame
+// is read: non-finite numbers anywhere, opacities outside 0..1, colour channels outside 0..255 and
+// percentages outside 0..100, resize types outside their table. Slots not listed for a row take that value (or may fail otherwise).
+TEST(VisualBadInput, ScalarsOutsideTheirDomainAreRefused) {
+    const std::vector<std::string> finite = {"Blend", "CenterPointAlignBlend", "BlendAndTransform", "Transform",
+                                             "BlendMask", "Rotate", "Motion", "solidColorBlend", "CropFrame",
+                                             "BlendAndTransform_BaseOnBackFrame", "FrameInterpolation", "overlay",
+                                             "Motion_Animation", "Do_Gradient"};
+    const std::vector<std::string> opacity = {"Blend", "CenterPointAlignBlend", "BlendAndTransform",
+                                              "solidColorBlend", "BlendAndTransform_BaseOnBackFrame", "overlay"};
+    struct Row {
+        const char* what;
+        double value;
+        int32_t mode;
+        const std::vector<std::string>& slots;
+    };
+    const std::vector<std::string> tables = {"solidColorBlend", "BlendMask2", "Resize", "Convert"};
+    const Row rows[] = {
+        {"NaN", kNaN, 1, finite},
+        {"infinity", kInf, 1, finite},
+        {"negative infinity", -kInf, 1, finite},
+        {"opacity 1.5", 1.5, 1, opacity},
+        {"opacity -0.25", -0.25, 1, opacity},
+        {"channel, constant alpha percent and resize type 256", 0.5, 256, tables},
+        {"channel, constant alpha percent and resize type -1", 0.5, -1, tables},
+    };
+    for (const Row& row : rows) {
+        for (const orvextest::VisualSlot& slot : orvextest::VisualSlots()) {
+            const bool listed = std::find(row.slots.begin(), row.slots.end(), slot.name) != row.slots.end();
+            if (!listed) continue;
+            SCOPED_TRACE(std::string(slot.name) + " / " + row.what);
+            GuardedFrame in(BGRA32, 8, 6), out(BGRA32, 8, 6);
+            const auto before = out.Snapshot();
+            orvextest::SlotArgs args;
+            for (auto& p : args.in) p = &in.frame;
+            args.out = &out.frame;
+            args.value = row.value;
+            args.mode = row.mode;
+            orvextest::LogCapture log;
+            GuardedVisualProcess process;
+            EXPECT_EQ(slot.call(process, args), InvalidArgument);
+            EXPECT_TRUE(out.SameAs(before)) << "output changed";
+            bool logged = false;
+            for (const auto& line : log.lines()) logged = logged || line.message.find("invalid argument") == 0;
+            EXPECT_TRUE(logged) << log.Dump();
+        }
     }
 }
