@@ -334,6 +334,38 @@ TEST(ConvertCpu, ScaledConversionsMatchConvertThenResizeOnSmoothPictures) {
     }
 }
 
+TEST(ConvertCpu, ExcursionsKeepTheirColourOnEveryPath) {
+    // Super-white and sub-black codes of one colour over the whole frame, through the direct,
+    // reduced, enlarged and two-step paths into 8- and 16-bit BGRA: every pixel is the matrix
+    // applied to the codes as they are (BT.601 limited Y 250, Cb 122, Cr 100 gives B 255, G 255,
+    // R 228, where a clamp of luma to 235 first would give 243, 255, 210; Y 4, Cb 200, Cr 60 gives
+    // B 131, G 13, R 0, not 145, 27, 0), within 1, and 257
+    // times that for 16 bits.
+    struct Colour {
+        int y, cb, cr, b, g, r;
+    } colours[] = {{250, 122, 100, 255, 255, 228}, {4, 200, 60, 131, 13, 0}};
+    struct Size {
+        int w, h, quality;
+        bool twoStep;
+    } sizes[] = {{16, 8, 0, false}, {8, 4, 1, false}, {8, 4, 2, false}, {32, 16, 1, false}, {8, 4, 3, true},
+                 {32, 16, 3, true}};
+    VisualProcess vp;
+    for (const Colour& c : colours)
+        for (uint32_t fmt : {YV12, NV12, YUVA420})
+            for (uint32_t outFmt : {BGRA32, BGRA64})
+                for (const Size& z : sizes) {
+                    PlanarFrame in(fmt, 16, 8), out(outFmt, z.w, z.h), mid(BGRA32, 16, 8);
+                    FillYuv(in, {c.y, c.cb, c.cr});
+                    if (!z.twoStep) mid.frame.data[0] = nullptr;
+                    ASSERT_EQ(vp.Convert(ReprFor(2), kSpace, in.frame, mid.frame, out.frame, 0, z.quality, 1), Ok);
+                    const int unit = outFmt == BGRA64 ? 257 : 1;
+                    std::string where;
+                    EXPECT_LE(MaxFromColour(out, c.b * unit, c.g * unit, c.r * unit, 255 * unit, &where), unit)
+                        << "Y " << c.y << " format " << fmt << " to " << outFmt << " " << z.w << "x" << z.h
+                        << " quality " << z.quality << " " << where;
+                }
+}
+
 TEST(ConvertCpu, SixteenBitOutputsWiden) {
     VisualProcess vp;
     PlanarFrame in(YV12, 4, 2), out(BGRA64, 4, 2), none(BGRA32, 4, 2);
