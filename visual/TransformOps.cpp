@@ -36,7 +36,15 @@ bool MakePlacement(int Wo, int Ho, int Wb, int Hb, double ax, double ay, double 
     for (double v : {ax, ay, bx, by, theta, scaleX, scaleY, skewX, skewY})
         if (!std::isfinite(v) || std::abs(v) > 1e6) return false;
     const double rad = theta * 3.14159265359 / 180.0;
-    const double c = std::cos(rad), s = std::sin(rad);
+    double c = std::cos(rad), s = std::sin(rad);
+    // A quarter turn is exact: cosine and sine of a multiple of 90 degrees are whole, so that the
+    // turned overlay's pixel centres land on pixel centres and no neighbour bleeds in.
+    const double quarters = theta / 90.0;
+    if (std::abs(quarters - std::round(quarters)) * 90.0 < 1e-9) {
+        const int q = static_cast<int>(std::fmod(std::round(quarters), 4.0) + 4) % 4;
+        c = q == 0 ? 1 : q == 2 ? -1 : 0;
+        s = q == 1 ? 1 : q == 3 ? -1 : 0;
+    }
     const double sx = scaleX, sy = scaleY, kx = skewX, ky = skewY;
     const double a = c * sx + s * sx * ky, b = c * sy * kx + s * sy;
     const double cc = c * sx * ky - s * sx, d = c * sy - s * sy * kx;

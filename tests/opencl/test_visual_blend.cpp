@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -255,6 +256,118 @@ TEST_F(BlendOpenCL, OverlayModesMatchTheCpu) {
             EXPECT_LE(d.max, 1) << "mode " << mode << " pre " << pre << ": " << d.first;
         }
     }
+}
+
+// --- one picture whatever the path: every mode on frames that sit on the thresholds -------------------
+
+// The overlay and background of a threshold frame, 16 x 16 so that a quarter turn maps the overlay
+// onto itself. Kind 0: the overlay over its own colour complement, each channel summing to 253,
+// 254 or 255 with the background's (hard mix turns between 253 and 254); kind 1: channels of 0
+// and 255 against 0 and 255 in every pairing. Overlay alpha 0 or 255 (premultiplied: no colour
+// where it is 0), background opaque. With `even` the overlay's channels are even, so that the
+// half weight of a turned overlay's one-pixel fade is a whole byte on both paths.
+struct ThresholdFrames {
+    HostFrame ovl, bg;
+};
+
+ThresholdFrames MakeThresholdFrames(int kind, bool premultiplied, bool even) {
+    ThresholdFrames f{orvextest::SolidFrame(16, 16, cv::Scalar::all(0)), orvextest::SolidFrame(16, 16, cv::Scalar::all(0))};
+    std::mt19937 rng(31);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            cv::Vec4b& o = f.ovl.image.at<cv::Vec4b>(y, x);
+            cv::Vec4b& b = f.bg.image.at<cv::Vec4b>(y, x);
+            o[3] = (x + 2 * y) % 5 == 0 ? 0 : 255;
+            b[3] = 255;
+            for (int c = 0; c < 3; ++c) {
+                if (kind == 0) {
+                    o[c] = static_cast<uint8_t>(rng() & (even ? 0xfe : 0xff));
+                    b[c] = static_cast<uint8_t>(std::clamp(253 + (x + y + c) % 3 - o[c], 0, 255));
+                } else {
+                    o[c] = (x >> (c % 2)) & 1 ? 255 : 0;
+                    b[c] = ((y >> (c % 2)) ^ x) & 1 ? 255 : 0;
+                }
+                if (premultiplied && o[3] == 0) o[c] = 0;
+            }
+        }
+    return f;
+}
+
+// One blend operation, given the overlay, the background and the output as host frames or as
+// their texture twins.
+struct BlendOp {
+    const char* name;
+    std::function<ResultCode(VisualProcess&, const EffectFrame& ovl, const EffectFrame& bg, EffectFrame& out, int mode,
+                             int pre, double opacity)>
+        run;
+    bool turned;
+};
+
+const BlendOp kBlendOps[] = {
+    {"Blend",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame& b, EffectFrame& out, int mode, int pre, double op) {
+         const fxRectf all{0, 0, 1, 1};
+         return vp.Blend(o, all, b, all, out, 1, mode, op, pre);
+     },
+     false},
+    {"BlendAndTransform",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame& b, EffectFrame& out, int mode, int pre, double op) {
+         return vp.BlendAndTransform(o, kCentre, b, kCentre, false, out, mode, 0, op, pre, 1, 0, 1, 1, 0, 0);
+     },
+     false},
+    {"BlendAndTransform turned",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame& b, EffectFrame& out, int mode, int pre, double op) {
+         return vp.BlendAndTransform(o, kCentre, b, kCentre, false, out, mode, 0, op, pre, 1, 90, 1, 1, 0, 0);
+     },
+     true},
+    {"CenterPointAlignBlend",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame& b, EffectFrame& out, int mode, int pre, double op) {
+         return vp.CenterPointAlignBlend(o, fxRectf{0, 0, 16, 16}, b, fxRectf{0, 0, 0, 0}, false, out, mode,
+                                         static_cast<float>(op), pre, 0, 0, false);
+     },
+     false},
+    {"solidColorBlend black",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame&, EffectFrame& out, int mode, int pre, double op) {
+         return vp.solidColorBlend(o, out, 0, 0, 0, 255, mode, op, pre);
+     },
+     false},
+    {"solidColorBlend white",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame&, EffectFrame& out, int mode, int pre, double op) {
+         return vp.solidColorBlend(o, out, 255, 255, 255, 255, mode, op, pre);
+     },
+     false},
+    {"solidColorBlend 1 127 254",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame&, EffectFrame& out, int mode, int pre, double op) {
+         return vp.solidColorBlend(o, out, 1, 127, 254, 255, mode, op, pre);
+     },
+     false},
+    {"overlay",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame& b, EffectFrame& out, int mode, int pre, double op) {
+         return vp.overlay(b, o, out, mode, static_cast<float>(op), 0, pre);
+     },
+     false},
+};
+
+TEST_F(BlendOpenCL, EveryModeAgreesWithTheCpuOnThresholdFrames) {
+    // The same operation on host frames and on textures, every mode 0 to 23, straight and
+    // premultiplied, at full and part opacity: within 2 per channel everywhere.
+    for (const BlendOp& op : kBlendOps)
+        for (int kind : {0, 1})
+            for (int pre : {0, 1}) {
+                const ThresholdFrames f = MakeThresholdFrames(kind, pre != 0, op.turned);
+                const EffectFrame govl = Up(f.ovl), gbg = Up(f.bg);
+                for (double opacity : {1.0, 0.6})
+                    for (int mode = 0; mode < 24; ++mode) {
+                        HostFrame cpu = orvextest::SolidFrame(16, 16, cv::Scalar::all(0));
+                        HostFrame gpu = orvextest::SolidFrame(16, 16, cv::Scalar::all(0));
+                        EffectFrame gout = Up(gpu);
+                        ASSERT_EQ(op.run(vp_, *f.ovl.frame, *f.bg.frame, *cpu.frame, mode, pre, opacity), Ok) << op.name;
+                        ASSERT_EQ(op.run(vp_, govl, gbg, gout, mode, pre, opacity), Ok) << op.name;
+                        const Diff d = Compare(cpu.image, Down(gout), 2);
+                        EXPECT_LE(d.max, 2) << op.name << " kind " << kind << " mode " << mode << " pre " << pre
+                                            << " opacity " << opacity << ": " << d.first;
+                    }
+            }
 }
 
 // --- geometry ----------------------------------------------------------------------------------------------

@@ -84,27 +84,36 @@ float edgeFeather(float2 uv, float2 ovlSize) {
 
 // --- per-mode helpers ------------------------------------------------------------------------------
 
-float colorDodge(float bg, float o) { return o > 0.99999f ? 1.0f : bg / (1.0f - o); }
-float colorBurn(float bg, float o) { return o < 0.000001f ? 0.0f : 1.0f - (1.0f - bg) / o; }
+// An overlay channel that is the byte 255 (or 0): tested halfway to the next byte, so that a
+// sample of 255 a float step short of 1 (or past 0) counts as the byte it is.
+int byteIsWhite(float o) { return o > 254.5f / 255.0f; }
+int byteIsBlack(float o) { return o < 0.5f / 255.0f; }
+
+// Vivid light as the 8-bit table scales it: the dodge by 2 o - 1 taken as (2 y - 255) / 256 of the
+// overlay byte y, the burn by 2 y / 256, white and black overlays giving white and black.
+float vividLight(float bg, float o) {
+    if (o > 0.5f) return byteIsWhite(o) ? 1.0f : 256.0f * bg / (511.0f - 510.0f * o);
+    return byteIsBlack(o) ? 0.0f : 1.0f - 256.0f * (1.0f - bg) / (510.0f * o);
+}
 
 // The per-channel formula of modes 1..17 and 23 (add), one rule per mode in every form and on the
-// CPU tables: a white dodge overlay gives white and a black burn overlay black whatever the
-// background, and hard mix is 1 where the channels sum to 254/255 or more (0.996 lies between
+// CPU's 8-bit tables: a white dodge overlay gives white and a black burn overlay black whatever
+// the background, and hard mix is 1 where the channels sum to 254/255 or more (0.996 lies between
 // 253/255 and 254/255, so float samples of bytes fall as the bytes do).
 float modeFormula(int mode, float bg, float o) {
     switch (mode) {
     case 1: return min(o, bg);
     case 2: return bg * o;
-    case 3: return o < 0.000001f ? 0.0f : 1.0f - (1.0f - bg) / o;
+    case 3: return byteIsBlack(o) ? 0.0f : 1.0f - (1.0f - bg) / o;
     case 4: return o + bg - 1.0f;
     case 5: return 1.0f - (1.0f - bg) * (1.0f - o);
-    case 6: return o >= 1.0f ? 1.0f : bg / (1.0f - o);
+    case 6: return byteIsWhite(o) ? 1.0f : bg / (1.0f - o);
     case 7: return o + bg;
     case 8: return bg > 0.5f ? 1.0f - (1.0f - 2.0f * (bg - 0.5f)) * (1.0f - o) : 2.0f * bg * o;
     case 9: return o > 0.5f ? 2.0f * bg * (1.0f - o) + sqrt(bg) * (2.0f * o - 1.0f)
                             : 2.0f * bg * o + bg * bg * (1.0f - 2.0f * o);
     case 10: return o > 0.5f ? 1.0f - (1.0f - bg) * (1.0f - 2.0f * (o - 0.5f)) : bg * 2.0f * o;
-    case 11: return o > 0.5f ? colorDodge(bg, 2.0f * (o - 0.5f)) : colorBurn(bg, 2.0f * o);
+    case 11: return vividLight(bg, o);
     case 12: return o > 0.5f ? bg + 2.0f * (o - 0.5f) : bg + 2.0f * o - 1.0f;
     case 13: return o > 0.5f ? max(bg, 2.0f * (o - 0.5f)) : min(bg, 2.0f * o);
     case 14: return bg + o >= 0.996f ? 1.0f : 0.0f;
