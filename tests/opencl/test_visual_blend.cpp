@@ -312,6 +312,11 @@ const BlendOp kBlendOps[] = {
          return vp.solidColorBlend(o, out, 1, 127, 254, 255, mode, op, pre);
      },
      false},
+    {"solidColorBlend clear 200 60 10",
+     [](VisualProcess& vp, const EffectFrame& o, const EffectFrame&, EffectFrame& out, int mode, int pre, double op) {
+         return vp.solidColorBlend(o, out, 200, 60, 10, 0, mode, op, pre);
+     },
+     false},
     {"overlay",
      [](VisualProcess& vp, const EffectFrame& o, const EffectFrame& b, EffectFrame& out, int mode, int pre, double op) {
          return vp.overlay(b, o, out, mode, static_cast<float>(op), 0, pre);
