@@ -296,12 +296,10 @@ private:
     // The layer blender's pixel rule, with its common cases written out here.
     template <Rule R>
     static void Put(const Rules& b, const uint8_t* s, uint8_t* d) {
-        // A transparent-black destination at full opacity takes the sample as it is. (Only a
-        // fully transparent one: an opaque black background must not be punched through by
-        // the transparent corners of the box.)
-        if (b.op == 255 && (d[0] | d[1] | d[2] | d[3]) == 0) {
-            std::memcpy(d, s, 4);
-        } else if (R == Rule::Table) {
+        // A transparent-black destination is blended like any other, as every other blend
+        // operation and the GPU kernels blend it, so that a picture placed on a blank frame
+        // is the same picture on either path.
+        if (R == Rule::Table) {
             TableOver(b, s, d);
         } else if (R == Rule::NormalStraight) {
             const int a = b.M[b.op * 256 + s[3]];

@@ -234,9 +234,10 @@ TEST_F(BlendOpenCL, OverlayModesMatchTheCpu) {
 // The overlay and background of a threshold frame, 16 x 16 so that a quarter turn maps the overlay
 // onto itself. Kind 0: the overlay over its own colour complement, each channel summing to 253,
 // 254 or 255 with the background's (hard mix turns between 253 and 254); kind 1: channels of 0
-// and 255 against 0 and 255 in every pairing. Overlay alpha 0 or 255 (premultiplied: no colour
-// where it is 0), background opaque. With `even` the overlay's channels are even, so that the
-// half weight of a turned overlay's one-pixel fade is a whole byte on both paths.
+// and 255 against 0 and 255 in every pairing (transparent black among the backgrounds). Alpha 0
+// or 255 in both (a premultiplied overlay has no colour where it is 0). With `even` the overlay's
+// channels are even, so that the half weight of a turned overlay's one-pixel fade is a whole byte
+// on both paths.
 struct ThresholdFrames {
     HostFrame ovl, bg;
 };
@@ -249,7 +250,7 @@ ThresholdFrames MakeThresholdFrames(int kind, bool premultiplied, bool even) {
             cv::Vec4b& o = f.ovl.image.at<cv::Vec4b>(y, x);
             cv::Vec4b& b = f.bg.image.at<cv::Vec4b>(y, x);
             o[3] = (x + 2 * y) % 5 == 0 ? 0 : 255;
-            b[3] = 255;
+            b[3] = (3 * x + y) % 7 == 0 ? 0 : 255;
             for (int c = 0; c < 3; ++c) {
                 if (kind == 0) {
                     o[c] = static_cast<uint8_t>(rng() & (even ? 0xfe : 0xff));

@@ -90,8 +90,7 @@ struct Reference {
             for (int x = 0; x < r.width; ++x, px += 4, sx += inv(0, 0), sy += inv(1, 0)) {
                 uint8_t s[4];
                 Sample(sx, sy, s);
-                if (op == 255 && (px[0] | px[1] | px[2] | px[3]) == 0) std::memcpy(px, s, 4);
-                else if (T) TableOver(s, px);
+                if (T) TableOver(s, px);
                 else BlendOnePixel(s, px, mode, op, pre);
             }
         }
@@ -114,7 +113,7 @@ cv::Mat Overlay(int w, int h, uint32_t seed) {
     return m;
 }
 
-// Opaque, translucent and transparent-black pixels (those take the sample as it is).
+// Opaque, translucent and transparent-black pixels.
 cv::Mat Background(int w, int h, uint32_t seed) {
     std::mt19937 rng(seed);
     cv::Mat m(h, w, CV_8UC4);
