@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "frames.h"
 #include "log_capture.h"
@@ -89,6 +90,30 @@ TEST(BlendAndTransformCpu, TurnedOverlayFadesOverOnePixelAtItsBorders) {
     }
     EXPECT_NEAR(last - first + 1, 1.0 / std::cos(30.0 * CV_PI / 180.0), 1.0);
     EXPECT_NEAR(last, 40 + 20.0 / std::cos(30.0 * CV_PI / 180.0), 1.5);
+}
+
+TEST(BlendAndTransformCpu, QuarterTurnsMovePixelsWithoutMixingNeighbours) {
+    // A square overlay turned by a multiple of 90 degrees about its centre onto a background of its
+    // size: every pixel inside the one-pixel fade is an overlay pixel moved whole, none mixed with
+    // a neighbour (a cosine a hair off 0 would blend 1/256 of one in).
+    VisualProcess vp;
+    HostFrame ovl = orvextest::RandomFrame(12, 12, 21);
+    ovl.image.forEach<cv::Vec4b>([](cv::Vec4b& p, const int*) { p[3] = 255; });
+    const struct {
+        double theta;
+        int code;
+    } turns[] = {{90, cv::ROTATE_90_COUNTERCLOCKWISE}, {180, cv::ROTATE_180}, {-90, cv::ROTATE_90_CLOCKWISE},
+                 {450, cv::ROTATE_90_COUNTERCLOCKWISE}};
+    for (const auto& t : turns) {
+        HostFrame out = orvextest::SolidFrame(12, 12, cv::Scalar::all(0));
+        ASSERT_EQ(vp.BlendAndTransform(*ovl.frame, kCentre, *out.frame, kCentre, true, *out.frame, 0, 0, 1.0, 0, 1,
+                                       t.theta, 1.0, 1.0, 0.0, 0.0),
+                  Ok);
+        cv::Mat turned;
+        cv::rotate(ovl.image, turned, t.code);
+        const cv::Rect inner(1, 1, 10, 10);
+        EXPECT_EQ(cv::norm(out.image(inner), turned(inner), cv::NORM_INF), 0) << "theta " << t.theta;
+    }
 }
 
 TEST(BlendAndTransformCpu, TransparentCornersDoNotPunchThroughAnOpaqueBlackBackground) {
