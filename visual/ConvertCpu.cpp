@@ -230,7 +230,7 @@ ResultCode VisualProcess::YUVToBGRA_CPU(const EffectFrame& in, EffectFrame& out,
     return Ok;
 }
 
-ResultCode VisualProcess::P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t quality) {
+ResultCode VisualProcess::P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode, int32_t quality) {
     constexpr const char* kTag = "orvex:P010ToBGRA64";
     FrameLayout li, lo;
     if (!LayoutOf(in, &li) || !LayoutOf(out, &lo) || !HostPlanesOk(in, li) || !HostPlanesOk(out, lo) ||
@@ -264,8 +264,13 @@ ResultCode VisualProcess::P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out
         convertWide_.create(h, w, CV_16UC4);
         wide = convertWide_;
     }
-    if (imageP010ToARGB64BT2020_Limited(y, py, uv, puv, wide.data, static_cast<int>(wide.step[0]), w, h) != 0) {
-        ORVEX_LOG(4, kTag, "imageP010ToARGB64BT2020_Limited failed!!");
+    // The mode's own matrix, as the kernels take it (a BT.709 stream in P010 is not BT.2020):
+    // Kr and Kb of BT.2020, BT.709, BT.601 by the matrix index.
+    const int standard = ColorMatrixIndex(mode) % 3;
+    const double kr[] = {0.2627, 0.2126, 0.299}, kb[] = {0.0593, 0.0722, 0.114};
+    if (imageP010ToARGB64(y, py, uv, puv, wide.data, static_cast<int>(wide.step[0]), w, h, kr[standard], kb[standard],
+                          IsFullRangeMode(mode)) != 0) {
+        ORVEX_LOG(4, kTag, "imageP010ToARGB64 failed!!");
         return Failed;
     }
     cv::Mat dst = PlaneMat(out, 0, lo, 4);

@@ -332,7 +332,7 @@ ResultCode VisualProcess::DirectYUVToBGRA(const EffectFrame& in, EffectFrame& ou
     case YV12:
     case YUVA420:
     case NV12: return YUVToBGRA_CPU(in, out, mode, quality, alphaMode);
-    case P010: return P010ToBGRA_CPU(in, out, quality);
+    case P010: return P010ToBGRA_CPU(in, out, mode, quality);
     default:
         ORVEX_LOG(6, in.pixel_fmt == YV12P10 ? "orvex:YV12P10ToBGRA" : "orvex:YUVAP10ToBGRA", "CPU not support!!");
         return FormatNotHandled;

@@ -190,7 +190,7 @@ private:
                                     int32_t quality);
     ResultCode YUVToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode, int32_t quality,
                              int32_t alphaMode);
-    ResultCode P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t quality);
+    ResultCode P010ToBGRA_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode, int32_t quality);
     ResultCode BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out, int32_t mode);
     ResultCode GenericMatrix_CPU(const EffectFrame& in, EffectFrame& out, const ColorSpace::pl_transform3x3& decode,
                                  const ColorSpace::pl_matrix3x3& mapping);

@@ -746,23 +746,26 @@ int imageRGBToYV12BT2020_FULL(const uint8_t* s, int ps, uint8_t* y, int py, uint
     return Encode(kEncode2020F, s, ps, y, py, u, pu, v, pv, w, h);
 }
 
-int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst,
-                                    int dstPitch, int width, int height) {
+int imageP010ToARGB64(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst, int dstPitch,
+                      int width, int height, double kr, double kb, bool fullRange) {
     if (!SizeOk(width, height) || !Plane16Ok(srcY, pitchY, width * 2) || !Plane16Ok(srcUV, pitchUV, Half(width) * 4) ||
-        !Plane16Ok(dst, dstPitch, width * 8))
+        !Plane16Ok(dst, dstPitch, width * 8) || !(kr > 0 && kb > 0 && kr + kb < 1))
         return 1;
-    const float ry = 1.0f / 876.0f, rc = 1.0f / 896.0f;
-    const float crR = static_cast<float>(2.0 * (1.0 - kKr2020));
-    const float cbB = static_cast<float>(2.0 * (1.0 - kKb2020));
-    const float cbG = static_cast<float>(-2.0 * (1.0 - kKb2020) * kKb2020 / kKg2020);
-    const float crG = static_cast<float>(-2.0 * (1.0 - kKr2020) * kKr2020 / kKg2020);
+    // 10-bit codes: limited range luma 64..940 and chroma 64..960 around 512, full range 0..1023.
+    const int yOffset = fullRange ? 0 : 64;
+    const float ry = fullRange ? 1.0f / 1023.0f : 1.0f / 876.0f, rc = fullRange ? 1.0f / 1023.0f : 1.0f / 896.0f;
+    const double kg = 1.0 - kr - kb;
+    const float crR = static_cast<float>(2.0 * (1.0 - kr));
+    const float cbB = static_cast<float>(2.0 * (1.0 - kb));
+    const float cbG = static_cast<float>(-2.0 * (1.0 - kb) * kb / kg);
+    const float crG = static_cast<float>(-2.0 * (1.0 - kr) * kr / kg);
     for (int row = 0; row < height; ++row) {
         const uint8_t* yr = srcY + static_cast<size_t>(pitchY) * row;
         const uint8_t* cr = srcUV + static_cast<size_t>(pitchUV) * (row / 2);
         uint8_t* d = dst + static_cast<size_t>(dstPitch) * row;
         for (int x = 0; x < width; ++x) {
             // The ten significant bits sit at the top of each word.
-            const float Y = ((Load16(yr, x) >> 6) - 64) * ry;
+            const float Y = ((Load16(yr, x) >> 6) - yOffset) * ry;
             const float Cb = ((Load16(cr, 2 * (x / 2)) >> 6) - 512) * rc;
             const float Cr = ((Load16(cr, 2 * (x / 2) + 1) >> 6) - 512) * rc;
             Store16(d, 4 * x + 0, Unit16(Y + cbB * Cb));
@@ -772,6 +775,11 @@ int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8
         }
     }
     return 0;
+}
+
+int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst,
+                                    int dstPitch, int width, int height) {
+    return imageP010ToARGB64(srcY, pitchY, srcUV, pitchUV, dst, dstPitch, width, height, kKr2020, kKb2020, false);
 }
 
 int imageARGB64ToP010BT2020_Limited(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstUV,

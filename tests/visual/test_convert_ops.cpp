@@ -107,14 +107,27 @@ const Colour kColours[] = {{"black", 0, 0, 0},   {"white", 255, 255, 255}, {"red
 int ToleranceFor(const Colour& c) { return c.r == c.g && c.g == c.b && c.r != 128 ? 0 : 2; }
 
 TEST(ConvertCpu, FixedPointsOfEveryModeAndFormat) {
+    // P010 holds the 8-bit codes at 10 bits (limited: times 4; full: luma 0..255 onto 0..1023 and
+    // chroma likewise about 512), in the top bits of each word, and decodes with the mode's matrix
+    // like the 8-bit formats.
     VisualProcess vp;
-    for (uint32_t fmt : {YV12, NV12, YUVA420})
+    for (uint32_t fmt : {YV12, NV12, YUVA420, P010})
         for (int mode = 0; mode < 6; ++mode)
             for (const Colour& c : kColours) {
                 PlanarFrame in(fmt, 6, 4), out(BGRA32, 6, 4), none(BGRA32, 6, 4);
                 none.frame.data[0] = nullptr;
-                FillYuv(in, StandardYuv(mode, c.r, c.g, c.b));
-                ASSERT_EQ(vp.Convert(ReprFor(mode), kSpace, in.frame, none.frame, out.frame, 0, 1), Ok);
+                orvextest::Yuv8 yuv = StandardYuv(mode, c.r, c.g, c.b);
+                if (fmt == P010) {
+                    const auto ten = [&](int v, int centre) {
+                        return static_cast<int>(mode % 2 ? centre * 4 + std::lround((v - centre) * 1023 / 255.0)
+                                                         : v * 4)
+                               << 6;
+                    };
+                    yuv = {ten(yuv.y, 0), ten(yuv.cb, 128), ten(yuv.cr, 128)};
+                }
+                FillYuv(in, yuv);
+                ASSERT_EQ(vp.Convert(ReprFor(mode, fmt == P010 ? 10 : 8), kSpace, in.frame, none.frame, out.frame, 0, 1),
+                          Ok);
                 std::string where;
                 EXPECT_LE(MaxFromColour(out, c.b, c.g, c.r, 255, &where), ToleranceFor(c))
                     << "format " << fmt << " mode " << mode << " " << c.name << " " << where;
