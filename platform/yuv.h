@@ -46,6 +46,9 @@ int imageNV12ToRGBBT2020_FULL(const uint8_t* srcY, int pitchY, const uint8_t* sr
 // the chroma of each 2x2 block.
 int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV,
                                     uint8_t* dst, int dstPitch, int width, int height);
+// The same decode with the matrix of any standard (its Kr and Kb) and either range.
+int imageP010ToARGB64(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst, int dstPitch,
+                      int width, int height, double kr, double kb, bool fullRange);
 int imageARGB64ToP010BT2020_Limited(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstUV,
                                     int pitchUV, int width, int height);
 

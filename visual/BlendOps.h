@@ -38,9 +38,8 @@ bool MakePlacement(int Wo, int Ho, int Wb, int Hb, double ax, double ay, double 
 // The BGRA transform-and-blend of the CPU: every pixel of `region` of dst maps back through
 // `inverse` (background pixel centre -> overlay position) into the overlay; the sample (fixed-
 // point bilinear with 8-bit weights, or nearest with sampler 0; transparent outside the overlay),
-// faded over three pixels at the overlay's borders when `fade` is set, is written straight into a
-// transparent-black destination pixel at full opacity and blended with the layer blender's pixel
-// rule otherwise. Overlay and dst 8-bit BGRA, not overlapping.
+// faded over one pixel at the overlay's borders (edge-clamped there) when `fade` is set, is
+// blended with the layer blender's pixel rule. Overlay and dst 8-bit BGRA, not overlapping.
 void TransformBlendBGRA(const cv::Mat& overlay, cv::Mat& dst, const cv::Rect& region, const cv::Matx23d& inverse,
                         int sampler, bool fade, int mode, uint8_t opacity, bool premultiplied);
 

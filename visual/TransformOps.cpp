@@ -37,7 +37,15 @@ bool MakePlacement(int Wo, int Ho, int Wb, int Hb, double ax, double ay, double 
     for (double v : {ax, ay, bx, by, theta, scaleX, scaleY, skewX, skewY})
         if (!std::isfinite(v) || std::abs(v) > 1e6) return false;
     const double rad = theta * 3.14159265359 / 180.0;
-    const double c = std::cos(rad), s = std::sin(rad);
+    double c = std::cos(rad), s = std::sin(rad);
+    // A quarter turn is exact: cosine and sine of a multiple of 90 degrees are whole, so that the
+    // turned overlay's pixel centres land on pixel centres and no neighbour bleeds in.
+    const double quarters = theta / 90.0;
+    if (std::abs(quarters - std::round(quarters)) * 90.0 < 1e-9) {
+        const int q = static_cast<int>(std::fmod(std::round(quarters), 4.0) + 4) % 4;
+        c = q == 0 ? 1 : q == 2 ? -1 : 0;
+        s = q == 1 ? 1 : q == 3 ? -1 : 0;
+    }
     const double sx = scaleX, sy = scaleY, kx = skewX, ky = skewY;
     const double a = c * sx + s * sx * ky, b = c * sy * kx + s * sy;
     const double cc = c * sx * ky - s * sx, d = c * sy - s * sy * kx;
@@ -170,9 +178,11 @@ private:
         bool pre;
     };
 
-    // Smooth three-pixel ramp at both ends of one axis; s in overlay pixels from the left edge.
+    // Smooth one-pixel ramp at both ends of one axis, s in overlay pixels from the left edge: the
+    // GPU kernels' smoothstep feather, so that a turned overlay has one edge on either path.
+    static constexpr double kFade = 1.0;
     static double EdgeFactor(double s, int size) {
-        const double t0 = std::clamp(s / 3.0, 0.0, 1.0), t1 = std::clamp((s - (size - 3)) / 3.0, 0.0, 1.0);
+        const double t0 = std::clamp(s / kFade, 0.0, 1.0), t1 = std::clamp((s - (size - kFade)) / kFade, 0.0, 1.0);
         return (3.0 - 2.0 * t0) * t0 * t0 * (1.0 - (3.0 - 2.0 * t1) * t1 * t1);
     }
 
@@ -182,9 +192,10 @@ private:
     }
 
     // The overlay at a position inside it, (sx, sy) in [0, cols] x [0, rows] (pixel (i, j) covers
-    // [i, i+1) x [j, j+1)).
+    // [i, i+1) x [j, j+1)). Neighbours past the border are transparent, or with clampEdges the
+    // border pixels again, as the GPU's edge-clamped sampler reads them under the fade.
     template <bool Bilinear>
-    static void SampleInside(const Source& o, double sx, double sy, uint8_t* out) {
+    static void SampleInside(const Source& o, double sx, double sy, uint8_t* out, bool clampEdges = false) {
         if (!Bilinear) {
             const int i = std::min(static_cast<int>(sx), o.cols - 1), j = std::min(static_cast<int>(sy), o.rows - 1);
             std::memcpy(out, o.Ptr(i, j), 4);
@@ -204,6 +215,10 @@ private:
             p10 = p00 + 4;
             p01 = p00 + o.step;
             p11 = p01 + 4;
+        } else if (clampEdges) {
+            const int i0 = std::clamp(i, 0, o.cols - 1), i1 = std::clamp(i + 1, 0, o.cols - 1);
+            const int j0 = std::clamp(j, 0, o.rows - 1), j1 = std::clamp(j + 1, 0, o.rows - 1);
+            p00 = o.Ptr(i0, j0), p10 = o.Ptr(i1, j0), p01 = o.Ptr(i0, j1), p11 = o.Ptr(i1, j1);
         } else {
             p00 = o.At(i, j), p10 = o.At(i + 1, j), p01 = o.At(i, j + 1), p11 = o.At(i + 1, j + 1);
         }
@@ -218,7 +233,7 @@ private:
 #endif
     }
 
-    // SampleInside for a position in [3, cols - 3] x [3, rows - 3]: the centres around it are
+    // SampleInside for a position in [1, cols - 1] x [1, rows - 1]: the centres around it are
     // all in the overlay, and with cx > 0 the truncation is the floor.
     template <bool Bilinear>
     static void SampleInterior(const Source& o, double sx, double sy, uint8_t* out) {
@@ -282,12 +297,10 @@ private:
     // The layer blender's pixel rule, with its common cases written out here.
     template <Rule R>
     static void Put(const Rules& b, const uint8_t* s, uint8_t* d) {
-        // A transparent-black destination at full opacity takes the sample as it is. (Only a
-        // fully transparent one: an opaque black background must not be punched through by
-        // the transparent corners of the box.)
-        if (b.op == 255 && (d[0] | d[1] | d[2] | d[3]) == 0) {
-            std::memcpy(d, s, 4);
-        } else if (R == Rule::Table) {
+        // A transparent-black destination is blended like any other, as every other blend
+        // operation and the GPU kernels blend it, so that a picture placed on a blank frame
+        // is the same picture on either path.
+        if (R == Rule::Table) {
             TableOver(b, s, d);
         } else if (R == Rule::NormalStraight) {
             const int a = b.M[b.op * 256 + s[3]];
@@ -321,12 +334,12 @@ private:
         const Rules b{M_, T_, mode_, op_, pre_};
         const bool fade = fade_;
         const double W = o.cols, H = o.rows;
-        // Inside [3, size - 3] on both axes the fade's factor is exactly 1 and every pixel a
+        // Inside [1, size - 1] on both axes the fade's factor is exactly 1 and every pixel a
         // sample reads lies in the overlay.
-        const double hiX = o.cols - 3, hiY = o.rows - 3;
+        const double hiX = o.cols - kFade, hiY = o.rows - kFade;
         for (int x = x0; x < x1; ++x, d += 4, sx += stepX, sy += stepY) {
             uint8_t s[4];
-            if (sx >= 3.0 && sy >= 3.0 && sx <= hiX && sy <= hiY) {
+            if (sx >= kFade && sy >= kFade && sx <= hiX && sy <= hiY) {
                 // The slanted reads defeat the hardware prefetcher: ask for the two overlay rows
                 // this row reads one tile on (the position there only roughly: a hint).
                 const double ahX = sx + kTileCols * stepX, ahY = sy + kTileCols * stepY;
@@ -341,7 +354,7 @@ private:
                 if (R != Rule::Other) continue;
                 std::memset(s, 0, 4);
             } else {
-                SampleInside<Bilinear>(o, sx, sy, s);
+                SampleInside<Bilinear>(o, sx, sy, s, fade);
                 if (fade) Fade(o, sx, sy, s);
             }
             Put<R>(b, s, d);
@@ -596,7 +609,7 @@ ResultCode VisualProcess::BlendAndTransform(const EffectFrame& overlay, fxPointd
         cv::invertAffineTransform(p.toBackground, inverse);
         if (backBlank) dst.setTo(cv::Scalar::all(0));
         else if (background.data[0] != out.data[0]) PlaneMat(background, 0, lb, 4).copyTo(dst);
-        // The three-pixel fade antialiases the turned overlay's edges; an upright one keeps them.
+        // The one-pixel fade antialiases the turned overlay's edges; an upright one keeps them.
         TransformBlendBGRA(ovl, dst, p.pixels(), inverse, sampleType, std::abs(theta) > 1e-5, blendMode,
                            OpacityByte(opacity), ovlAlphaPreMul != 0);
     } catch (const cv::Exception& e) {

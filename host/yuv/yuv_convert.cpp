@@ -1,6 +1,6 @@
-// Colour conversions between YUV and BGRA, and the repacking between YV12 and NV12, on libyuv
-// where it has the conversion; the RGB -> YUV encoders other than BT.601 limited and the 16-bit
-// P010 pair are written here. The bodies written here come in plain C, SSE2, AVX2 and AVX-512
+// Colour conversions between YUV and BGRA, and the repacking between YV12 and NV12. The YUV ->
+// BGRA decoders, the RGB -> YUV encoders other than BT.601 limited and the 16-bit P010 pair are
+// written here; the rest is libyuv. The bodies written here come in plain C, SSE2, AVX2 and AVX-512
 // (F and BW), chosen at run time (yuv_simd.h), and all write the same bytes.
 #include <algorithm>
 #include <atomic>
@@ -58,181 +58,89 @@ YuvSimd Level() {
     return std::min(HardwareLevel(), static_cast<YuvSimd>(g_simdCap.load(std::memory_order_relaxed)));
 }
 
-// --- YUV -> BGRA through libyuv's matrix conversions ---------------------------------------------
+// --- YUV -> BGRA ---------------------------------------------------------------------------------
 //
-// libyuv keeps its chroma coefficients in signed bytes with 6 fractional bits, so the blue
-// coefficient of limited-range BT.709 (2.1124) and BT.2020 (2.1418) saturates at 2.0 and blue
-// comes out up to 16 codes short. Limited-range input is therefore expanded to full range
-// (Y' = (Y - 16) * 255 / 219, C' = 128 + (C - 128) * 255 / 224) a band of rows at a time and
-// decoded with the full-range constants of the same standard, whose coefficients all fit.
+// One fixed-point decoder for the six matrices, with the four-decimal coefficients the GPU
+// kernels use. Luma is taken as it is, sub-black and super-white included: only the final RGB is
+// clamped, so excursions keep their colour through the matrix as in the formula.
 //
-// With AVX2 the two steps are one: the expansion is done in registers and followed by libyuv's
-// own arithmetic for its x86 rows (I422ToARGBRow / NV12ToARGBRow: the same instructions on the
-// same constants, so the same bytes), without the band in between; columns past the last 32 go
-// the two-step way. Should a libyuv release change that arithmetic, the ConvertExact tests, which
-// hold the one-step bodies to the two-step way for every code triple, say so.
+// Per pixel, in 16-bit lanes (mulhrs(a, b) = (a * b + 2^14) >> 15, every term in 1/64 codes):
+//   yt = mulhrs((Y - yOffset) << 7, ky),   ky = coefficient * 2^14;
+//   ct = mulhrs((C - 128) << 8, kc),       kc = coefficient * 2^13;
+//   R = yt + rv(V), G = yt - (gu(U) + gv(V)), B = yt + bu(U);
+//   out = clamp((v + 32) >> 6, 0, 255), alpha 255.
+// The shifts keep every operand within 16 signed bits; a sum past 32767 (blue of the brightest
+// limited-range codes) saturates in the vector lanes, which the final clamp makes the same byte.
+// Each term is within half a 1/64 code of the exact product, so a channel is the formula rounded
+// half up, off by one only within a few hundredths of a code of a half.
 
-// Y' = (Y - 16) * 149 / 128 rounded (149 / 128 = 1.1641 for 255 / 219 = 1.1644), saturated.
-void ExpandLuma(YuvSimd simd, const uint8_t* src, uint8_t* dst, int n) {
-    int i = 0;
-#if defined(__SSE2__)
-    if (simd >= YuvSimd::Sse2) {
-        const __m128i k16 = _mm_set1_epi8(16), zero = _mm_setzero_si128();
-        const __m128i mul = _mm_set1_epi16(149), half = _mm_set1_epi16(64);
-        for (; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_subs_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), k16);
-            const __m128i lo =
-                _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), mul), half), 7);
-            const __m128i hi =
-                _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), mul), half), 7);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        const int v = src[i] > 16 ? src[i] - 16 : 0;
-        dst[i] = static_cast<uint8_t>(std::min(255, (v * 149 + 64) >> 7));
-    }
+struct DecodeMatrix {
+    int16_t yOffset, ky, rv, gu, gv, bu;
+};
+
+constexpr int16_t Q14(double v) { return static_cast<int16_t>(v * 16384.0 + 0.5); }
+constexpr int16_t Q13(double v) { return static_cast<int16_t>(v * 8192.0 + 0.5); }
+constexpr DecodeMatrix MakeDecode(bool limited, double rv, double gu, double gv, double bu) {
+    return DecodeMatrix{static_cast<int16_t>(limited ? 16 : 0), Q14(limited ? 1.1644 : 1.0), Q13(rv), Q13(gu),
+                        Q13(gv), Q13(bu)};
 }
 
-// C' = 128 + (C - 128) * 146 / 128 rounded (1.1406 for 255 / 224 = 1.1384), saturated.
-void ExpandChroma(YuvSimd simd, const uint8_t* src, uint8_t* dst, int n) {
-    int i = 0;
-#if defined(__SSE2__)
-    if (simd >= YuvSimd::Sse2) {
-        const __m128i zero = _mm_setzero_si128(), c128 = _mm_set1_epi16(128);
-        const __m128i mul = _mm_set1_epi16(146), half = _mm_set1_epi16(64);
-        for (; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-            // (C - 128) * 146 + 64 stays within 16 signed bits; the offset goes back after the shift.
-            const __m128i lo = _mm_add_epi16(
-                _mm_srai_epi16(
-                    _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(_mm_unpacklo_epi8(v, zero), c128), mul), half), 7),
-                c128);
-            const __m128i hi = _mm_add_epi16(
-                _mm_srai_epi16(
-                    _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(_mm_unpackhi_epi8(v, zero), c128), mul), half), 7),
-                c128);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        const int v = (((src[i] - 128) * 146 + 64) >> 7) + 128;
-        dst[i] = static_cast<uint8_t>(std::clamp(v, 0, 255));
-    }
-}
+constexpr DecodeMatrix kDecode601L = MakeDecode(true, 1.5960, 0.3917, 0.8129, 2.0172);
+constexpr DecodeMatrix kDecode601F = MakeDecode(false, 1.4020, 0.3441, 0.7141, 1.7720);
+constexpr DecodeMatrix kDecode709L = MakeDecode(true, 1.7927, 0.2132, 0.5329, 2.1123);
+constexpr DecodeMatrix kDecode709F = MakeDecode(false, 1.5748, 0.1873, 0.4681, 1.8556);
+constexpr DecodeMatrix kDecode2020L = MakeDecode(true, 1.6787, 0.1873, 0.6504, 2.1418);
+constexpr DecodeMatrix kDecode2020F = MakeDecode(false, 1.4746, 0.1646, 0.5714, 1.8814);
 
-constexpr int kBandRows = 16;  // even, so that every band starts on a chroma row
+inline int Mulhrs(int a, int b) { return (a * b + (1 << 14)) >> 15; }
+inline uint8_t Unit8(int v) { return static_cast<uint8_t>(std::clamp((v + 32) >> 6, 0, 255)); }
 
-// The two-step way: the expansion into a band of rows, then libyuv's call on the band.
-int ExpandThenPlanar(const libyuv::YuvConstants* k, YuvSimd simd, const uint8_t* y, int py, const uint8_t* u, int pu,
-                     const uint8_t* v, int pv, uint8_t* dst, int pd, int w, int h) {
-    const int cw = Half(w);
-    thread_local std::vector<uint8_t> band;
-    band.resize(static_cast<size_t>(w) * kBandRows + static_cast<size_t>(cw) * kBandRows);
-    uint8_t* by = band.data();
-    uint8_t* bu = by + static_cast<size_t>(w) * kBandRows;
-    uint8_t* bv = bu + static_cast<size_t>(cw) * (kBandRows / 2);
-    for (int r0 = 0; r0 < h; r0 += kBandRows) {
-        const int rows = std::min(kBandRows, h - r0);
-        for (int r = 0; r < rows; ++r)
-            ExpandLuma(simd, y + static_cast<size_t>(py) * (r0 + r), by + static_cast<size_t>(w) * r, w);
-        for (int r = 0; r < Half(rows); ++r) {
-            ExpandChroma(simd, u + static_cast<size_t>(pu) * (r0 / 2 + r), bu + static_cast<size_t>(cw) * r, cw);
-            ExpandChroma(simd, v + static_cast<size_t>(pv) * (r0 / 2 + r), bv + static_cast<size_t>(cw) * r, cw);
-        }
-        if (libyuv::I420ToARGBMatrix(by, w, bu, cw, bv, cw, dst + static_cast<size_t>(pd) * r0, pd, k, w, rows) != 0)
-            return 1;
+// Pixels [x, w) of one row in plain C; chroma sample c of U at u[c * step], of V at v[c * step].
+void DecodeRowC(const DecodeMatrix& m, const uint8_t* y, const uint8_t* u, const uint8_t* v, int step, uint8_t* dst,
+                int x, int w) {
+    for (; x < w; ++x) {
+        const int c = (x / 2) * step;
+        const int du = (u[c] - 128) * 256, dv = (v[c] - 128) * 256;
+        const int yt = Mulhrs((y[x] - m.yOffset) * 128, m.ky);
+        uint8_t* d = dst + 4 * x;
+        d[0] = Unit8(yt + Mulhrs(du, m.bu));
+        d[1] = Unit8(yt - (Mulhrs(du, m.gu) + Mulhrs(dv, m.gv)));
+        d[2] = Unit8(yt + Mulhrs(dv, m.rv));
+        d[3] = 255;
     }
-    return 0;
-}
-
-int ExpandThenSemiPlanar(const libyuv::YuvConstants* k, YuvSimd simd, const uint8_t* y, int py, const uint8_t* uv,
-                         int puv, uint8_t* dst, int pd, int w, int h) {
-    const int cw2 = Half(w) * 2;
-    thread_local std::vector<uint8_t> band;
-    band.resize(static_cast<size_t>(w) * kBandRows + static_cast<size_t>(cw2) * (kBandRows / 2));
-    uint8_t* by = band.data();
-    uint8_t* buv = by + static_cast<size_t>(w) * kBandRows;
-    for (int r0 = 0; r0 < h; r0 += kBandRows) {
-        const int rows = std::min(kBandRows, h - r0);
-        for (int r = 0; r < rows; ++r)
-            ExpandLuma(simd, y + static_cast<size_t>(py) * (r0 + r), by + static_cast<size_t>(w) * r, w);
-        for (int r = 0; r < Half(rows); ++r)
-            ExpandChroma(simd, uv + static_cast<size_t>(puv) * (r0 / 2 + r), buv + static_cast<size_t>(cw2) * r, cw2);
-        if (libyuv::NV12ToARGBMatrix(by, w, buv, cw2, dst + static_cast<size_t>(pd) * r0, pd, k, w, rows) != 0)
-            return 1;
-    }
-    return 0;
 }
 
 #if ORVEX_YUV_X86
-// --- the one-step bodies ---
+// --- the vector bodies ---
 //
-// Per pixel, as libyuv's x86 rows compute it from the expanded codes Y' and (U', V'):
-//   yy = Y' * 257, d = (U' - 128, V' - 128) as signed bytes,
-//   y1 = (yy * kYToRgb >> 16) + kYBiasToRgb,
-//   B = sat8(sat16(madd(kUVToB, d) + y1) >> 6), G = sat8(sat16(y1 - madd(kUVToG, d)) >> 6),
-//   R = sat8(sat16(madd(kUVToR, d) + y1) >> 6), A = 255,
-// where madd is pmaddubsw (the coefficient bytes unsigned, d signed). U' - 128 is the expansion's
-// offset before its +128, saturated to a signed byte: exactly what libyuv's byte subtraction gives.
-//
-// Each step of 32 (AVX2) or 64 (AVX-512) pixels: the expanded luma, doubled into 16-bit lanes by
-// an unpack, sits in two registers A and B (pixels 0-7 and 8-15 of every 16 in A and B), the
-// chroma offsets are laid out beside them, and the packed bytes come back in pixel order.
+// Each step of 32 (AVX2) or 64 (AVX-512) pixels keeps luma in two registers A and B, pixels 0-7
+// and 8-15 of every 16 (the order the byte unpacks give), and works the chroma terms out once
+// per chroma sample, in order; the 16-bit unpack of a term with itself then doubles it into the
+// pixel order of A and B.
 
-struct YuvK256 {
-    __m256i ub, ug, ur, yg, yb;
+struct DecodeK256 {
+    __m256i yOffset, ky, rv, gu, gv, bu;
 };
 
-ORVEX_TARGET_AVX2 inline __m256i Load256(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
-
-ORVEX_TARGET_AVX2 inline YuvK256 LoadK256(const libyuv::YuvConstants* k) {
-    return {Load256(k->kUVToB), Load256(k->kUVToG), Load256(k->kUVToR), Load256(k->kYToRgb), Load256(k->kYBiasToRgb)};
+ORVEX_TARGET_AVX2 inline DecodeK256 LoadK256(const DecodeMatrix& m) {
+    return {_mm256_set1_epi16(m.yOffset), _mm256_set1_epi16(m.ky), _mm256_set1_epi16(m.rv),
+            _mm256_set1_epi16(m.gu),      _mm256_set1_epi16(m.gv), _mm256_set1_epi16(m.bu)};
 }
 
-// Y' of 32 luma codes, in order.
-ORVEX_TARGET_AVX2 inline __m256i ExpandLuma32(__m256i y) {
-    const __m256i v = _mm256_subs_epu8(y, _mm256_set1_epi8(16)), zero = _mm256_setzero_si256();
-    const __m256i mul = _mm256_set1_epi16(149), half = _mm256_set1_epi16(64);
-    const __m256i lo =
-        _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(v, zero), mul), half), 7);
-    const __m256i hi =
-        _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(v, zero), mul), half), 7);
-    return _mm256_packus_epi16(lo, hi);
+// (C - 128) << 8 of 16-bit chroma codes.
+ORVEX_TARGET_AVX2 inline __m256i ChromaOffset16(__m256i c) {
+    return _mm256_slli_epi16(_mm256_sub_epi16(c, _mm256_set1_epi16(128)), 8);
 }
 
-// The factor 146 in a register GCC cannot see into: left to itself it turns the multiply into five
-// shifts and adds.
-ORVEX_TARGET_AVX2 inline __m256i Opaque146x16() {
-    __m256i k = _mm256_set1_epi16(146);
-    __asm__("" : "+v"(k));
-    return k;
+// The 8-bit channel of a sum in 1/64 codes: rounded, then clamped by the pack.
+ORVEX_TARGET_AVX2 inline __m256i Round16(__m256i v) {
+    return _mm256_srai_epi16(_mm256_adds_epi16(v, _mm256_set1_epi16(32)), 6);
 }
 
-// ((C - 128) * 146 + 64) >> 7 on 16-bit lanes (k146 from Opaque146x16): C' - 128 before its
-// saturation.
-ORVEX_TARGET_AVX2 inline __m256i ChromaOffset16(__m256i c, __m256i k146) {
-    return _mm256_srai_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(c, _mm256_set1_epi16(128)), k146), _mm256_set1_epi16(64)),
-        7);
-}
-
-// B, G, R after the shift, 16 bits each, of the 16 pixels in yy and d.
-ORVEX_TARGET_AVX2 inline void Rgb16(const YuvK256& k, __m256i yy, __m256i d, __m256i* b, __m256i* g, __m256i* r) {
-    const __m256i y1 = _mm256_add_epi16(_mm256_mulhi_epu16(yy, k.yg), k.yb);
-    *b = _mm256_srai_epi16(_mm256_adds_epi16(_mm256_maddubs_epi16(k.ub, d), y1), 6);
-    *g = _mm256_srai_epi16(_mm256_subs_epi16(y1, _mm256_maddubs_epi16(k.ug, d)), 6);
-    *r = _mm256_srai_epi16(_mm256_adds_epi16(_mm256_maddubs_epi16(k.ur, d), y1), 6);
-}
-
-// The 32 BGRA pixels of registers A (pixels 0-7, 16-23) and B (8-15, 24-31) to dst.
-ORVEX_TARGET_AVX2 inline void StoreBgra32(const YuvK256& k, __m256i yyA, __m256i dA, __m256i yyB, __m256i dB,
+// The 32 BGRA pixels of B, G, R values (after Round16) in registers A (pixels 0-7, 16-23) and B
+// (8-15, 24-31) to dst.
+ORVEX_TARGET_AVX2 inline void StoreBgra32(__m256i bA, __m256i gA, __m256i rA, __m256i bB, __m256i gB, __m256i rB,
                                           uint8_t* dst) {
-    __m256i bA, gA, rA, bB, gB, rB;
-    Rgb16(k, yyA, dA, &bA, &gA, &rA);
-    Rgb16(k, yyB, dB, &bB, &gB, &rB);
     // Packed, the bytes are in pixel order; groups of four pixels go to 0 2 4 6 | 1 3 5 7 so that
     // the two unpacks below leave eight consecutive pixels in each register.
     const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
@@ -248,39 +156,42 @@ ORVEX_TARGET_AVX2 inline void StoreBgra32(const YuvK256& k, __m256i yyA, __m256i
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 96), _mm256_unpackhi_epi16(bg1, ra1));
 }
 
+// 32 pixels from 32 luma codes and the 16 (U, V) samples beside them as 16-bit codes in order.
+ORVEX_TARGET_AVX2 inline void Decode32(const DecodeK256& k, __m256i y8, __m256i cu, __m256i cv, uint8_t* dst) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i yA = _mm256_mulhrs_epi16(
+        _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpacklo_epi8(y8, zero), k.yOffset), 7), k.ky);
+    const __m256i yB = _mm256_mulhrs_epi16(
+        _mm256_slli_epi16(_mm256_sub_epi16(_mm256_unpackhi_epi8(y8, zero), k.yOffset), 7), k.ky);
+    const __m256i du = ChromaOffset16(cu), dv = ChromaOffset16(cv);
+    const __m256i r = _mm256_mulhrs_epi16(dv, k.rv), b = _mm256_mulhrs_epi16(du, k.bu);
+    const __m256i g = _mm256_add_epi16(_mm256_mulhrs_epi16(du, k.gu), _mm256_mulhrs_epi16(dv, k.gv));
+    StoreBgra32(Round16(_mm256_adds_epi16(yA, _mm256_unpacklo_epi16(b, b))),
+                Round16(_mm256_subs_epi16(yA, _mm256_unpacklo_epi16(g, g))),
+                Round16(_mm256_adds_epi16(yA, _mm256_unpacklo_epi16(r, r))),
+                Round16(_mm256_adds_epi16(yB, _mm256_unpackhi_epi16(b, b))),
+                Round16(_mm256_subs_epi16(yB, _mm256_unpackhi_epi16(g, g))),
+                Round16(_mm256_adds_epi16(yB, _mm256_unpackhi_epi16(r, r))), dst);
+}
+
 // One row of planar input; returns the pixels done (a multiple of 32).
-ORVEX_TARGET_AVX2 int PlanarRowAvx2(const YuvK256& k, const uint8_t* y, const uint8_t* u, const uint8_t* v,
+ORVEX_TARGET_AVX2 int PlanarRowAvx2(const DecodeK256& k, const uint8_t* y, const uint8_t* u, const uint8_t* v,
                                     uint8_t* dst, int w) {
-    // The chroma offsets are U0-7 V0-7 | U8-15 V8-15; each pixel pair takes its (U, V) twice.
-    const __m256i dupA = _mm256_setr_epi8(0, 8, 0, 8, 1, 9, 1, 9, 2, 10, 2, 10, 3, 11, 3, 11, 0, 8, 0, 8, 1, 9, 1, 9,
-                                          2, 10, 2, 10, 3, 11, 3, 11);
-    const __m256i dupB = _mm256_setr_epi8(4, 12, 4, 12, 5, 13, 5, 13, 6, 14, 6, 14, 7, 15, 7, 15, 4, 12, 4, 12, 5, 13,
-                                          5, 13, 6, 14, 6, 14, 7, 15, 7, 15);
-    const __m256i k146 = Opaque146x16();
     int x = 0;
-    for (; x + 32 <= w; x += 32) {
-        const __m256i y8 = ExpandLuma32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x)));
-        const __m256i cu = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + x / 2)));
-        const __m256i cv = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x / 2)));
-        const __m256i d = _mm256_packs_epi16(ChromaOffset16(cu, k146), ChromaOffset16(cv, k146));
-        StoreBgra32(k, _mm256_unpacklo_epi8(y8, y8), _mm256_shuffle_epi8(d, dupA), _mm256_unpackhi_epi8(y8, y8),
-                    _mm256_shuffle_epi8(d, dupB), dst + 4 * x);
-    }
+    for (; x + 32 <= w; x += 32)
+        Decode32(k, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x)),
+                 _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(u + x / 2))),
+                 _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + x / 2))), dst + 4 * x);
     return x;
 }
 
 // One row of semi-planar input (U, V pairs); returns the pixels done (a multiple of 32).
-ORVEX_TARGET_AVX2 int SemiRowAvx2(const YuvK256& k, const uint8_t* y, const uint8_t* uv, uint8_t* dst, int w) {
-    const __m256i zero = _mm256_setzero_si256(), k146 = Opaque146x16();
+ORVEX_TARGET_AVX2 int SemiRowAvx2(const DecodeK256& k, const uint8_t* y, const uint8_t* uv, uint8_t* dst, int w) {
     int x = 0;
     for (; x + 32 <= w; x += 32) {
-        const __m256i y8 = ExpandLuma32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x)));
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(uv + x));
-        // Pairs 0-7 | 8-15 in order, each doubled for its two pixels.
-        const __m256i d = _mm256_packs_epi16(ChromaOffset16(_mm256_unpacklo_epi8(c, zero), k146),
-                                             ChromaOffset16(_mm256_unpackhi_epi8(c, zero), k146));
-        StoreBgra32(k, _mm256_unpacklo_epi8(y8, y8), _mm256_unpacklo_epi16(d, d), _mm256_unpackhi_epi8(y8, y8),
-                    _mm256_unpackhi_epi16(d, d), dst + 4 * x);
+        Decode32(k, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x)),
+                 _mm256_and_si256(c, _mm256_set1_epi16(0xff)), _mm256_srli_epi16(c, 8), dst + 4 * x);
     }
     return x;
 }
@@ -290,52 +201,26 @@ ORVEX_TARGET_AVX2 int SemiRowAvx2(const YuvK256& k, const uint8_t* y, const uint
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
 // The same at 64 pixels a step; every 128-bit lane works as in the AVX2 bodies.
-struct YuvK512 {
-    __m512i ub, ug, ur, yg, yb;
+struct DecodeK512 {
+    __m512i yOffset, ky, rv, gu, gv, bu;
 };
 
-// The 32-byte constants in both halves.
-ORVEX_TARGET_AVX512 inline __m512i Load512(const void* p) { return _mm512_broadcast_i64x4(Load256(p)); }
-
-ORVEX_TARGET_AVX512 inline YuvK512 LoadK512(const libyuv::YuvConstants* k) {
-    return {Load512(k->kUVToB), Load512(k->kUVToG), Load512(k->kUVToR), Load512(k->kYToRgb), Load512(k->kYBiasToRgb)};
+ORVEX_TARGET_AVX512 inline DecodeK512 LoadK512(const DecodeMatrix& m) {
+    return {_mm512_set1_epi16(m.yOffset), _mm512_set1_epi16(m.ky), _mm512_set1_epi16(m.rv),
+            _mm512_set1_epi16(m.gu),      _mm512_set1_epi16(m.gv), _mm512_set1_epi16(m.bu)};
 }
 
-ORVEX_TARGET_AVX512 inline __m512i ExpandLuma64(__m512i y) {
-    const __m512i v = _mm512_subs_epu8(y, _mm512_set1_epi8(16)), zero = _mm512_setzero_si512();
-    const __m512i mul = _mm512_set1_epi16(149), half = _mm512_set1_epi16(64);
-    const __m512i lo =
-        _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(v, zero), mul), half), 7);
-    const __m512i hi =
-        _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(v, zero), mul), half), 7);
-    return _mm512_packus_epi16(lo, hi);
+ORVEX_TARGET_AVX512 inline __m512i ChromaOffset32(__m512i c) {
+    return _mm512_slli_epi16(_mm512_sub_epi16(c, _mm512_set1_epi16(128)), 8);
 }
 
-ORVEX_TARGET_AVX512 inline __m512i Opaque146x32() {
-    __m512i k = _mm512_set1_epi16(146);
-    __asm__("" : "+v"(k));
-    return k;
-}
-
-ORVEX_TARGET_AVX512 inline __m512i ChromaOffset32(__m512i c, __m512i k146) {
-    return _mm512_srai_epi16(
-        _mm512_add_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(c, _mm512_set1_epi16(128)), k146), _mm512_set1_epi16(64)),
-        7);
-}
-
-ORVEX_TARGET_AVX512 inline void Rgb32(const YuvK512& k, __m512i yy, __m512i d, __m512i* b, __m512i* g, __m512i* r) {
-    const __m512i y1 = _mm512_add_epi16(_mm512_mulhi_epu16(yy, k.yg), k.yb);
-    *b = _mm512_srai_epi16(_mm512_adds_epi16(_mm512_maddubs_epi16(k.ub, d), y1), 6);
-    *g = _mm512_srai_epi16(_mm512_subs_epi16(y1, _mm512_maddubs_epi16(k.ug, d)), 6);
-    *r = _mm512_srai_epi16(_mm512_adds_epi16(_mm512_maddubs_epi16(k.ur, d), y1), 6);
+ORVEX_TARGET_AVX512 inline __m512i Round32(__m512i v) {
+    return _mm512_srai_epi16(_mm512_adds_epi16(v, _mm512_set1_epi16(32)), 6);
 }
 
 // The 64 BGRA pixels of registers A (pixels 0-7 of every 16) and B (8-15 of every 16) to dst.
-ORVEX_TARGET_AVX512 inline void StoreBgra64(const YuvK512& k, __m512i yyA, __m512i dA, __m512i yyB, __m512i dB,
+ORVEX_TARGET_AVX512 inline void StoreBgra64(__m512i bA, __m512i gA, __m512i rA, __m512i bB, __m512i gB, __m512i rB,
                                             uint8_t* dst) {
-    __m512i bA, gA, rA, bB, gB, rB;
-    Rgb32(k, yyA, dA, &bA, &gA, &rA);
-    Rgb32(k, yyB, dB, &bB, &gB, &rB);
     // Group j of four pixels in lane L comes from group 4 j + L, so that the unpacks leave sixteen
     // consecutive pixels in each register.
     const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
@@ -351,44 +236,50 @@ ORVEX_TARGET_AVX512 inline void StoreBgra64(const YuvK512& k, __m512i yyA, __m51
     _mm512_storeu_si512(dst + 192, _mm512_unpackhi_epi16(bg1, ra1));
 }
 
-ORVEX_TARGET_AVX512 int PlanarRowAvx512(const YuvK512& k, const uint8_t* y, const uint8_t* u, const uint8_t* v,
+ORVEX_TARGET_AVX512 inline void Decode64(const DecodeK512& k, __m512i y8, __m512i cu, __m512i cv, uint8_t* dst) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i yA = _mm512_mulhrs_epi16(
+        _mm512_slli_epi16(_mm512_sub_epi16(_mm512_unpacklo_epi8(y8, zero), k.yOffset), 7), k.ky);
+    const __m512i yB = _mm512_mulhrs_epi16(
+        _mm512_slli_epi16(_mm512_sub_epi16(_mm512_unpackhi_epi8(y8, zero), k.yOffset), 7), k.ky);
+    const __m512i du = ChromaOffset32(cu), dv = ChromaOffset32(cv);
+    const __m512i r = _mm512_mulhrs_epi16(dv, k.rv), b = _mm512_mulhrs_epi16(du, k.bu);
+    const __m512i g = _mm512_add_epi16(_mm512_mulhrs_epi16(du, k.gu), _mm512_mulhrs_epi16(dv, k.gv));
+    StoreBgra64(Round32(_mm512_adds_epi16(yA, _mm512_unpacklo_epi16(b, b))),
+                Round32(_mm512_subs_epi16(yA, _mm512_unpacklo_epi16(g, g))),
+                Round32(_mm512_adds_epi16(yA, _mm512_unpacklo_epi16(r, r))),
+                Round32(_mm512_adds_epi16(yB, _mm512_unpackhi_epi16(b, b))),
+                Round32(_mm512_subs_epi16(yB, _mm512_unpackhi_epi16(g, g))),
+                Round32(_mm512_adds_epi16(yB, _mm512_unpackhi_epi16(r, r))), dst);
+}
+
+ORVEX_TARGET_AVX512 int PlanarRowAvx512(const DecodeK512& k, const uint8_t* y, const uint8_t* u, const uint8_t* v,
                                         uint8_t* dst, int w) {
-    const __m512i dupA = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 8, 0, 8, 1, 9, 1, 9, 2, 10, 2, 10, 3, 11, 3, 11));
-    const __m512i dupB = _mm512_broadcast_i32x4(_mm_setr_epi8(4, 12, 4, 12, 5, 13, 5, 13, 6, 14, 6, 14, 7, 15, 7, 15));
-    const __m512i k146 = Opaque146x32();
     int x = 0;
-    for (; x + 64 <= w; x += 64) {
-        const __m512i y8 = ExpandLuma64(_mm512_loadu_si512(y + x));
-        const __m512i cu = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + x / 2)));
-        const __m512i cv = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + x / 2)));
-        const __m512i d = _mm512_packs_epi16(ChromaOffset32(cu, k146), ChromaOffset32(cv, k146));
-        StoreBgra64(k, _mm512_unpacklo_epi8(y8, y8), _mm512_shuffle_epi8(d, dupA), _mm512_unpackhi_epi8(y8, y8),
-                    _mm512_shuffle_epi8(d, dupB), dst + 4 * x);
-    }
+    for (; x + 64 <= w; x += 64)
+        Decode64(k, _mm512_loadu_si512(y + x),
+                 _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + x / 2))),
+                 _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + x / 2))), dst + 4 * x);
     return x;
 }
 
-ORVEX_TARGET_AVX512 int SemiRowAvx512(const YuvK512& k, const uint8_t* y, const uint8_t* uv, uint8_t* dst, int w) {
-    const __m512i zero = _mm512_setzero_si512(), k146 = Opaque146x32();
+ORVEX_TARGET_AVX512 int SemiRowAvx512(const DecodeK512& k, const uint8_t* y, const uint8_t* uv, uint8_t* dst, int w) {
     int x = 0;
     for (; x + 64 <= w; x += 64) {
-        const __m512i y8 = ExpandLuma64(_mm512_loadu_si512(y + x));
         const __m512i c = _mm512_loadu_si512(uv + x);
-        const __m512i d = _mm512_packs_epi16(ChromaOffset32(_mm512_unpacklo_epi8(c, zero), k146),
-                                             ChromaOffset32(_mm512_unpackhi_epi8(c, zero), k146));
-        StoreBgra64(k, _mm512_unpacklo_epi8(y8, y8), _mm512_unpacklo_epi16(d, d), _mm512_unpackhi_epi8(y8, y8),
-                    _mm512_unpackhi_epi16(d, d), dst + 4 * x);
+        Decode64(k, _mm512_loadu_si512(y + x), _mm512_and_si512(c, _mm512_set1_epi16(0xff)),
+                 _mm512_srli_epi16(c, 8), dst + 4 * x);
     }
     return x;
 }
 
 #pragma GCC diagnostic pop
 
-// The one-step bodies over every row; returns the columns done (the same in every row).
-ORVEX_TARGET_AVX512 int OneStepPlanar512(const libyuv::YuvConstants* k, const uint8_t* y, int py, const uint8_t* u,
-                                         int pu, const uint8_t* v, int pv, uint8_t* dst, int pd, int w, int h) {
-    const YuvK512 k512 = LoadK512(k);
-    const YuvK256 k256 = LoadK256(k);
+// The vector bodies over every row; returns the columns done (the same in every row).
+ORVEX_TARGET_AVX512 int VectorPlanar512(const DecodeMatrix& m, const uint8_t* y, int py, const uint8_t* u, int pu,
+                                        const uint8_t* v, int pv, uint8_t* dst, int pd, int w, int h) {
+    const DecodeK512 k512 = LoadK512(m);
+    const DecodeK256 k256 = LoadK256(m);
     int done = 0;
     for (int r = 0; r < h; ++r) {
         const uint8_t* yr = y + static_cast<size_t>(py) * r;
@@ -401,9 +292,9 @@ ORVEX_TARGET_AVX512 int OneStepPlanar512(const libyuv::YuvConstants* k, const ui
     return done;
 }
 
-ORVEX_TARGET_AVX2 int OneStepPlanar256(const libyuv::YuvConstants* k, const uint8_t* y, int py, const uint8_t* u,
-                                       int pu, const uint8_t* v, int pv, uint8_t* dst, int pd, int w, int h) {
-    const YuvK256 k256 = LoadK256(k);
+ORVEX_TARGET_AVX2 int VectorPlanar256(const DecodeMatrix& m, const uint8_t* y, int py, const uint8_t* u, int pu,
+                                      const uint8_t* v, int pv, uint8_t* dst, int pd, int w, int h) {
+    const DecodeK256 k256 = LoadK256(m);
     int done = 0;
     for (int r = 0; r < h; ++r)
         done = PlanarRowAvx2(k256, y + static_cast<size_t>(py) * r, u + static_cast<size_t>(pu) * (r / 2),
@@ -411,10 +302,10 @@ ORVEX_TARGET_AVX2 int OneStepPlanar256(const libyuv::YuvConstants* k, const uint
     return done;
 }
 
-ORVEX_TARGET_AVX512 int OneStepSemi512(const libyuv::YuvConstants* k, const uint8_t* y, int py, const uint8_t* uv,
-                                       int puv, uint8_t* dst, int pd, int w, int h) {
-    const YuvK512 k512 = LoadK512(k);
-    const YuvK256 k256 = LoadK256(k);
+ORVEX_TARGET_AVX512 int VectorSemi512(const DecodeMatrix& m, const uint8_t* y, int py, const uint8_t* uv, int puv,
+                                      uint8_t* dst, int pd, int w, int h) {
+    const DecodeK512 k512 = LoadK512(m);
+    const DecodeK256 k256 = LoadK256(m);
     int done = 0;
     for (int r = 0; r < h; ++r) {
         const uint8_t* yr = y + static_cast<size_t>(py) * r;
@@ -426,9 +317,9 @@ ORVEX_TARGET_AVX512 int OneStepSemi512(const libyuv::YuvConstants* k, const uint
     return done;
 }
 
-ORVEX_TARGET_AVX2 int OneStepSemi256(const libyuv::YuvConstants* k, const uint8_t* y, int py, const uint8_t* uv,
-                                     int puv, uint8_t* dst, int pd, int w, int h) {
-    const YuvK256 k256 = LoadK256(k);
+ORVEX_TARGET_AVX2 int VectorSemi256(const DecodeMatrix& m, const uint8_t* y, int py, const uint8_t* uv, int puv,
+                                    uint8_t* dst, int pd, int w, int h) {
+    const DecodeK256 k256 = LoadK256(m);
     int done = 0;
     for (int r = 0; r < h; ++r)
         done = SemiRowAvx2(k256, y + static_cast<size_t>(py) * r, uv + static_cast<size_t>(puv) * (r / 2),
@@ -437,34 +328,37 @@ ORVEX_TARGET_AVX2 int OneStepSemi256(const libyuv::YuvConstants* k, const uint8_
 }
 #endif
 
-int Planar(const libyuv::YuvConstants* k, bool limited, const uint8_t* y, int py, const uint8_t* u, int pu,
-           const uint8_t* v, int pv, uint8_t* dst, int pd, int w, int h) {
+int Planar(const DecodeMatrix& m, const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
+           uint8_t* dst, int pd, int w, int h) {
     if (!SizeOk(w, h) || !PlaneOk(y, py, w) || !PlaneOk(u, pu, Half(w)) || !PlaneOk(v, pv, Half(w)) ||
         !PlaneOk(dst, pd, w * 4))
         return 1;
-    if (!limited) return libyuv::I420ToARGBMatrix(y, py, u, pu, v, pv, dst, pd, k, w, h) == 0 ? 0 : 1;
-    const YuvSimd simd = Level();
-    int done = 0;  // columns done in one step, a multiple of 32
+    int done = 0;  // columns done by the vector bodies, a multiple of 32
 #if ORVEX_YUV_X86
-    if (simd >= YuvSimd::Avx512) done = OneStepPlanar512(k, y, py, u, pu, v, pv, dst, pd, w, h);
-    else if (simd >= YuvSimd::Avx2) done = OneStepPlanar256(k, y, py, u, pu, v, pv, dst, pd, w, h);
+    const YuvSimd simd = Level();
+    if (simd >= YuvSimd::Avx512) done = VectorPlanar512(m, y, py, u, pu, v, pv, dst, pd, w, h);
+    else if (simd >= YuvSimd::Avx2) done = VectorPlanar256(m, y, py, u, pu, v, pv, dst, pd, w, h);
 #endif
-    if (done == w) return 0;
-    return ExpandThenPlanar(k, simd, y + done, py, u + done / 2, pu, v + done / 2, pv, dst + 4 * done, pd, w - done, h);
+    for (int r = 0; done < w && r < h; ++r)
+        DecodeRowC(m, y + static_cast<size_t>(py) * r, u + static_cast<size_t>(pu) * (r / 2),
+                   v + static_cast<size_t>(pv) * (r / 2), 1, dst + static_cast<size_t>(pd) * r, done, w);
+    return 0;
 }
 
-int SemiPlanar(const libyuv::YuvConstants* k, bool limited, const uint8_t* y, int py, const uint8_t* uv, int puv,
-               uint8_t* dst, int pd, int w, int h) {
+int SemiPlanar(const DecodeMatrix& m, const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd,
+               int w, int h) {
     if (!SizeOk(w, h) || !PlaneOk(y, py, w) || !PlaneOk(uv, puv, Half(w) * 2) || !PlaneOk(dst, pd, w * 4)) return 1;
-    if (!limited) return libyuv::NV12ToARGBMatrix(y, py, uv, puv, dst, pd, k, w, h) == 0 ? 0 : 1;
-    const YuvSimd simd = Level();
     int done = 0;
 #if ORVEX_YUV_X86
-    if (simd >= YuvSimd::Avx512) done = OneStepSemi512(k, y, py, uv, puv, dst, pd, w, h);
-    else if (simd >= YuvSimd::Avx2) done = OneStepSemi256(k, y, py, uv, puv, dst, pd, w, h);
+    const YuvSimd simd = Level();
+    if (simd >= YuvSimd::Avx512) done = VectorSemi512(m, y, py, uv, puv, dst, pd, w, h);
+    else if (simd >= YuvSimd::Avx2) done = VectorSemi256(m, y, py, uv, puv, dst, pd, w, h);
 #endif
-    if (done == w) return 0;
-    return ExpandThenSemiPlanar(k, simd, y + done, py, uv + done, puv, dst + 4 * done, pd, w - done, h);
+    for (int r = 0; done < w && r < h; ++r) {
+        const uint8_t* c = uv + static_cast<size_t>(puv) * (r / 2);
+        DecodeRowC(m, y + static_cast<size_t>(py) * r, c, c + 1, 2, dst + static_cast<size_t>(pd) * r, done, w);
+    }
+    return 0;
 }
 
 // --- BGRA -> YV12 -------------------------------------------------------------------------------------
@@ -774,52 +668,52 @@ void imageYuvCapSimd(YuvSimd cap) { g_simdCap.store(static_cast<int>(cap), std::
 
 int imageYV12ToRGBBT601_Limited(const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
                                 uint8_t* dst, int pd, int w, int h) {
-    return Planar(&libyuv::kYuvJPEGConstants, true, y, py, u, pu, v, pv, dst, pd, w, h);
+    return Planar(kDecode601L, y, py, u, pu, v, pv, dst, pd, w, h);
 }
 int imageYV12ToRGBBT601_FULL(const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
                              uint8_t* dst, int pd, int w, int h) {
-    return Planar(&libyuv::kYuvJPEGConstants, false, y, py, u, pu, v, pv, dst, pd, w, h);
+    return Planar(kDecode601F, y, py, u, pu, v, pv, dst, pd, w, h);
 }
 int imageYV12ToRGBBT709_Limited(const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
                                 uint8_t* dst, int pd, int w, int h) {
-    return Planar(&libyuv::kYuvF709Constants, true, y, py, u, pu, v, pv, dst, pd, w, h);
+    return Planar(kDecode709L, y, py, u, pu, v, pv, dst, pd, w, h);
 }
 int imageYV12ToRGBBT709_FULL(const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
                              uint8_t* dst, int pd, int w, int h) {
-    return Planar(&libyuv::kYuvF709Constants, false, y, py, u, pu, v, pv, dst, pd, w, h);
+    return Planar(kDecode709F, y, py, u, pu, v, pv, dst, pd, w, h);
 }
 int imageYV12ToRGBBT2020_Limited(const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
                                  uint8_t* dst, int pd, int w, int h) {
-    return Planar(&libyuv::kYuvV2020Constants, true, y, py, u, pu, v, pv, dst, pd, w, h);
+    return Planar(kDecode2020L, y, py, u, pu, v, pv, dst, pd, w, h);
 }
 int imageYV12ToRGBBT2020_FULL(const uint8_t* y, int py, const uint8_t* u, int pu, const uint8_t* v, int pv,
                               uint8_t* dst, int pd, int w, int h) {
-    return Planar(&libyuv::kYuvV2020Constants, false, y, py, u, pu, v, pv, dst, pd, w, h);
+    return Planar(kDecode2020F, y, py, u, pu, v, pv, dst, pd, w, h);
 }
 
 int imageNV12ToRGBBT601_Limited(const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd, int w,
                                 int h) {
-    return SemiPlanar(&libyuv::kYuvJPEGConstants, true, y, py, uv, puv, dst, pd, w, h);
+    return SemiPlanar(kDecode601L, y, py, uv, puv, dst, pd, w, h);
 }
 int imageNV12ToRGBBT601_FULL(const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd, int w,
                              int h) {
-    return SemiPlanar(&libyuv::kYuvJPEGConstants, false, y, py, uv, puv, dst, pd, w, h);
+    return SemiPlanar(kDecode601F, y, py, uv, puv, dst, pd, w, h);
 }
 int imageNV12ToRGBBT709_Limited(const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd, int w,
                                 int h) {
-    return SemiPlanar(&libyuv::kYuvF709Constants, true, y, py, uv, puv, dst, pd, w, h);
+    return SemiPlanar(kDecode709L, y, py, uv, puv, dst, pd, w, h);
 }
 int imageNV12ToRGBBT709_FULL(const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd, int w,
                              int h) {
-    return SemiPlanar(&libyuv::kYuvF709Constants, false, y, py, uv, puv, dst, pd, w, h);
+    return SemiPlanar(kDecode709F, y, py, uv, puv, dst, pd, w, h);
 }
 int imageNV12ToRGBBT2020_Limited(const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd, int w,
                                  int h) {
-    return SemiPlanar(&libyuv::kYuvV2020Constants, true, y, py, uv, puv, dst, pd, w, h);
+    return SemiPlanar(kDecode2020L, y, py, uv, puv, dst, pd, w, h);
 }
 int imageNV12ToRGBBT2020_FULL(const uint8_t* y, int py, const uint8_t* uv, int puv, uint8_t* dst, int pd, int w,
                               int h) {
-    return SemiPlanar(&libyuv::kYuvV2020Constants, false, y, py, uv, puv, dst, pd, w, h);
+    return SemiPlanar(kDecode2020F, y, py, uv, puv, dst, pd, w, h);
 }
 
 // libyuv's own encoder is BT.601 limited range (8-bit coefficients, within a code of the exact
@@ -852,23 +746,26 @@ int imageRGBToYV12BT2020_FULL(const uint8_t* s, int ps, uint8_t* y, int py, uint
     return Encode(kEncode2020F, s, ps, y, py, u, pu, v, pv, w, h);
 }
 
-int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst,
-                                    int dstPitch, int width, int height) {
+int imageP010ToARGB64(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst, int dstPitch,
+                      int width, int height, double kr, double kb, bool fullRange) {
     if (!SizeOk(width, height) || !Plane16Ok(srcY, pitchY, width * 2) || !Plane16Ok(srcUV, pitchUV, Half(width) * 4) ||
-        !Plane16Ok(dst, dstPitch, width * 8))
+        !Plane16Ok(dst, dstPitch, width * 8) || !(kr > 0 && kb > 0 && kr + kb < 1))
         return 1;
-    const float ry = 1.0f / 876.0f, rc = 1.0f / 896.0f;
-    const float crR = static_cast<float>(2.0 * (1.0 - kKr2020));
-    const float cbB = static_cast<float>(2.0 * (1.0 - kKb2020));
-    const float cbG = static_cast<float>(-2.0 * (1.0 - kKb2020) * kKb2020 / kKg2020);
-    const float crG = static_cast<float>(-2.0 * (1.0 - kKr2020) * kKr2020 / kKg2020);
+    // 10-bit codes: limited range luma 64..940 and chroma 64..960 around 512, full range 0..1023.
+    const int yOffset = fullRange ? 0 : 64;
+    const float ry = fullRange ? 1.0f / 1023.0f : 1.0f / 876.0f, rc = fullRange ? 1.0f / 1023.0f : 1.0f / 896.0f;
+    const double kg = 1.0 - kr - kb;
+    const float crR = static_cast<float>(2.0 * (1.0 - kr));
+    const float cbB = static_cast<float>(2.0 * (1.0 - kb));
+    const float cbG = static_cast<float>(-2.0 * (1.0 - kb) * kb / kg);
+    const float crG = static_cast<float>(-2.0 * (1.0 - kr) * kr / kg);
     for (int row = 0; row < height; ++row) {
         const uint8_t* yr = srcY + static_cast<size_t>(pitchY) * row;
         const uint8_t* cr = srcUV + static_cast<size_t>(pitchUV) * (row / 2);
         uint8_t* d = dst + static_cast<size_t>(dstPitch) * row;
         for (int x = 0; x < width; ++x) {
             // The ten significant bits sit at the top of each word.
-            const float Y = ((Load16(yr, x) >> 6) - 64) * ry;
+            const float Y = ((Load16(yr, x) >> 6) - yOffset) * ry;
             const float Cb = ((Load16(cr, 2 * (x / 2)) >> 6) - 512) * rc;
             const float Cr = ((Load16(cr, 2 * (x / 2) + 1) >> 6) - 512) * rc;
             Store16(d, 4 * x + 0, Unit16(Y + cbB * Cb));
@@ -878,6 +775,11 @@ int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8
         }
     }
     return 0;
+}
+
+int imageP010ToARGB64BT2020_Limited(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst,
+                                    int dstPitch, int width, int height) {
+    return imageP010ToARGB64(srcY, pitchY, srcUV, pitchUV, dst, dstPitch, width, height, kKr2020, kKb2020, false);
 }
 
 int imageARGB64ToP010BT2020_Limited(const uint8_t* src, int srcPitch, uint8_t* dstY, int pitchY, uint8_t* dstUV,

@@ -1,7 +1,6 @@
 #pragma once
 // The vector bodies of the conversions written in host/yuv (the BGRA -> YV12 encoders other than
-// BT.601 limited, and the limited-range YUV -> BGRA decoders around libyuv's arithmetic; libyuv's own
-// calls pick their bodies themselves). Every body writes the same bytes as plain C; the fastest
+// BT.601 limited, and the YUV -> BGRA decoders; libyuv's own calls pick their bodies themselves). Every body writes the same bytes as plain C; the fastest
 // the processor runs is taken unless a test or benchmark caps it lower to compare them.
 
 enum class YuvSimd { Scalar = 0, Sse2 = 1, Avx2 = 2, Avx512 = 3 };

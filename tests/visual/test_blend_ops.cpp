@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "frames.h"
 #include "log_capture.h"
@@ -69,7 +70,7 @@ TEST(BlendAndTransformCpu, HalfScaleHalvesAboutTheAnchor) {
         }
 }
 
-TEST(BlendAndTransformCpu, TurnedOverlayFadesOverThreePixelsAtItsBorders) {
+TEST(BlendAndTransformCpu, TurnedOverlayFadesOverOnePixelAtItsBorders) {
     VisualProcess vp;
     HostFrame ovl = orvextest::SolidFrame(40, 40, cv::Scalar(200, 100, 50, 255));
     HostFrame out = orvextest::SolidFrame(80, 80, cv::Scalar::all(0));
@@ -78,7 +79,7 @@ TEST(BlendAndTransformCpu, TurnedOverlayFadesOverThreePixelsAtItsBorders) {
               Ok);
     EXPECT_EQ(out.image.at<cv::Vec4b>(40, 40), cv::Vec4b(200, 100, 50, 255)) << "the middle is untouched";
     // Walking right from the centre along the row: the overlay edge lies 20 / cos 30 = 23.1 pixels
-    // out; alpha falls from 255 to 0 over the last three overlay pixels, never rising again.
+    // out; alpha falls from 255 to 0 over the last overlay pixel, never rising again.
     int first = -1, last = -1, previous = 255;
     for (int x = 40; x < 80; ++x) {
         const int a = out.image.at<cv::Vec4b>(40, x)[3];
@@ -87,8 +88,32 @@ TEST(BlendAndTransformCpu, TurnedOverlayFadesOverThreePixelsAtItsBorders) {
         if (a > 0) last = x;
         previous = a;
     }
-    EXPECT_NEAR(last - first + 1, 3.0 / std::cos(30.0 * CV_PI / 180.0), 1.5);
+    EXPECT_NEAR(last - first + 1, 1.0 / std::cos(30.0 * CV_PI / 180.0), 1.0);
     EXPECT_NEAR(last, 40 + 20.0 / std::cos(30.0 * CV_PI / 180.0), 1.5);
+}
+
+TEST(BlendAndTransformCpu, QuarterTurnsMovePixelsWithoutMixingNeighbours) {
+    // A square overlay turned by a multiple of 90 degrees about its centre onto a background of its
+    // size: every pixel inside the one-pixel fade is an overlay pixel moved whole, none mixed with
+    // a neighbour (a cosine a hair off 0 would blend 1/256 of one in).
+    VisualProcess vp;
+    HostFrame ovl = orvextest::RandomFrame(12, 12, 21);
+    ovl.image.forEach<cv::Vec4b>([](cv::Vec4b& p, const int*) { p[3] = 255; });
+    const struct {
+        double theta;
+        int code;
+    } turns[] = {{90, cv::ROTATE_90_COUNTERCLOCKWISE}, {180, cv::ROTATE_180}, {-90, cv::ROTATE_90_CLOCKWISE},
+                 {450, cv::ROTATE_90_COUNTERCLOCKWISE}};
+    for (const auto& t : turns) {
+        HostFrame out = orvextest::SolidFrame(12, 12, cv::Scalar::all(0));
+        ASSERT_EQ(vp.BlendAndTransform(*ovl.frame, kCentre, *out.frame, kCentre, true, *out.frame, 0, 0, 1.0, 0, 1,
+                                       t.theta, 1.0, 1.0, 0.0, 0.0),
+                  Ok);
+        cv::Mat turned;
+        cv::rotate(ovl.image, turned, t.code);
+        const cv::Rect inner(1, 1, 10, 10);
+        EXPECT_EQ(cv::norm(out.image(inner), turned(inner), cv::NORM_INF), 0) << "theta " << t.theta;
+    }
 }
 
 TEST(BlendAndTransformCpu, TransparentCornersDoNotPunchThroughAnOpaqueBlackBackground) {

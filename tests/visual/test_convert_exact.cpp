@@ -1,9 +1,10 @@
 // The YUV <-> BGRA conversions written in host/yuv, byte for byte: every vector body the processor
 // runs (yuv_simd.h) against plain C, on odd sizes, padded and misaligned rows, and whole frames.
 //   encoders: against a reference written here from the standards' Kr and Kb;
-//   limited-range decoders: against the plain C level (the C expansion before libyuv's call),
-//   over random frames and over every (Y, U, V) code triple.
+//   decoders: against the plain C level over random frames, and plain C against the matrix
+//   formula for every (Y, U, V) code triple, sub-black and super-white luma included.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -178,21 +179,36 @@ TEST(ConvertExact, EncodersMatchTheReferenceOnAWholeFrameAtEveryLevel) {
     }
 }
 
-// --- limited-range YUV -> BGRA -----------------------------------------------------------------------
+// --- YUV -> BGRA -------------------------------------------------------------------------------------
 
 using Planar = int (*)(const uint8_t*, int, const uint8_t*, int, const uint8_t*, int, uint8_t*, int, int, int);
 using Semi = int (*)(const uint8_t*, int, const uint8_t*, int, uint8_t*, int, int, int);
+
+// The fixed-mode matrices with their four-decimal coefficients, as the GPU kernels apply them.
+struct Formula {
+    double ky, yOffset, rv, gu, gv, bu;
+    int Channel(int c, int y, int u, int v) const {
+        const double yy = ky * (y - yOffset), du = u - 128.0, dv = v - 128.0;
+        const double value = c == 0 ? yy + bu * du : c == 1 ? yy - gu * du - gv * dv : yy + rv * dv;
+        return static_cast<int>(std::clamp(std::floor(value + 0.5), 0.0, 255.0));
+    }
+};
 
 const struct {
     const char* name;
     Planar planar;
     Semi semi;
+    Formula formula;
 } kDecoders[] = {
-    {"BT.601 limited", imageYV12ToRGBBT601_Limited, imageNV12ToRGBBT601_Limited},
-    {"BT.709 limited", imageYV12ToRGBBT709_Limited, imageNV12ToRGBBT709_Limited},
-    {"BT.2020 limited", imageYV12ToRGBBT2020_Limited, imageNV12ToRGBBT2020_Limited},
-    // Full range goes straight to libyuv; listed so that the dispatch around it is covered too.
-    {"BT.709 full", imageYV12ToRGBBT709_FULL, imageNV12ToRGBBT709_FULL},
+    {"BT.601 limited", imageYV12ToRGBBT601_Limited, imageNV12ToRGBBT601_Limited,
+     {1.1644, 16, 1.5960, 0.3917, 0.8129, 2.0172}},
+    {"BT.709 limited", imageYV12ToRGBBT709_Limited, imageNV12ToRGBBT709_Limited,
+     {1.1644, 16, 1.7927, 0.2132, 0.5329, 2.1123}},
+    {"BT.2020 limited", imageYV12ToRGBBT2020_Limited, imageNV12ToRGBBT2020_Limited,
+     {1.1644, 16, 1.6787, 0.1873, 0.6504, 2.1418}},
+    {"BT.601 full", imageYV12ToRGBBT601_FULL, imageNV12ToRGBBT601_FULL, {1, 0, 1.4020, 0.3441, 0.7141, 1.7720}},
+    {"BT.709 full", imageYV12ToRGBBT709_FULL, imageNV12ToRGBBT709_FULL, {1, 0, 1.5748, 0.1873, 0.4681, 1.8556}},
+    {"BT.2020 full", imageYV12ToRGBBT2020_FULL, imageNV12ToRGBBT2020_FULL, {1, 0, 1.4746, 0.1646, 0.5714, 1.8814}},
 };
 
 // Decodes y, u, v (and the interleaved uv) at every level; each output must equal plain C's.
@@ -214,7 +230,7 @@ void DecodeAtEveryLevel(const char* name, Planar planar, Semi semi, Plane& y, Pl
     }
 }
 
-TEST(ConvertExact, LimitedDecodersMatchPlainCAtEveryLevel) {
+TEST(ConvertExact, DecodersMatchPlainCAtEveryLevel) {
     LevelGuard restore;
     std::mt19937 rng(13);
     for (const auto& d : kDecoders)
@@ -228,13 +244,15 @@ TEST(ConvertExact, LimitedDecodersMatchPlainCAtEveryLevel) {
             }
 }
 
-TEST(ConvertExact, LimitedDecodersMatchPlainCForEveryCodeTriple) {
+TEST(ConvertExact, DecodersMatchPlainCAndTheFormulaForEveryCodeTriple) {
     // Every (U, V) pair in a 256x256 chroma plane, each block's four luma codes stepping through
-    // all 256 over 64 frames: every (Y, U, V) triple once, at 512x512 pixels a frame.
+    // all 256 over 64 frames: every (Y, U, V) triple once, at 512x512 pixels a frame. Plain C is
+    // the formula rounded, within 1 (a fixed-point term a few hundredths of a code off a half);
+    // luma below 16 or above 235 goes through the matrix like any other code, so the limited
+    // modes' excursions keep their colour.
     LevelGuard restore;
     const int w = 512, h = 512;
     for (const auto& d : kDecoders) {
-        if (std::string(d.name).find("full") != std::string::npos) continue;
         Plane u(256, 256, 7), v(256, 256, 7), uv(512, 256, 3), y(w, h, 9);
         for (int r = 0; r < 256; ++r)
             for (int c = 0; c < 256; ++c) {
@@ -248,6 +266,25 @@ TEST(ConvertExact, LimitedDecodersMatchPlainCForEveryCodeTriple) {
                 for (int x = 0; x < w; ++x)
                     y.row(r)[x] = static_cast<uint8_t>(4 * frame + 2 * (r % 2) + x % 2 + 37 * (x / 2));
             DecodeAtEveryLevel(d.name, d.planar, d.semi, y, u, v, uv, w, h, "frame " + std::to_string(frame));
+            imageYuvCapSimd(YuvSimd::Scalar);
+            Plane out(w * 4, h, 4);
+            ASSERT_EQ(d.planar(y.data(), y.pitch, u.data(), u.pitch, v.data(), v.pitch, out.data(), out.pitch, w, h), 0);
+            int worst = 0;
+            std::string where;
+            for (int r = 0; r < h; ++r)
+                for (int x = 0; x < w; ++x) {
+                    const int Y = y.row(r)[x], U = u.row(r / 2)[x / 2], V = v.row(r / 2)[x / 2];
+                    for (int c = 0; c < 3; ++c) {
+                        const int e = std::abs(out.row(r)[4 * x + c] - d.formula.Channel(c, Y, U, V));
+                        if (e > worst) {
+                            worst = e;
+                            where = "Y " + std::to_string(Y) + " U " + std::to_string(U) + " V " + std::to_string(V) +
+                                    " channel " + std::to_string(c);
+                        }
+                    }
+                    EXPECT_EQ(out.row(r)[4 * x + 3], 255);
+                }
+            EXPECT_LE(worst, 1) << d.name << " " << where;
             if (HasFailure()) return;
         }
     }

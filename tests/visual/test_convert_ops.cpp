@@ -107,14 +107,27 @@ const Colour kColours[] = {{"black", 0, 0, 0},   {"white", 255, 255, 255}, {"red
 int ToleranceFor(const Colour& c) { return c.r == c.g && c.g == c.b && c.r != 128 ? 0 : 2; }
 
 TEST(ConvertCpu, FixedPointsOfEveryModeAndFormat) {
+    // P010 holds the 8-bit codes at 10 bits (limited: times 4; full: luma 0..255 onto 0..1023 and
+    // chroma likewise about 512), in the top bits of each word, and decodes with the mode's matrix
+    // like the 8-bit formats.
     VisualProcess vp;
-    for (uint32_t fmt : {YV12, NV12, YUVA420})
+    for (uint32_t fmt : {YV12, NV12, YUVA420, P010})
         for (int mode = 0; mode < 6; ++mode)
             for (const Colour& c : kColours) {
                 PlanarFrame in(fmt, 6, 4), out(BGRA32, 6, 4), none(BGRA32, 6, 4);
                 none.frame.data[0] = nullptr;
-                FillYuv(in, StandardYuv(mode, c.r, c.g, c.b));
-                ASSERT_EQ(vp.Convert(ReprFor(mode), kSpace, in.frame, none.frame, out.frame, 0, 1), Ok);
+                orvextest::Yuv8 yuv = StandardYuv(mode, c.r, c.g, c.b);
+                if (fmt == P010) {
+                    const auto ten = [&](int v, int centre) {
+                        return static_cast<int>(mode % 2 ? centre * 4 + std::lround((v - centre) * 1023 / 255.0)
+                                                         : v * 4)
+                               << 6;
+                    };
+                    yuv = {ten(yuv.y, 0), ten(yuv.cb, 128), ten(yuv.cr, 128)};
+                }
+                FillYuv(in, yuv);
+                ASSERT_EQ(vp.Convert(ReprFor(mode, fmt == P010 ? 10 : 8), kSpace, in.frame, none.frame, out.frame, 0, 1),
+                          Ok);
                 std::string where;
                 EXPECT_LE(MaxFromColour(out, c.b, c.g, c.r, 255, &where), ToleranceFor(c))
                     << "format " << fmt << " mode " << mode << " " << c.name << " " << where;
@@ -319,6 +332,38 @@ TEST(ConvertCpu, ScaledConversionsMatchConvertThenResizeOnSmoothPictures) {
         EXPECT_LE(scaled.MaxDiff(ref, 8, &where), 8) << c.fmt << " " << c.outW << " " << where;
         EXPECT_TRUE(scaled.GuardsIntact());
     }
+}
+
+TEST(ConvertCpu, ExcursionsKeepTheirColourOnEveryPath) {
+    // Super-white and sub-black codes of one colour over the whole frame, through the direct,
+    // reduced, enlarged and two-step paths into 8- and 16-bit BGRA: every pixel is the matrix
+    // applied to the codes as they are (BT.601 limited Y 250, Cb 122, Cr 100 gives B 255, G 255,
+    // R 228, where a clamp of luma to 235 first would give 243, 255, 210; Y 4, Cb 200, Cr 60 gives
+    // B 131, G 13, R 0, not 145, 27, 0), within 1, and 257
+    // times that for 16 bits.
+    struct Colour {
+        int y, cb, cr, b, g, r;
+    } colours[] = {{250, 122, 100, 255, 255, 228}, {4, 200, 60, 131, 13, 0}};
+    struct Size {
+        int w, h, quality;
+        bool twoStep;
+    } sizes[] = {{16, 8, 0, false}, {8, 4, 1, false}, {8, 4, 2, false}, {32, 16, 1, false}, {8, 4, 3, true},
+                 {32, 16, 3, true}};
+    VisualProcess vp;
+    for (const Colour& c : colours)
+        for (uint32_t fmt : {YV12, NV12, YUVA420})
+            for (uint32_t outFmt : {BGRA32, BGRA64})
+                for (const Size& z : sizes) {
+                    PlanarFrame in(fmt, 16, 8), out(outFmt, z.w, z.h), mid(BGRA32, 16, 8);
+                    FillYuv(in, {c.y, c.cb, c.cr});
+                    if (!z.twoStep) mid.frame.data[0] = nullptr;
+                    ASSERT_EQ(vp.Convert(ReprFor(2), kSpace, in.frame, mid.frame, out.frame, 0, z.quality, 1), Ok);
+                    const int unit = outFmt == BGRA64 ? 257 : 1;
+                    std::string where;
+                    EXPECT_LE(MaxFromColour(out, c.b * unit, c.g * unit, c.r * unit, 255 * unit, &where), unit)
+                        << "Y " << c.y << " format " << fmt << " to " << outFmt << " " << z.w << "x" << z.h
+                        << " quality " << z.quality << " " << where;
+                }
 }
 
 TEST(ConvertCpu, SixteenBitOutputsWiden) {

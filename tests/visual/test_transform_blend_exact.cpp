@@ -38,8 +38,9 @@ struct Reference {
         return o.ptr<uint8_t>(j) + 4 * i;
     }
 
+    // The GPU feather: smoothstep over one overlay pixel at each border.
     static double EdgeFactor(double s, int size) {
-        const double t0 = std::clamp(s / 3.0, 0.0, 1.0), t1 = std::clamp((s - (size - 3)) / 3.0, 0.0, 1.0);
+        const double t0 = std::clamp(s, 0.0, 1.0), t1 = std::clamp(s - (size - 1), 0.0, 1.0);
         return (3.0 - 2.0 * t0) * t0 * t0 * (1.0 - (3.0 - 2.0 * t1) * t1 * t1);
     }
 
@@ -56,7 +57,11 @@ struct Reference {
             const int i = static_cast<int>(fx0), j = static_cast<int>(fy0);
             const int fx = static_cast<int>((cx - fx0) * 256), fy = static_cast<int>((cy - fy0) * 256);
             const int w00 = (256 - fy) * (256 - fx), w10 = (256 - fy) * fx, w01 = fy * (256 - fx), w11 = fy * fx;
-            const uint8_t *p00 = At(i, j), *p10 = At(i + 1, j), *p01 = At(i, j + 1), *p11 = At(i + 1, j + 1);
+            // Under the fade the border pixels repeat past the edge, as an edge-clamped sampler reads.
+            auto at = [&](int a, int b) {
+                return fade ? At(std::clamp(a, 0, o.cols - 1), std::clamp(b, 0, o.rows - 1)) : At(a, b);
+            };
+            const uint8_t *p00 = at(i, j), *p10 = at(i + 1, j), *p01 = at(i, j + 1), *p11 = at(i + 1, j + 1);
             auto mix = [&](int c) { return (p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11 + 32768) >> 16; };
             const int alpha = mix(3);
             out[3] = static_cast<uint8_t>(alpha);
@@ -85,8 +90,7 @@ struct Reference {
             for (int x = 0; x < r.width; ++x, px += 4, sx += inv(0, 0), sy += inv(1, 0)) {
                 uint8_t s[4];
                 Sample(sx, sy, s);
-                if (op == 255 && (px[0] | px[1] | px[2] | px[3]) == 0) std::memcpy(px, s, 4);
-                else if (T) TableOver(s, px);
+                if (T) TableOver(s, px);
                 else BlendOnePixel(s, px, mode, op, pre);
             }
         }
@@ -109,7 +113,7 @@ cv::Mat Overlay(int w, int h, uint32_t seed) {
     return m;
 }
 
-// Opaque, translucent and transparent-black pixels (those take the sample as it is).
+// Opaque, translucent and transparent-black pixels.
 cv::Mat Background(int w, int h, uint32_t seed) {
     std::mt19937 rng(seed);
     cv::Mat m(h, w, CV_8UC4);

@@ -10,6 +10,8 @@ float4 placedOverlay(__read_only image2d_t ovl, int x, int y, float2 outSize, fl
                                   skew_x, skew_y);
     *grid = gridMask(uv);
     float4 o = SampleBilinear(ovl, uv * ovlSize - 0.5f);
+    // A mix whose alpha rounds to no byte carries no colour, as the CPU sampler makes it.
+    if (o.w < 0.5f / 255.0f) o = (float4)(0.0f);
     if (fabs(theta) > 1e-5f) o *= edgeFeather(uv, ovlSize);
     return o;
 }

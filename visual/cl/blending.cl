@@ -84,36 +84,39 @@ float edgeFeather(float2 uv, float2 ovlSize) {
 
 // --- per-mode helpers ------------------------------------------------------------------------------
 
-float colorDodge(float bg, float o) { return o > 0.99999f ? 1.0f : bg / (1.0f - o); }
-float colorBurn(float bg, float o) { return o < 0.000001f ? 0.0f : 1.0f - (1.0f - bg) / o; }
-float colorDodgeForHardMix(float bg, float o) { return bg < 0.000001f ? 0.0f : bg / (1.0f - o); }
-float colorBurnForHardMix(float bg, float o) { return bg > 0.9999999f ? 1.0f : 1.0f - (1.0f - bg) / o; }
+// An overlay channel that is the byte 255 (or 0): tested halfway to the next byte, so that a
+// sample of 255 a float step short of 1 (or past 0) counts as the byte it is.
+int byteIsWhite(float o) { return o > 254.5f / 255.0f; }
+int byteIsBlack(float o) { return o < 0.5f / 255.0f; }
 
-// The per-channel formula of modes 1..17 (and 23, add, in the transform form). transformForm
-// selects its colour dodge and hard mix.
-float modeFormula(int mode, float bg, float o, int transformForm) {
+// Vivid light as the 8-bit table scales it: the dodge by 2 o - 1 taken as (2 y - 255) / 256 of the
+// overlay byte y, the burn by 2 y / 256, white and black overlays giving white and black.
+float vividLight(float bg, float o) {
+    if (o > 0.5f) return byteIsWhite(o) ? 1.0f : 256.0f * bg / (511.0f - 510.0f * o);
+    return byteIsBlack(o) ? 0.0f : 1.0f - 256.0f * (1.0f - bg) / (510.0f * o);
+}
+
+// The per-channel formula of modes 1..17 and 23 (add), one rule per mode in every form and on the
+// CPU's 8-bit tables: a white dodge overlay gives white and a black burn overlay black whatever
+// the background, and hard mix is 1 where the channels sum to 254/255 or more (0.996 lies between
+// 253/255 and 254/255, so float samples of bytes fall as the bytes do).
+float modeFormula(int mode, float bg, float o) {
     switch (mode) {
     case 1: return min(o, bg);
     case 2: return bg * o;
-    case 3: return bg > 0.99999f ? 1.0f : 1.0f - (1.0f - bg) / o;
+    case 3: return byteIsBlack(o) ? 0.0f : 1.0f - (1.0f - bg) / o;
     case 4: return o + bg - 1.0f;
     case 5: return 1.0f - (1.0f - bg) * (1.0f - o);
-    case 6:
-        if (transformForm) return o >= 1.0f ? 1.0f : bg / (1.0f - o);
-        return bg < 0.00001f ? 0.0f : bg / (1.0f - o);
+    case 6: return byteIsWhite(o) ? 1.0f : bg / (1.0f - o);
     case 7: return o + bg;
     case 8: return bg > 0.5f ? 1.0f - (1.0f - 2.0f * (bg - 0.5f)) * (1.0f - o) : 2.0f * bg * o;
     case 9: return o > 0.5f ? 2.0f * bg * (1.0f - o) + sqrt(bg) * (2.0f * o - 1.0f)
                             : 2.0f * bg * o + bg * bg * (1.0f - 2.0f * o);
     case 10: return o > 0.5f ? 1.0f - (1.0f - bg) * (1.0f - 2.0f * (o - 0.5f)) : bg * 2.0f * o;
-    case 11: return o > 0.5f ? colorDodge(bg, 2.0f * (o - 0.5f)) : colorBurn(bg, 2.0f * o);
+    case 11: return vividLight(bg, o);
     case 12: return o > 0.5f ? bg + 2.0f * (o - 0.5f) : bg + 2.0f * o - 1.0f;
     case 13: return o > 0.5f ? max(bg, 2.0f * (o - 0.5f)) : min(bg, 2.0f * o);
-    case 14: {
-        if (transformForm) return bg + o >= 0.996f ? 1.0f : 0.0f;
-        const float v = o > 0.5f ? colorDodgeForHardMix(bg, 2.0f * (o - 0.5f)) : colorBurnForHardMix(bg, 2.0f * o);
-        return v >= 0.5f ? 1.0f : 0.0f;
-    }
+    case 14: return bg + o >= 0.996f ? 1.0f : 0.0f;
     case 15: return fabs(o - bg);
     case 16: return 0.5f - 2.0f * (o - 0.5f) * (bg - 0.5f);
     case 17: return max(o, bg);
@@ -122,10 +125,13 @@ float modeFormula(int mode, float bg, float o, int transformForm) {
     }
 }
 
-float3 modeFormula3(int mode, float3 bg, float3 o, int transformForm) {
-    return (float3)(modeFormula(mode, bg.x, o.x, transformForm), modeFormula(mode, bg.y, o.y, transformForm),
-                    modeFormula(mode, bg.z, o.z, transformForm));
+float3 modeFormula3(int mode, float3 bg, float3 o) {
+    return (float3)(modeFormula(mode, bg.x, o.x), modeFormula(mode, bg.y, o.y), modeFormula(mode, bg.z, o.z));
 }
+
+// Modes without a rule of their own (18, 24 and up) are normal, mode 0, as the CPU layer blender
+// takes them: a straight overlay weighed by its alpha, a premultiplied one by opacity.
+int normalisedMode(int mode) { return mode == 18 || mode < 0 || mode > 23 ? 0 : mode; }
 
 // Modes 19, 20, 21: whole-pixel cuts, returned without the opacity step.
 float4 hollowModes(int mode, float4 bg, float4 o, int testBgAlpha) {
@@ -145,6 +151,7 @@ float4 blending(float4 backGround, float4 ovl, float matt, float tempMatt, float
     const float4 o = ovl * tempMatt * exeMatt;
     const float t = opacity * matt * exeMatt, it = 1.0f - t;
     float4 out;
+    blendingMode = normalisedMode(blendingMode);
     if (blendingMode == 0) {
         out = clamp(o, 0.0f, 1.0f);
         out.w = t + it * bg.w;
@@ -153,29 +160,25 @@ float4 blending(float4 backGround, float4 ovl, float matt, float tempMatt, float
         out.xyz = clamp(out.xyz, 0.0f, 1.0f);
         return out;
     }
-    if (blendingMode >= 1 && blendingMode <= 17) {
-        out.xyz = clamp(modeFormula3(blendingMode, bg.xyz, o.xyz, 0), 0.0f, 1.0f);
+    if ((blendingMode >= 1 && blendingMode <= 17) || blendingMode == 23) {
+        out.xyz = clamp(modeFormula3(blendingMode, bg.xyz, o.xyz), 0.0f, 1.0f);
         out.w = t + it * bg.w;
         out.xyz = clamp(out.xyz * t + it * bg.xyz, 0.0f, 1.0f);
         return out;
     }
     if (blendingMode >= 19 && blendingMode <= 21) return hollowModes(blendingMode, bg, o, 1);
-    if (blendingMode == 22) return tempMatt * exeMatt > 0.0001f ? o : bg;
-    // 18, 23, 24 and up: premultiplied normal.
-    out = clamp(o, 0.0f, 1.0f);
-    out.w = t + it * bg.w;
-    out.xyz = clamp(out.xyz * (opacity * tempMatt) + it * bg.xyz, 0.0f, 1.0f);
-    return out;
+    return tempMatt * exeMatt > 0.0001f ? o : bg;  // 22, replace
 }
 
 // --- transform form ------------------------------------------------------------------------------
 
 float4 blendingTransform(float4 backGround, float4 ovl, float matt, float tempMatt, float exeMatt, int blendingMode,
                          float opacity, int ovlAlphaPreMul) {
-    float4 bg = backGround;
+    const float4 bg = backGround;
     const float4 o = ovl * tempMatt;
     const float t = opacity * matt * exeMatt, it = 1.0f - t;
     float4 out;
+    blendingMode = normalisedMode(blendingMode);
     if (blendingMode == 0) {
         if (ovlAlphaPreMul == 0) {
             out.w = t + it * bg.w;
@@ -188,20 +191,13 @@ float4 blendingTransform(float4 backGround, float4 ovl, float matt, float tempMa
         return out;
     }
     if ((blendingMode >= 1 && blendingMode <= 17) || blendingMode == 23) {
-        out.xyz = clamp(modeFormula3(blendingMode, bg.xyz, o.xyz, 1), 0.0f, 1.0f);
+        out.xyz = clamp(modeFormula3(blendingMode, bg.xyz, o.xyz), 0.0f, 1.0f);
         out.w = t + it * bg.w;
         out.xyz = clamp(out.xyz * t + it * bg.xyz, 0.0f, 1.0f);
         return out;
     }
     if (blendingMode >= 19 && blendingMode <= 21) return hollowModes(blendingMode, bg, o, 1);
-    if (blendingMode == 22) return tempMatt * exeMatt > 0.0001f ? o : bg;
-    // 18, 24 and up: normal over a premultiplied background.
-    bg.xyz = bg.xyz * bg.w;
-    const float t2 = ovlAlphaPreMul == 0 ? opacity * matt * exeMatt : opacity * tempMatt * exeMatt;
-    out = clamp(o, 0.0f, 1.0f);
-    out.w = t2 + it * bg.w;
-    out.xyz = out.xyz * t2 + it * bg.xyz;
-    return out;
+    return tempMatt * exeMatt > 0.0001f ? o : bg;  // 22, replace
 }
 
 // --- four-channel form ---------------------------------------------------------------------------
@@ -222,13 +218,13 @@ float4 blendingFourChannel(float4 backGround, float4 ovl, float matt, float temp
     if (blendingMode >= 1 && blendingMode <= 17) {
         float4 f;
         // Colour-only modes leave alpha to the common step: out.w = t + it * bg.w.
-        f.xyz = modeFormula3(blendingMode, bg.xyz, o.xyz, 0);
+        f.xyz = modeFormula3(blendingMode, bg.xyz, o.xyz);
         f.w = 1.0f;
         switch (blendingMode) {
         case 3:
             if (isZero(matt)) f = bg;
             break;
-        case 8: case 9: case 10: case 12: case 13: case 14: f.w = modeFormula(blendingMode, bg.w, o.w, 0); break;
+        case 8: case 9: case 10: case 12: case 13: case 14: f.w = modeFormula(blendingMode, bg.w, o.w); break;
         case 11:
             if (o.w == 0.0f) {
                 f = bg;
