@@ -43,25 +43,33 @@ F4 SampleBilinear(const BGRAPlane& p, float sx, float sy) {
     return r;
 }
 
-// The per-channel formula of modes 1..17 and 23 in the transform form (its colour dodge and hard
-// mix).
+// An overlay channel that is the byte 255 (or 0), tested halfway to the next byte as the kernels do.
+bool ByteIsWhite(float o) { return o > 254.5f / 255.0f; }
+bool ByteIsBlack(float o) { return o < 0.5f / 255.0f; }
+
+// Vivid light as the 8-bit table scales it (the kernels' form).
+float VividLight(float bg, float o) {
+    if (o > 0.5f) return ByteIsWhite(o) ? 1.0f : 256.0f * bg / (511.0f - 510.0f * o);
+    return ByteIsBlack(o) ? 0.0f : 1.0f - 256.0f * (1.0f - bg) / (510.0f * o);
+}
+
+// The per-channel formula of modes 1..17 and 23, one rule per mode as in the kernels: a white
+// dodge overlay gives white, a black burn overlay black, hard mix is the byte sum 254.
 float TransformFormula(int mode, float bg, float o) {
-    auto dodge = [](float b, float v) { return v > 0.99999f ? 1.0f : b / (1.0f - v); };
-    auto burn = [](float b, float v) { return v < 0.000001f ? 0.0f : 1.0f - (1.0f - b) / v; };
     switch (mode) {
     case 1: return std::min(o, bg);
     case 2: return bg * o;
-    case 3: return bg > 0.99999f ? 1.0f : 1.0f - (1.0f - bg) / o;
+    case 3: return ByteIsBlack(o) ? 0.0f : 1.0f - (1.0f - bg) / o;
     case 4: return o + bg - 1.0f;
     case 5: return 1.0f - (1.0f - bg) * (1.0f - o);
-    case 6: return o >= 1.0f ? 1.0f : bg / (1.0f - o);
+    case 6: return ByteIsWhite(o) ? 1.0f : bg / (1.0f - o);
     case 7: return o + bg;
     case 8: return bg > 0.5f ? 1.0f - (1.0f - 2.0f * (bg - 0.5f)) * (1.0f - o) : 2.0f * bg * o;
     case 9:
         return o > 0.5f ? 2.0f * bg * (1.0f - o) + std::sqrt(bg) * (2.0f * o - 1.0f)
                         : 2.0f * bg * o + bg * bg * (1.0f - 2.0f * o);
     case 10: return o > 0.5f ? 1.0f - (1.0f - bg) * (1.0f - 2.0f * (o - 0.5f)) : bg * 2.0f * o;
-    case 11: return o > 0.5f ? dodge(bg, 2.0f * (o - 0.5f)) : burn(bg, 2.0f * o);
+    case 11: return VividLight(bg, o);
     case 12: return o > 0.5f ? bg + 2.0f * (o - 0.5f) : bg + 2.0f * o - 1.0f;
     case 13: return o > 0.5f ? std::max(bg, 2.0f * (o - 0.5f)) : std::min(bg, 2.0f * o);
     case 14: return bg + o >= 0.996f ? 1.0f : 0.0f;
@@ -81,6 +89,8 @@ F4 Clamp01(F4 a) {
 F4 BlendingTransform(F4 bg, const F4& ovl, float matt, float tempMatt, float exeMatt, int mode, float opacity,
                      int pre) {
     F4 o, out;
+    // Modes without a rule of their own (18, 24 and up, negative) are normal, as in the kernels.
+    if (mode == 18 || mode < 0 || mode > 23) mode = 0;
     for (int k = 0; k < 4; ++k) o.v[k] = ovl.v[k] * tempMatt;
     const float t = opacity * matt * exeMatt, it = 1.0f - t;
     if (mode == 0) {
@@ -113,14 +123,7 @@ F4 BlendingTransform(F4 bg, const F4& ovl, float matt, float tempMatt, float exe
         for (int k = 0; k < 4; ++k) out.v[k] = o.v[k] * bg.v[3];
         return Clamp01(out);
     }
-    if (mode == 22) return tempMatt * exeMatt > 0.0001f ? o : bg;
-    // 18, 24 and up: normal over a premultiplied background.
-    for (int k = 0; k < 3; ++k) bg.v[k] *= bg.v[3];
-    const float t2 = pre == 0 ? opacity * matt * exeMatt : opacity * tempMatt * exeMatt;
-    out = Clamp01(o);
-    out.v[3] = t2 + it * bg.v[3];
-    for (int k = 0; k < 3; ++k) out.v[k] = out.v[k] * t2 + it * bg.v[k];
-    return out;
+    return tempMatt * exeMatt > 0.0001f ? o : bg;  // 22, replace
 }
 
 }  // namespace
@@ -153,6 +156,8 @@ void TransformBlend16(const EffectFrame& overlay, const EffectFrame* background,
         F4 o = a.sampler ? SampleBilinear(ovl, u * Wo - 0.5f, v * Ho - 0.5f)
                          : Read(ovl, static_cast<int>(std::clamp(std::floor(u * Wo), -1.0f, Wo)),
                                 static_cast<int>(std::clamp(std::floor(v * Ho), -1.0f, Ho)));
+        // A mix whose alpha rounds to no byte carries no colour, as in the kernel.
+        if (o.v[3] < 0.5f / 255.0f) o = F4{{0, 0, 0, 0}};
         if (feather) {
             const float ex = 1.0f / Wo, ey = 1.0f / Ho;
             const float f = Smoothstep(0.0f, ex, u) * (1.0f - Smoothstep(1.0f - ex, 1.0f, u)) * Smoothstep(0.0f, ey, v) *
