@@ -66,18 +66,26 @@ int64_t VideoInput::EstimatedFrames() const {
     return seconds > 0 ? std::llround(seconds * av_q2d(rate_)) : 0;
 }
 
+void VideoInput::ReportCorrupt(int code) {
+    // Decoder threads report a packet's failure late; the oldest packet without a frame is the
+    // one that failed.
+    const long long frame = inFlight_.empty() ? decoded_ : inFlight_.front();
+    if (!inFlight_.empty()) inFlight_.pop_front();
+    std::fprintf(stderr, "orvex: %s: corrupt packet at frame %lld (%s); skipped\n", path_.c_str(), frame,
+                 AvError(code).c_str());
+}
+
 VideoInput::Result VideoInput::Read(AVFrame* frame, AVPacket* packet) {
     for (;;) {
         int r = avcodec_receive_frame(decoder_, frame);
         if (r >= 0) {
             ++decoded_;
+            if (!inFlight_.empty()) inFlight_.pop_front();
             return kFrame;
         }
         if (r == AVERROR_EOF) return kEnd;
         if (r != AVERROR(EAGAIN)) {
-            // A frame the decoder could not make (frame threads report late): skipped.
-            std::fprintf(stderr, "orvex: %s: frame %lld could not be decoded (%s); skipped\n", path_.c_str(),
-                         static_cast<long long>(decoded_), AvError(r).c_str());
+            ReportCorrupt(r);
             continue;
         }
         if (flushed_) return kEnd;
@@ -93,11 +101,16 @@ VideoInput::Result VideoInput::Read(AVFrame* frame, AVPacket* packet) {
             return kError;
         }
         if (packet->stream_index != stream_->index) return kPacket;
+        // The frame a packet holds, from its time (decoder threads report errors late).
+        const int64_t start = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
+        const int64_t at = packet->pts != AV_NOPTS_VALUE
+                               ? av_rescale_q(packet->pts - start, stream_->time_base, av_inv_q(rate_))
+                               : sent_;
+        ++sent_;
+        inFlight_.push_back(at);
         r = avcodec_send_packet(decoder_, packet);
         av_packet_unref(packet);
-        if (r < 0 && r != AVERROR(EAGAIN))
-            std::fprintf(stderr, "orvex: %s: corrupt packet at frame %lld (%s); skipped\n", path_.c_str(),
-                         static_cast<long long>(decoded_), AvError(r).c_str());
+        if (r < 0 && r != AVERROR(EAGAIN)) ReportCorrupt(r);
     }
 }
 

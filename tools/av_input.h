@@ -3,6 +3,7 @@
 // frame, the packets of the other streams handed on untouched, corrupt packets skipped with a
 // warning (as FFmpeg does).
 #include <cstdint>
+#include <deque>
 #include <string>
 
 extern "C" {
@@ -44,6 +45,8 @@ public:
     int64_t framesDecoded() const { return decoded_; }
 
 private:
+    void ReportCorrupt(int code);
+
     std::string path_;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
@@ -51,6 +54,8 @@ private:
     AVRational rate_{25, 1};
     bool flushed_ = false;
     int64_t decoded_ = 0;
+    int64_t sent_ = 0;  // video packets given to the decoder
+    std::deque<int64_t> inFlight_;  // frame numbers of the packets sent and not yet decoded
 };
 
 }  // namespace orvexcli
