@@ -102,16 +102,19 @@ check "joined frames" "$(vmd5 "$work/joined.mkv" | wc -l)" 25
 expect 0 "" -- render "$@" --frames 20:25 "$work/farm.mkv" "$work/tail.mkv"
 check "--frames 20:25" "$(vmd5 "$work/tail.mkv" | tr '\n' ' ')" "$(vmd5 "$work/whole.mkv" | tail -5 | tr '\n' ' ')"
 
-# The audio effects hear the video's own sound, as they hear the same sound from a WAV file.
-ff -i "$work/farm.mkv" -map 0:a -c:a pcm_s16le "$work/farm.wav"
+# The audio effects hear the video's own sound, as they hear the same sound from a WAV file (pink
+# noise: a pure tone draws no bars).
+ff -f lavfi -i "testsrc2=size=320x240:rate=25" -f lavfi -i "anoisesrc=d=1:c=pink:a=0.5:r=44100" -t 0.2 \
+    -c:v ffv1 -c:a flac -ac 2 "$work/noisy.mkv"
+ff -i "$work/noisy.mkv" -map 0:a -c:a pcm_s16le "$work/noisy.wav"
 spectrum=video/effect/audio_spectrum
-if "$orvex" render --effect $spectrum --device opengl --audio "$work/farm.wav" --frames 0:3 --codec ffv1 \
-    "$work/farm.mkv" "$work/wav.mkv" >/dev/null 2>&1; then
+if "$orvex" render --effect $spectrum --device opengl --audio "$work/noisy.wav" --frames 0:3 --codec ffv1 \
+    "$work/noisy.mkv" "$work/wav.mkv" >/dev/null 2>&1; then
     expect 0 "" -- render --effect $spectrum --device opengl --audio-from-input --frames 0:3 --codec ffv1 \
-        "$work/farm.mkv" "$work/own.mkv"
+        "$work/noisy.mkv" "$work/own.mkv"
     check "--audio-from-input" "$(vmd5 "$work/own.mkv" | md5sum)" "$(vmd5 "$work/wav.mkv" | md5sum)"
     # ... and the sound is heard: without it the bars differ.
-    expect 0 "" -- render --effect $spectrum --device opengl --frames 0:3 --codec ffv1 "$work/farm.mkv" "$work/deaf.mkv"
+    expect 0 "" -- render --effect $spectrum --device opengl --frames 0:3 --codec ffv1 "$work/noisy.mkv" "$work/deaf.mkv"
     [ "$(vmd5 "$work/deaf.mkv" | md5sum)" != "$(vmd5 "$work/own.mkv" | md5sum)" ] ||
         { echo "FAIL: the audio effect renders the same without sound"; fail=1; }
 fi
