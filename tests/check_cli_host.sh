@@ -164,6 +164,9 @@ expect 0 "corrupt packet at frame 5" -- render --effect $gamma --device cpu "$wo
 n=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$work/corrupt-out.mkv")
 [ "${n:-0}" -ge 7 ] && [ "$n" -le 9 ] || { echo "FAIL: the render after a corrupt packet has $n frames"; fail=1; }
 
-# --help on the command.
+# --help on every command prints that command's usage.
 expect 0 "--frames A:B" -- render --help
+for cmd in demo list info testcard compare; do expect 0 "orvex $cmd " -- $cmd --help; done
+expect 0 "orvex vp convert --size" -- vp convert --help
+expect 0 "orvex vp blend" -- vp --help
 exit $fail
