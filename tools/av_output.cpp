@@ -111,8 +111,8 @@ int VideoOutput::Open(const std::string& path, const VideoInput& input, const En
     const AVCodec* codec = options.codec.empty() ? DefaultEncoder(ext, of)
                                                  : avcodec_find_encoder_by_name(options.codec.c_str());
     if (!codec || codec->type != AVMEDIA_TYPE_VIDEO) {
-        std::fprintf(stderr, "orvex: video codec %s is not available (ffmpeg -encoders lists them)\n",
-                     options.codec.empty() ? "for this container" : options.codec.c_str());
+        std::fprintf(stderr, "orvex: %s: video codec %s is not available (ffmpeg -encoders lists them)\n",
+                     path.c_str(), options.codec.empty() ? "for this container" : options.codec.c_str());
         return kInput;
     }
     if (options.crf >= 0 && !av_opt_find2(const_cast<AVClass**>(&codec->priv_class), "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr)) {
@@ -160,6 +160,25 @@ int VideoOutput::Open(const std::string& path, const VideoInput& input, const En
         }
     }
     frameTb_ = input.stream()->time_base;
+    int rc = WriteHeader(input, options.copyStreams);
+    if (rc == kRetryWithoutCopies) {
+        // A stream the container takes only as an experimental feature (FLAC in MP4): the video
+        // goes without the copied streams rather than not at all.
+        std::fprintf(stderr, "orvex: %s cannot hold the source's other streams as they are; left out "
+                             "(a .mkv keeps them)\n", path.c_str());
+        Discard();
+        if (avformat_alloc_output_context2(&format_, of, nullptr, path.c_str()) < 0 || !format_) return kRender;
+        rc = WriteHeader(input, false);
+    }
+    if (rc != kOk) return rc == kRetryWithoutCopies ? kInput : rc;
+    packet_ = av_packet_alloc();
+    return packet_ ? kOk : kRender;
+}
+
+int VideoOutput::WriteHeader(const VideoInput& input, bool copy) {
+    const AVOutputFormat* of = format_->oformat;
+    const std::string ext = Extension(path_);
+    const std::string& path = path_;
     stream_ = avformat_new_stream(format_, nullptr);
     if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, encoder_) < 0) return kRender;
     stream_->time_base = encoder_->time_base;
@@ -179,7 +198,7 @@ int VideoOutput::Open(const std::string& path, const VideoInput& input, const En
     AVFormatContext* ic = input.format();
     copied_.assign(ic->nb_streams, -1);
     copiedTb_.assign(ic->nb_streams, AVRational{1, 1});
-    for (unsigned i = 0; options.copyStreams && i < ic->nb_streams; ++i) {
+    for (unsigned i = 0; copy && i < ic->nb_streams; ++i) {
         const AVStream* s = ic->streams[i];
         const AVMediaType type = s->codecpar->codec_type;
         if (s == in || (type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE && type != AVMEDIA_TYPE_DATA))
@@ -207,13 +226,15 @@ int VideoOutput::Open(const std::string& path, const VideoInput& input, const En
     }
     created_ = !(of->flags & AVFMT_NOFILE);
     if ((r = avformat_write_header(format_, nullptr)) < 0) {
+        bool copies = false;
+        for (int c : copied_) copies = copies || c >= 0;
+        if (copies) return kRetryWithoutCopies;
         std::fprintf(stderr, "orvex: cannot write %s: %s\n", path.c_str(), AvError(r).c_str());
         Discard();
         return kInput;
     }
     headerWritten_ = true;
-    packet_ = av_packet_alloc();
-    return packet_ ? kOk : kRender;
+    return kOk;
 }
 
 bool VideoOutput::WriteFailed(int code) {

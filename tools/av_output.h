@@ -53,6 +53,10 @@ public:
 private:
     bool OpenEncoder(const AVCodec* codec, const VideoInput& input, const EncodeOptions& options,
                      AVPixelFormat format, const StreamColour& colour, AVRational timeBase);
+    // The video stream, the copied streams (when `copy`) and the header; an exit code, or
+    // kRetryWithoutCopies when the header failed with copied streams in it.
+    static constexpr int kRetryWithoutCopies = -1;
+    int WriteHeader(const VideoInput& input, bool copy);
     bool Drain();
     bool WriteFailed(int code);
     void Discard();

@@ -168,6 +168,10 @@ int RenderCommand(int argc, char** argv) {
         return kInput;
     }
 
+    std::error_code ec;
+    if (std::filesystem::equivalent(files[0], files[1], ec))
+        return usage("the output would overwrite the input " + files[0]);
+
     RenderSession session;
     if (int rc = session.Open(effectName, device, resources); rc != kOk) return rc;
     if (int rc = session.SetTracks(std::move(tracks)); rc != kOk) return rc;

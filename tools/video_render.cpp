@@ -163,6 +163,15 @@ int RenderVideo(RenderSession& session, const VideoJob& job) {
             return kInput;
         }
     }
+    std::unique_ptr<SoundFile> sound;
+    if (!job.audioFile.empty()) {
+        std::string error;
+        sound = std::make_unique<SoundFile>();
+        if (!sound->Open(job.audioFile, &error)) {
+            std::fprintf(stderr, "orvex: cannot read audio from %s: %s\n", job.audioFile.c_str(), error.c_str());
+            return kInput;
+        }
+    }
     VideoOutput output;
     if (int rc = output.Open(job.output, input, job.encode, colour); rc != kOk) return rc;
     AVCodecContext* enc = output.encoder();
@@ -277,14 +286,7 @@ int RenderVideo(RenderSession& session, const VideoJob& job) {
             }
             std::shared_ptr<orvex::EffectAudioFrame> audio;
             if (inputAudio) audio = inputAudio->Frame(item.index, effectFps);
-            else if (!job.audioFile.empty()) {
-                audio = ReadAudioFrame(job.audioFile, item.index, effectFps, &error);
-                if (!audio) {
-                    std::fprintf(stderr, "orvex: cannot read audio from %s: %s\n", job.audioFile.c_str(), error.c_str());
-                    renderRc = kInput;
-                    break;
-                }
-            }
+            else if (sound) audio = sound->Frame(item.index, effectFps);
             renderRc = path.Render(frameIn.Take(src), frameOut.Target(*out), item.index, audio);
             if (renderRc != kOk) break;
             frameOut.Finish(*out);
