@@ -57,6 +57,20 @@ SwsContext* MakeSws(AVPixelFormat from, AVPixelFormat to, int w, int h, const St
 
 }  // namespace
 
+const LibraryFormat* LibraryRow(AVPixelFormat format, bool gpu, bool decode, const StreamColour& colour,
+                                const char** why) {
+    const LibraryFormat* f = FindLibraryFormat(format);
+    const bool served = f && (decode ? (gpu ? f->gpuDecode : f->cpuDecode) : (gpu ? f->gpuEncode : f->cpuEncode));
+    if (!f) *why = "the library has no frame format for it";
+    else if (!served && decode)
+        *why = gpu ? "the library has no GPU conversion from it" : "the library has no CPU conversion from it";
+    else if (!served)
+        *why = gpu ? "the library has no GPU conversion to it" : "the library has no CPU conversion to it";
+    else if (!LibraryTakesMatrix(colour.matrix)) *why = "the library has no conversion for its colour matrix";
+    else return f;
+    return nullptr;
+}
+
 const LibraryFormat* FindLibraryFormat(AVPixelFormat av) {
     for (const LibraryFormat& f : kFormats)
         if (f.av == av) return &f;
@@ -130,16 +144,8 @@ FrameIn::~FrameIn() { sws_freeContext(sws_); }
 
 bool FrameIn::Open(AVPixelFormat format, int width, int height, bool gpu, const StreamColour& colour,
                    std::string* error) {
-    const LibraryFormat* f = FindLibraryFormat(format);
     const char* why = nullptr;
-    if (!f) why = "the library has no frame format for it";
-    else if (!(gpu ? f->gpuDecode : f->cpuDecode)) why = gpu ? "the library has no GPU conversion from it"
-                                                             : "the library has no CPU conversion from it";
-    else if (!LibraryTakesMatrix(colour.matrix)) why = "the library has no conversion for its colour matrix";
-    if (!why) {
-        format_ = f;
-        return true;
-    }
+    if ((format_ = LibraryRow(format, gpu, true, colour, &why))) return true;
     NoteSwscale("decoding", format, why);
     sws_ = MakeSws(format, AV_PIX_FMT_BGRA, width, height, colour, error);
     bgra_.Make(width, height);
@@ -161,16 +167,8 @@ FrameOut::~FrameOut() { sws_freeContext(sws_); }
 
 bool FrameOut::Open(AVPixelFormat format, int width, int height, bool gpu, const StreamColour& colour,
                     std::string* error) {
-    const LibraryFormat* f = FindLibraryFormat(format);
     const char* why = nullptr;
-    if (!f) why = "the library has no frame format for it";
-    else if (!(gpu ? f->gpuEncode : f->cpuEncode)) why = gpu ? "the library has no GPU conversion to it"
-                                                             : "the library has no CPU conversion to it";
-    else if (!LibraryTakesMatrix(colour.matrix)) why = "the library has no conversion for its colour matrix";
-    if (!why) {
-        format_ = f;
-        return true;
-    }
+    if ((format_ = LibraryRow(format, gpu, false, colour, &why))) return true;
     NoteSwscale("encoding", format, why);
     sws_ = MakeSws(AV_PIX_FMT_BGRA, format, width, height, colour, error);
     bgra_.Make(width, height);

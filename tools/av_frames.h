@@ -40,6 +40,10 @@ struct StreamColour {
 StreamColour ResolveColour(StreamColour tags, int height, bool fullRangeFormat);
 // False when the library has no conversion mode for the matrix (it knows BT.601, 709, 2020).
 bool LibraryTakesMatrix(AVColorSpace matrix);
+// The row when Convert serves the format in that direction (decode: from it) on that device with
+// the stream's matrix; else null with *why set.
+const LibraryFormat* LibraryRow(AVPixelFormat format, bool gpu, bool decode, const StreamColour& colour,
+                                const char** why);
 // The library's colour description for a matrix and range at a sample depth.
 void LibraryColour(const StreamColour& c, int bitDepth, ColorSpace::pl_color_repr* repr,
                    ColorSpace::pl_color_space* space);

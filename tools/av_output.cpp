@@ -115,7 +115,9 @@ int VideoOutput::Open(const std::string& path, const VideoInput& input, const En
                      path.c_str(), options.codec.empty() ? "for this container" : options.codec.c_str());
         return kInput;
     }
-    if (options.crf >= 0 && !av_opt_find2(const_cast<AVClass**>(&codec->priv_class), "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr)) {
+    const void* encoderClass = &codec->priv_class;
+    if (options.crf >= 0 &&
+        !av_opt_find2(const_cast<void*>(encoderClass), "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr)) {
         std::fprintf(stderr, "orvex: the %s encoder has no --crf; use --bitrate\n", codec->name);
         return kUsage;
     }

@@ -70,7 +70,8 @@ void InputAudio::Append(const AVFrame& f) {
     const size_t at = samples_.size();
     samples_.resize(at + static_cast<size_t>(f.nb_samples) * channels_);
     for (int i = 0; i < f.nb_samples; ++i)
-        for (int c = 0; c < channels_; ++c) samples_[at + static_cast<size_t>(i) * channels_ + c] = SampleAt(f, i, c, channels_);
+        for (int c = 0; c < channels_; ++c)
+            samples_[at + static_cast<size_t>(i) * channels_ + c] = SampleAt(f, i, c, channels_);
 }
 
 bool InputAudio::DecodeMore() {

@@ -133,7 +133,8 @@ int RenderCommand(int argc, char** argv) {
             job.encode.codec = v;
         } else if (a == "--crf") {
             job.encode.crf = std::strtod(v, &end);
-            if (*end || !*v || !(job.encode.crf >= 0 && job.encode.crf <= 63)) return usage("--crf wants a number from 0 to 63");
+            if (*end || !*v || !(job.encode.crf >= 0 && job.encode.crf <= 63))
+                return usage("--crf wants a number from 0 to 63");
         } else if (a == "--bitrate") {
             if (!ParseRate(v, &job.encode.bitrate)) return usage("--bitrate wants bits per second: 2000000, 2M or 800k");
         } else if (a == "--pix-fmt") {
