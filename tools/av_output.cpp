@@ -152,7 +152,11 @@ int VideoOutput::Open(const std::string& path, const VideoInput& input, const En
     // The source's time base where the encoder takes it (MPEG-4 part 2 wants at most 65535 ticks
     // a second), else one tick a frame.
     AVRational tb = input.stream()->time_base;
-    if (!OpenEncoder(codec, input, options, format, colour, tb)) {
+    const int logLevel = av_log_get_level();
+    av_log_set_level(AV_LOG_FATAL);  // the first try's complaint is not the user's concern
+    const bool sourceTimeBase = OpenEncoder(codec, input, options, format, colour, tb);
+    av_log_set_level(logLevel);
+    if (!sourceTimeBase) {
         tb = av_inv_q(input.frameRate());
         if (!OpenEncoder(codec, input, options, format, colour, tb)) {
             std::fprintf(stderr, "orvex: cannot open the %s encoder for %dx%d %s\n", codec->name,
@@ -205,7 +209,8 @@ int VideoOutput::WriteHeader(const VideoInput& input, bool copy) {
         const AVMediaType type = s->codecpar->codec_type;
         if (s == in || (type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE && type != AVMEDIA_TYPE_DATA))
             continue;
-        if (avformat_query_codec(of, s->codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
+        // 0: the container cannot hold it; below 0: it does not say (the header tells).
+        if (avformat_query_codec(of, s->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 0) {
             std::fprintf(stderr, "orvex: %s stream %u (%s) cannot go into a %s file; left out\n",
                          av_get_media_type_string(type), i, avcodec_get_name(s->codecpar->codec_id), ext.c_str());
             continue;

@@ -16,13 +16,15 @@ namespace orvexcli {
 
 namespace {
 
+// Pictures are the files the image reader takes (by extension); everything else is a video for
+// FFmpeg, so any container it reads (.m2ts, .3gp, .mxf, ...) renders.
 bool IsVideoPath(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* v : {".mp4", ".m4v", ".mov", ".mkv", ".webm", ".avi", ".mpg", ".mpeg", ".ts", ".mts", ".flv",
-                          ".wmv", ".ogv", ".y4m", ".nut", ".mxf", ".gif"})
-        if (ext == v) return true;
-    return false;
+    for (const char* p : {".png", ".jpg", ".jpeg", ".jpe", ".bmp", ".dib", ".tif", ".tiff", ".webp", ".exr", ".hdr",
+                          ".pic", ".ppm", ".pgm", ".pbm", ".pnm", ".pfm", ".pxm", ".jp2", ".sr", ".ras"})
+        if (ext == p) return false;
+    return true;
 }
 
 }  // namespace
