@@ -164,6 +164,8 @@ expect 1 "--frames wants A:B" -- render --effect $gamma --frames 5:2 "$work/av.m
 rc=$?
 [ $rc -eq 2 ] && grep -q "cannot write .*full.mkv: File too large" "$work/full.log" ||
     { echo "FAIL: disk full -> rc $rc: $(cat "$work/full.log")"; fail=1; }
+n=$(ffprobe -v quiet -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$work/full.mkv")
+[ "${n:-0}" -ge 1 ] || { echo "FAIL: nothing of the render on a full disk plays"; fail=1; }
 # A corrupt packet in the middle is skipped with a warning naming the frame; the render goes on.
 ff -f lavfi -i "testsrc2=size=160x120:rate=10" -frames:v 10 -c:v png "$work/png.mkv"
 pos=$(ffprobe -v error -select_streams v -show_entries packet=pos -of csv=p=0 "$work/png.mkv" | sed -n 6p)
