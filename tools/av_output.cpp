@@ -240,7 +240,6 @@ int VideoOutput::WriteHeader(const VideoInput& input, bool copy) {
         Discard();
         return kInput;
     }
-    headerWritten_ = true;
     return kOk;
 }
 

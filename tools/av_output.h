@@ -69,7 +69,7 @@ private:
     AVRational frameTb_{1, 25};
     std::vector<int> copied_;              // input stream index -> output stream index, or -1
     std::vector<AVRational> copiedTb_;     // input time bases of the copied streams
-    bool created_ = false, headerWritten_ = false, finished_ = false, failed_ = false;
+    bool created_ = false, finished_ = false, failed_ = false;
     int64_t written_ = 0;
 };
 
