@@ -22,7 +22,7 @@ bool IsVideoPath(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const char* p : {".png", ".jpg", ".jpeg", ".jpe", ".bmp", ".dib", ".tif", ".tiff", ".webp", ".exr", ".hdr",
-                          ".pic", ".ppm", ".pgm", ".pbm", ".pnm", ".pfm", ".pxm", ".jp2", ".sr", ".ras"})
+                          ".pic", ".ppm", ".pgm", ".pbm", ".pnm", ".pam", ".pfm", ".pxm", ".jp2", ".sr", ".ras"})
         if (ext == p) return false;
     return true;
 }
