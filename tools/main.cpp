@@ -31,14 +31,18 @@ const char* const kHelp =
     "  orvex list [--resources DIR]        creatable effects and the catalogue's entries\n"
     "  orvex info NAME [--resources DIR]   an effect's parameters (type, default, range) and paths\n"
     "  orvex render --effect NAME [--param NAME=VALUE[@FRAME]]... [--device cpu|opencl|opengl]\n"
-    "               [--frame N] [--fps N] [--audio FILE.wav] [--resources DIR] IN OUT\n"
+    "               [--frame N] [--fps N] [--audio FILE.wav | --audio-from-input] [--codec NAME]\n"
+    "               [--crf Q | --bitrate RATE] [--pix-fmt FORMAT] [--frames A:B] [--no-audio]\n"
+    "               [--resources DIR] IN OUT\n"
     "                                      render one effect on a picture (PNG, JPEG, ...) or on\n"
-    "                                      every frame of a video (mp4, mkv, mov, avi, ... -> mp4);\n"
+    "                                      every frame of a video (any file FFmpeg reads; the output\n"
+    "                                      container follows OUT's extension, sound is copied);\n"
     "                                      NAME=VALUE@FRAME sets a keyframe: numbers are\n"
     "                                      interpolated linearly between keyframes\n"
+    "                                      (orvex render --help tells more)\n"
     "  orvex testcard [--size WxH] OUT     write the generated test card\n"
     "  orvex compare [--tolerance N] A B   largest byte difference of two pictures\n"
-    "  orvex --help\n"
+    "  orvex --help, orvex COMMAND --help\n"
     "\n"
     "Parameter values follow the parameter's type: true/false for bool, an integer for int,\n"
     "a number for float. Alpha is kept as read; a picture without alpha gets alpha 255.\n"
@@ -167,6 +171,42 @@ int InfoCommand(int argc, char** argv) {
     return kOk;
 }
 
+// The lines of a help text that describe one command: its "  orvex CMD" line and the lines that
+// continue it. Empty when the text has none.
+std::string CommandHelp(const char* help, const std::string& command) {
+    std::string out, line;
+    bool inside = false;
+    for (const char* p = help; *p; ++p) {
+        line += *p;
+        if (*p != '\n' && p[1]) continue;
+        const bool entry = line.rfind("  orvex ", 0) == 0;
+        if (entry) inside = line.rfind("  orvex " + command + " ", 0) == 0 || line == "  orvex " + command + "\n";
+        else if (line.rfind("   ", 0) != 0) inside = false;
+        if (inside) out += line;
+        line.clear();
+    }
+    return out;
+}
+
+// `orvex COMMAND --help` for the commands without a usage text of their own.
+bool PrintCommandHelp(int argc, char** argv) {
+    const std::string cmd = argv[1];
+    if (cmd == "render") return false;
+    bool asked = false;
+    for (int i = 2; i < argc; ++i) asked = asked || std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h";
+    if (!asked) return false;
+    std::string text;
+    if (cmd == "vp") {
+        const std::string op = argc > 2 && argv[2][0] != '-' ? argv[2] : "";
+        text = op.empty() ? kVisualHelp : CommandHelp(kVisualHelp, "vp " + op);
+    } else {
+        text = CommandHelp(kHelp, cmd);
+    }
+    if (text.empty()) return false;
+    std::printf("usage:\n%s", text.c_str());
+    return true;
+}
+
 int UnknownCommand(const std::string& cmd) {
     const std::string near = Closest(cmd, {"demo", "list", "info", "render", "testcard", "compare", "vp", "help"});
     return Usage("unknown command: " + cmd + (near.empty() ? "" : "; did you mean " + near + "?"));
@@ -183,6 +223,7 @@ int main(int argc, char** argv) {
         std::printf("\nframe operations (visual processing):\n%s", orvexcli::kVisualHelp);
         return orvexcli::kOk;
     }
+    if (orvexcli::PrintCommandHelp(argc, argv)) return orvexcli::kOk;
     if (cmd == "list") return orvexcli::ListCommand(argc - 2, argv + 2);
     if (cmd == "render") return orvexcli::RenderCommand(argc - 2, argv + 2);
     if (cmd == "demo") return orvexcli::DemoCommand(argc - 2, argv + 2);

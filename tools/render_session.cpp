@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "effects/OpenGLSurface.h"
 #include "host/kit/kit.h"
@@ -243,37 +244,72 @@ orvex::EffectFramePtr Wrap(const cv::Mat& m) {
 
 int RenderSession::Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
                           const std::shared_ptr<orvex::EffectAudioFrame>& audio) {
-    if (int rc = ApplyTracks(frame); rc != kOk) return rc;
+    out.create(in.size(), CV_8UC4);
+    return RenderHost(*Wrap(in), *Wrap(out), frame, audio);
+}
+
+int RenderSession::RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& out, int64_t frame,
+                              const std::shared_ptr<orvex::EffectAudioFrame>& audio) {
+    const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
     // The output starts as the input: effects that leave a channel alone (edge feather writes no
     // alpha) then keep the picture's own values there, as in an editor's render.
-    in.copyTo(out);
-    std::vector<orvex::EffectFramePtr> inputs{Wrap(in)};
-    orvex::EffectFramePtr result = Wrap(out);
+    if (in.data[0] != out.data[0])
+        for (int y = 0; y < h; ++y)
+            std::memcpy(out.data[0] + static_cast<size_t>(y) * out.pitch[0],
+                        in.data[0] + static_cast<size_t>(y) * in.pitch[0], static_cast<size_t>(w) * 4);
+    auto inFrame = std::make_shared<orvex::EffectFrame>(in);
+    auto outFrame = std::make_shared<orvex::EffectFrame>(out);
+    if (!factory_) return RenderFrames(inFrame, outFrame, frame, audio);
+    if (!inTexture_ || textureW_ != w || textureH_ != h) {
+        // OpenCL textures where there is OpenCL (shader effects convert them), else OpenGL ones.
+        inTexture_ = orvexhost::CreateTextureLike(*factory_, in, texturePlatform());
+        outTexture_ = orvexhost::CreateTextureLike(*factory_, out, texturePlatform());
+        textureW_ = w;
+        textureH_ = h;
+    }
+    if (!inTexture_ || !outTexture_ || !orvexhost::UploadInto(*inTexture_, in)) {
+        std::fprintf(stderr, "orvex: cannot create GPU textures for a %dx%d picture\n", w, h);
+        inTexture_.reset();
+        return kRender;
+    }
+    outTexture_->CopyFrom(*inTexture_);
+    inFrame->texture = inTexture_;
+    outFrame->texture = outTexture_;
+    if (int rc = RenderFrames(inFrame, outFrame, frame, audio); rc != kOk) return rc;
+    if (!orvexhost::DownloadFrame(*outTexture_, out)) {
+        std::fprintf(stderr, "orvex: cannot read frame %lld back from the GPU\n", static_cast<long long>(frame));
+        return kRender;
+    }
+    return kOk;
+}
+
+int RenderSession::RenderTextures(const orvex::EffectFrame& in, const orvex::EffectFrame& out, int64_t frame,
+                                  const std::shared_ptr<orvex::EffectAudioFrame>& audio) {
+    out.texture->CopyFrom(*in.texture);
+    auto inFrame = std::make_shared<orvex::EffectFrame>(in);
+    auto outFrame = std::make_shared<orvex::EffectFrame>(out);
+    return RenderFrames(inFrame, outFrame, frame, audio);
+}
+
+const char* RenderSession::texturePlatform() const {
+    return factory_ && factory_->GetDeviceContext("opencl") ? "opencl" : "opengl";
+}
+
+std::string RenderSession::deviceName() const {
+    if (!factory_) return "CPU";
+    return factory_->GetDeviceContext("opencl") ? "OpenCL" : "OpenGL";
+}
+
+int RenderSession::RenderFrames(const orvex::EffectFramePtr& in, orvex::EffectFramePtr out, int64_t frame,
+                                const std::shared_ptr<orvex::EffectAudioFrame>& audio) {
+    if (int rc = ApplyTracks(frame); rc != kOk) return rc;
+    std::vector<orvex::EffectFramePtr> inputs{in};
     if (audio) {
         auto carrier = std::make_shared<orvex::EffectFrame>();
         carrier->audio = audio;
         inputs.push_back(carrier);
     }
-    if (factory_) {
-        if (!inTexture_ || textureW_ != in.cols || textureH_ != in.rows) {
-            // OpenCL textures where there is OpenCL (shader effects convert them), else OpenGL ones.
-            const char* platform = factory_->GetDeviceContext("opencl") ? "opencl" : "opengl";
-            inTexture_ = orvexhost::CreateTextureLike(*factory_, *inputs[0], platform);
-            outTexture_ = orvexhost::CreateTextureLike(*factory_, *result, platform);
-            textureW_ = in.cols;
-            textureH_ = in.rows;
-        }
-        if (!inTexture_ || !outTexture_ || !orvexhost::UploadInto(*inTexture_, *inputs[0])) {
-            std::fprintf(stderr, "orvex: cannot create GPU textures for a %dx%d picture\n", in.cols, in.rows);
-            inTexture_.reset();
-            return kRender;
-        }
-        outTexture_->CopyFrom(*inTexture_);
-        inputs[0]->texture = inTexture_;
-        result->texture = outTexture_;
-    }
-    orvex::ResultCode r = effect_->Render(nullptr, frame, nullptr, inputs, result);
-    if (r == orvex::Ok && factory_ && !orvexhost::DownloadFrame(*outTexture_, *result)) r = orvex::Failed;
+    const orvex::ResultCode r = effect_->Render(nullptr, frame, nullptr, inputs, out);
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex: %s failed to render frame %lld (result %d)\n", effectName_.c_str(),
                      static_cast<long long>(frame), r);

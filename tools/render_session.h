@@ -43,12 +43,24 @@ public:
     int SetTracks(std::vector<ParamTrack> tracks);
     // The timeline's frame rate, for effects that animate with time.
     void SetFrameRate(int64_t numerator, int64_t denominator);
-    // Applies the tracks at a frame position and renders `in` into `out` (same size, 8-bit
-    // BGRA); audio, when given, rides on a second input frame for the audio effects. An exit
+    // Applies the tracks at a frame position and renders `in` into `out` (8-bit BGRA, out sized
+    // like in); audio, when given, rides on a second input frame for the audio effects. An exit
     // code, having printed why on failure.
     int Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
                const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
+    // The same on host BGRA frames of the same size, through the session's textures when it has a
+    // GPU factory.
+    int RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& out, int64_t frame,
+                   const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
+    // The same on BGRA textures of texturePlatform(): the frames stay on the device.
+    int RenderTextures(const orvex::EffectFrame& in, const orvex::EffectFrame& out, int64_t frame,
+                       const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
 
+    // The GPU factory of the render; null on the CPU.
+    zrp::ATLUFactory* factory() const { return factory_.get(); }
+    const char* texturePlatform() const;
+    // "CPU", "OpenCL" or "OpenGL": where the effect runs.
+    std::string deviceName() const;
     const std::string& effectName() const { return effectName_; }
     orvex::IOrvex* lab() const { return lab_.lab; }
     orvex::IOrvexEffect* effect() const { return effect_; }
@@ -57,6 +69,8 @@ public:
 
 private:
     int ApplyTracks(int64_t frame);
+    int RenderFrames(const orvex::EffectFramePtr& in, orvex::EffectFramePtr out, int64_t frame,
+                     const std::shared_ptr<orvex::EffectAudioFrame>& audio);
     const orvex::ParamDecl* FindDecl(const std::string& name) const;
 
     // The factory outlives the lab that points at it: declared first, destroyed last.
