@@ -1,8 +1,11 @@
 #include "imagecpu/TableLookup.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+#include "host/simd/simd_level.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -221,10 +224,19 @@ LookupPath Hardware() {
 
 std::atomic<int> g_cap{static_cast<int>(LookupPath::Avx512Vbmi)};
 
+// ORVEX_SIMD's cap in lookup paths: AVX-512 is the VBMI path, below AVX2 only plain C.
+LookupPath EnvironmentCap() {
+    switch (orvexhost::SimdCap()) {
+    case orvexhost::SimdLevel::Avx512: return LookupPath::Avx512Vbmi;
+    case orvexhost::SimdLevel::Avx2: return LookupPath::Avx2;
+    default: return LookupPath::Scalar;
+    }
+}
+
 }  // namespace
 
 LookupPath BestLookupPath() {
-    static const LookupPath hardware = Hardware();
+    static const LookupPath hardware = std::min(Hardware(), EnvironmentCap());
     const auto cap = static_cast<LookupPath>(g_cap.load(std::memory_order_relaxed));
     return hardware < cap ? hardware : cap;
 }
