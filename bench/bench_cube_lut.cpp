@@ -229,7 +229,7 @@ void Serial_CubeApply(benchmark::State& state) {
                      4, 2, 255);
     cv::setNumThreads(threads);
 }
-BENCHMARK(Serial_CubeApply)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Serial_CubeApply)->Name("Serial_CubeApply/tetrahedral")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -253,7 +253,7 @@ public:
         if (lut3d != times_.end() && tetra != times_.end() && lut3d->second > 0)
             std::printf("  %-34s %6.2fx CubeApply_FFmpeg/tetrahedral (real time)\n", "CubeApply/tetrahedral",
                         tetra->second / lut3d->second);
-        const auto serial = times_.find("Serial_CubeApply"), table = times_.find("Serial_TablePass");
+        const auto serial = times_.find("Serial_CubeApply/tetrahedral"), table = times_.find("Serial_TablePass");
         if (serial != times_.end() && table != times_.end() && table->second > 0)
             std::printf("  %-34s %6.2fx Serial_TablePass (CPU time)\n", "Serial_CubeApply", serial->second / table->second);
     }
