@@ -550,3 +550,43 @@ TEST(Change2Color, NonFiniteAndHugeValuesRenderSafely) {
     HostFrame out = orvextest::SolidFrame(64, 64, cv::Scalar::all(0));
     EXPECT_EQ(Render(*e, in, out), Ok);
 }
+
+namespace {
+
+// FNV-1a over the picture's rows (not the padding).
+uint64_t PictureHash(const cv::Mat& m) {
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < m.rows; ++y) {
+        const uint8_t* p = m.ptr<uint8_t>(y);
+        for (size_t i = 0; i < m.cols * m.elemSize(); ++i) h = (h ^ p[i]) * 1099511628211ull;
+    }
+    return h;
+}
+
+}  // namespace
+
+// The HLS balance's output as the plain per-pixel formulas gave it before its saturation became a
+// table per frame (the conversions to HLS and back are the image library's), for the darkening
+// and the lightening formulas, a picture with odd width and row padding.
+TEST(ColorBalanceHLS, OutputKeepsItsPinnedBytes) {
+    struct Pin {
+        Params params;
+        uint64_t hash;
+    };
+    const std::vector<Pin> pins = {
+        {{{"hue", 100}, {"lightness", 30}, {"saturation", -40}}, 15264409224617488866ull},
+        {{{"hue", 300}, {"lightness", -30}, {"saturation", 60}}, 8760798962800728796ull},
+        {{{"hue", 0}, {"lightness", 0}, {"saturation", 100}}, 15365677928539761425ull},
+        {{{"hue", 359}, {"lightness", 100}, {"saturation", -100}}, 5377893431675493716ull},
+        {{{"hue", 45}, {"lightness", -100}, {"saturation", 25}}, 899540908549394189ull},
+    };
+    HostFrame in = orvextest::RandomFrame(333, 67, 29, 20);
+    for (const Pin& pin : pins) {
+        auto e = Create("color_balance_hls");
+        ASSERT_TRUE(e);
+        Set(*e, pin.params);
+        HostFrame out = orvextest::SolidFrame(333, 67, cv::Scalar::all(0));
+        ASSERT_EQ(Render(*e, in, out), Ok);
+        EXPECT_EQ(PictureHash(out.image), pin.hash) << "hue " << pin.params[0].second;
+    }
+}
