@@ -132,20 +132,23 @@ public:
 
     void Rows(int y0, int y1) const override {
         BandScratch& sc = Scratch(y0);
+        // In locals: the byte stores below could alias the frame's fields.
+        const int cols = in_.cols, shift = f_.hueShift;
+        const uint8_t* lightness = f_.lightness;
+        const uint8_t* saturation = f_.saturationOf;
         ForStrips(y0, y1, [&](int y, int n) {
             const cv::Mat src = in_.rowRange(y, y + n);
-            cv::Mat hls = ScratchRows(sc.m[0], n, in_.cols, CV_8UC3);
+            cv::Mat hls = ScratchRows(sc.m[0], n, cols, CV_8UC3);
             cv::cvtColor(src, hls, cv::COLOR_BGR2HLS);
             for (int r = 0; r < n; ++r) {
                 const uint8_t* p = src.ptr<uint8_t>(r);
                 uint8_t* h = hls.ptr<uint8_t>(r);
-                for (int x = 0; x < in_.cols; ++x, p += 4, h += 3) {
+                for (int x = 0; x < cols; ++x, p += 4, h += 3) {
                     const int mx = std::max({p[0], p[1], p[2]}), mn = std::min({p[0], p[1], p[2]});
-                    int hue = h[0] + f_.hueShift;
-                    if (hue >= 180) hue -= 180;
-                    h[0] = static_cast<uint8_t>(hue);
-                    h[1] = f_.lightness[h[1]];
-                    h[2] = f_.saturationOf[mx * 256 + mn];
+                    const int hue = h[0] + shift;
+                    h[0] = static_cast<uint8_t>(hue >= 180 ? hue - 180 : hue);
+                    h[1] = lightness[h[1]];
+                    h[2] = saturation[mx * 256 + mn];
                 }
             }
             cv::Mat bgr = ScratchRows(sc.m[1], n, in_.cols, CV_8UC3);
