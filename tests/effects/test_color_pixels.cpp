@@ -553,20 +553,6 @@ TEST(Change2Color, NonFiniteAndHugeValuesRenderSafely) {
     EXPECT_EQ(Render(*e, in, out), Ok);
 }
 
-namespace {
-
-// FNV-1a over the picture's rows (not the padding).
-uint64_t PictureHash(const cv::Mat& m) {
-    uint64_t h = 1469598103934665603ull;
-    for (int y = 0; y < m.rows; ++y) {
-        const uint8_t* p = m.ptr<uint8_t>(y);
-        for (size_t i = 0; i < m.cols * m.elemSize(); ++i) h = (h ^ p[i]) * 1099511628211ull;
-    }
-    return h;
-}
-
-}  // namespace
-
 // The HLS balance's output as the plain per-pixel formulas gave it before its saturation became a
 // table per frame (the conversions to HLS and back are the image library's), for the darkening
 // and the lightening formulas, a picture with odd width and row padding.
@@ -589,7 +575,7 @@ TEST(ColorBalanceHLS, OutputKeepsItsPinnedBytes) {
         Set(*e, pin.params);
         HostFrame out = orvextest::SolidFrame(333, 67, cv::Scalar::all(0));
         ASSERT_EQ(Render(*e, in, out), Ok);
-        EXPECT_EQ(PictureHash(out.image), pin.hash) << "hue " << pin.params[0].second;
+        EXPECT_EQ(orvextest::PictureHash(out.image), pin.hash) << "hue " << pin.params[0].second;
     }
 }
 
