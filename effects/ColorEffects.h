@@ -134,6 +134,7 @@ private:
     float lightness_ = 0;
     float saturation_ = 0;
     BandScratchSet scratch_;
+    std::vector<uint8_t> saturationTable_;  // per frame: S' by (max, min) of the pixel's channels
 };
 
 class VideoEffectColorCorrectionColorBalance : public EffectSurface {

@@ -68,6 +68,24 @@ protected:
 
 // --- HLS balance -----------------------------------------------------------------------------------
 
+// The image library's HLS lightness byte of a pixel, by its largest and smallest channel: it is
+// round(255 * (max / 255 + min / 255) / 2) in floats, which no other channel enters. Read once
+// from the library's own conversion of every (max, min) pair.
+const uint8_t* HlsLightnessBytes() {
+    static const std::vector<uint8_t> table = [] {
+        cv::Mat pairs(256, 256, CV_8UC3);
+        for (int mx = 0; mx < 256; ++mx)
+            for (int mn = 0; mn < 256; ++mn) pairs.at<cv::Vec3b>(mx, mn) = cv::Vec3b(mn, mn, mx);
+        cv::Mat hls;
+        cv::cvtColor(pairs, hls, cv::COLOR_BGR2HLS);
+        std::vector<uint8_t> t(256 * 256);
+        for (int mx = 0; mx < 256; ++mx)
+            for (int mn = 0; mn < 256; ++mn) t[mx * 256 + mn] = hls.at<cv::Vec3b>(mx, mn)[1];
+        return t;
+    }();
+    return table.data();
+}
+
 class parallelColorBalanceHLS final : public ScratchRowsBody {
 public:
     struct Frame {
@@ -75,48 +93,62 @@ public:
         int hueShift;          // trunc(hue / 2), in the 0..179 hue bytes
         double saturation;     // 1 + saturation / 100
         uint8_t lightness[256];  // L -> L'
+        const uint8_t* saturationOf;  // S' by max * 256 + min (FillSaturation)
     };
     parallelColorBalanceHLS(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, const Frame& f)
         : ScratchRowsBody(in, out, scratch), f_(f) {}
 
+    // S' depends on the pixel only through its largest and smallest channel (L' through them too:
+    // HlsLightnessBytes), so the frame's formulas run once per pair of them, not once per pixel.
+    static void FillSaturation(const Frame& f, uint8_t* table) {
+        const float* unit = colorfx::UnitFloats();
+        const uint8_t* lightnessOf = HlsLightnessBytes();
+        for (int mxb = 0; mxb < 256; ++mxb)
+            for (int mnb = 0; mnb <= mxb; ++mnb) {
+                const float mx = unit[mxb], mn = unit[mnb];
+                const double delta = mx - mn;
+                const int L = f.lightness[lightnessOf[mxb * 256 + mnb]];
+                // A zero denominator only comes with L' at 0 or 255 (or a gray pixel), where
+                // saturation has no effect: S0 = 0 there.
+                double s0;
+                if (L < 128) {
+                    if (f.lighten) {
+                        s0 = L > 0 ? delta / (2 * L) * 255 * 255 : 0;
+                    } else {
+                        const double sum = static_cast<double>(mx) + mn;
+                        s0 = sum > 0 ? delta / sum * 255 : 0;
+                    }
+                } else if (f.lighten) {
+                    const double rest = 2.0 - mx - mn;
+                    s0 = rest > 0 ? delta / rest * 255 : 0;
+                } else {
+                    // 32385 = 127 * 255: the darkening branch scales by 127, not 127.5.
+                    s0 = L < 255 ? delta * 32385 / (255 - L) : 0;
+                }
+                const double rounded = std::trunc(s0 + 0.5);
+                table[mxb * 256 + mnb] = static_cast<uint8_t>(SatRint(rounded * f.saturation));
+            }
+    }
+
     void Rows(int y0, int y1) const override {
         BandScratch& sc = Scratch(y0);
-        const float* unit = colorfx::UnitFloats();
+        // In locals: the byte stores below could alias the frame's fields.
+        const int cols = in_.cols, shift = f_.hueShift;
+        const uint8_t* lightness = f_.lightness;
+        const uint8_t* saturation = f_.saturationOf;
         ForStrips(y0, y1, [&](int y, int n) {
             const cv::Mat src = in_.rowRange(y, y + n);
-            cv::Mat hls = ScratchRows(sc.m[0], n, in_.cols, CV_8UC3);
+            cv::Mat hls = ScratchRows(sc.m[0], n, cols, CV_8UC3);
             cv::cvtColor(src, hls, cv::COLOR_BGR2HLS);
             for (int r = 0; r < n; ++r) {
                 const uint8_t* p = src.ptr<uint8_t>(r);
                 uint8_t* h = hls.ptr<uint8_t>(r);
-                for (int x = 0; x < in_.cols; ++x, p += 4, h += 3) {
-                    const float mx = unit[std::max({p[0], p[1], p[2]})];
-                    const float mn = unit[std::min({p[0], p[1], p[2]})];
-                    const double delta = mx - mn;
-                    const int L = f_.lightness[h[1]];
-                    // A zero denominator only comes with L' at 0 or 255 (or a gray pixel), where
-                    // saturation has no effect: S0 = 0 there.
-                    double s0;
-                    if (L < 128) {
-                        if (f_.lighten) {
-                            s0 = L > 0 ? delta / (2 * L) * 255 * 255 : 0;
-                        } else {
-                            const double sum = static_cast<double>(mx) + mn;
-                            s0 = sum > 0 ? delta / sum * 255 : 0;
-                        }
-                    } else if (f_.lighten) {
-                        const double rest = 2.0 - mx - mn;
-                        s0 = rest > 0 ? delta / rest * 255 : 0;
-                    } else {
-                        // 32385 = 127 * 255: the darkening branch scales by 127, not 127.5.
-                        s0 = L < 255 ? delta * 32385 / (255 - L) : 0;
-                    }
-                    int hue = h[0] + f_.hueShift;
-                    if (hue >= 180) hue -= 180;
-                    const double rounded = std::trunc(s0 + 0.5);
-                    h[0] = static_cast<uint8_t>(hue);
-                    h[1] = static_cast<uint8_t>(L);
-                    h[2] = static_cast<uint8_t>(SatRint(rounded * f_.saturation));
+                for (int x = 0; x < cols; ++x, p += 4, h += 3) {
+                    const int mx = std::max({p[0], p[1], p[2]}), mn = std::min({p[0], p[1], p[2]});
+                    const int hue = h[0] + shift;
+                    h[0] = static_cast<uint8_t>(hue >= 180 ? hue - 180 : hue);
+                    h[1] = lightness[h[1]];
+                    h[2] = saturation[mx * 256 + mn];
                 }
             }
             cv::Mat bgr = ScratchRows(sc.m[1], n, in_.cols, CV_8UC3);
@@ -404,6 +436,9 @@ ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, E
     const double l = lightness_ * 0.01;
     for (int L = 0; L < 256; ++L)
         f.lightness[L] = static_cast<uint8_t>(SatRint((f.lighten ? 255 - L : L) * l + L));
+    saturationTable_.resize(256 * 256);
+    parallelColorBalanceHLS::FillSaturation(f, saturationTable_.data());
+    f.saturationOf = saturationTable_.data();
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelColorBalanceHLS body(in, out, scratch_, f);

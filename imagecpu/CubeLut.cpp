@@ -415,6 +415,14 @@ inline void WritePixel(uint8_t* d, const uint8_t bgr[3], int channels, const uin
     }
 }
 
+// The leading pixels of a BGRA row the vector body of `path` does; the plain body does the rest.
+inline int VectorRow(LookupPath path, const cuberows::TetraTables& tables, cuberows::Interpolation kind,
+                     const uint8_t* s, uint8_t* d, int width) {
+    if (path == LookupPath::Avx512Vbmi) return cuberows::CubeBGRAAvx512(tables, kind, s, d, width);
+    if (path == LookupPath::Avx2) return cuberows::CubeBGRAAvx2(tables, kind, s, d, width);
+    return 0;
+}
+
 }  // namespace
 
 void CubeLut::TetraRows(uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width, int channels,
@@ -422,12 +430,11 @@ void CubeLut::TetraRows(uint8_t* dst, int dstStride, const uint8_t* src, int src
     const uint8_t* M = MulTable();
     const float* grid = packed_.data();
     const cuberows::TetraTables tables{grid, nullptr, size_};
-    const bool vector = channels == 4 && vectorPath >= LookupPath::Avx512Vbmi;
+    const LookupPath path = channels == 4 ? vectorPath : LookupPath::Scalar;
     for (int y = begin; y < end; ++y) {
         const uint8_t* s = src + static_cast<size_t>(y) * srcStride;
         uint8_t* d = dst + static_cast<size_t>(y) * dstStride;
-        const int done =
-            vector ? cuberows::CubeBGRAAvx512(tables, cuberows::Interpolation::Tetrahedral, s, d, width) : 0;
+        const int done = VectorRow(path, tables, cuberows::Interpolation::Tetrahedral, s, d, width);
         s += static_cast<size_t>(done) * channels;
         d += static_cast<size_t>(done) * channels;
         for (int x = done; x < width; ++x, s += channels, d += channels) {
@@ -470,11 +477,11 @@ void CubeLut::InPlaceRows(uint8_t* dst, int dstStride, int width, int channels, 
     const uint8_t* M = MulTable();
     const float* grid = packed_.data();
     const cuberows::TetraTables tables{grid, nearestBytes_.data(), size_};
-    const bool vector = channels == 4 && BestLookupPath() >= LookupPath::Avx512Vbmi;
+    const LookupPath path = channels == 4 ? BestLookupPath() : LookupPath::Scalar;
     const auto kind = trilinear ? cuberows::Interpolation::Trilinear : cuberows::Interpolation::Nearest;
     for (int y = begin; y < end; ++y) {
         uint8_t* d = dst + static_cast<size_t>(y) * dstStride;
-        const int done = vector ? cuberows::CubeBGRAAvx512(tables, kind, d, d, width) : 0;
+        const int done = VectorRow(path, tables, kind, d, d, width);
         d += static_cast<size_t>(done) * channels;
         for (int x = done; x < width; ++x, d += channels) {
             const cuberows::AxisEntry& er = axis_[0][d[2]];

@@ -1,5 +1,5 @@
 #pragma once
-// The vector body of the cube's three passes over BGRA rows. It computes exactly what the
+// The vector bodies of the cube's three passes over BGRA rows. It computes exactly what the
 // plain body computes, lane by lane (same float operations in the same order, no fused
 // multiply-add), so both give the same bytes.
 #include <cstdint>
@@ -26,5 +26,7 @@ enum class Interpolation { Nearest, Trilinear, Tetrahedral };
 // (rounded (a*v + 127) / 255), alpha kept. Returns how many pixels it did (a multiple of 16);
 // the caller finishes the rest with the plain body. src and dst are the same row or apart.
 int CubeBGRAAvx512(const TetraTables& t, Interpolation mode, const uint8_t* src, uint8_t* dst, int pixels);
+// The same with AVX2, 8 pixels at a time (returns a multiple of 8).
+int CubeBGRAAvx2(const TetraTables& t, Interpolation mode, const uint8_t* src, uint8_t* dst, int pixels);
 
 }  // namespace orvex::cuberows

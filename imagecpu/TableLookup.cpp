@@ -1,8 +1,11 @@
 #include "imagecpu/TableLookup.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+#include "host/simd/simd_level.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -49,16 +52,23 @@ ORVEX_TARGET_AVX2 inline void LoadSegments(const uint8_t* t, Segments* out) {
         out->s[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * k)));
 }
 
-// Step k subtracts 16k from every byte; only the bytes whose high nibble is k land in 0..15, and
-// adding 0x70 with saturation sets bit 7 of all others, which makes pshufb give 0 there.
+// Sixteen pshufb look up every byte's low nibble in the sixteen segments at once; a tree of
+// byte blends then keeps, for each byte, the segment its high nibble names: bits 4, 5, 6 and 7
+// in turn, each moved to bit 7 (which pblendvb reads) by a shift within the byte's 16-bit word.
 ORVEX_TARGET_AVX2 inline __m256i Lookup256(__m256i v, const Segments& t) {
-    const __m256i step = _mm256_set1_epi8(0x10), bias = _mm256_set1_epi8(0x70);
-    __m256i acc = _mm256_shuffle_epi8(t.s[0], _mm256_adds_epu8(v, bias));
-    for (int k = 1; k < 16; ++k) {
-        v = _mm256_sub_epi8(v, step);
-        acc = _mm256_or_si256(acc, _mm256_shuffle_epi8(t.s[k], _mm256_adds_epu8(v, bias)));
-    }
-    return acc;
+    const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0f));
+    __m256i r[8];
+    const __m256i bit4 = _mm256_slli_epi16(v, 3);
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k)
+        r[k] = _mm256_blendv_epi8(_mm256_shuffle_epi8(t.s[2 * k], low), _mm256_shuffle_epi8(t.s[2 * k + 1], low), bit4);
+    const __m256i bit5 = _mm256_slli_epi16(v, 2);
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit5);
+    const __m256i bit6 = _mm256_add_epi8(v, v);
+#pragma GCC unroll 2
+    for (int k = 0; k < 2; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit6);
+    return _mm256_blendv_epi8(r[0], r[1], v);
 }
 
 ORVEX_TARGET_AVX2 void BytesAvx2(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* t) {
@@ -110,27 +120,25 @@ ORVEX_TARGET_AVX2 inline void Join(const Planes& p, uint8_t* d) {
 ORVEX_TARGET_AVX2 void BgraAvx2(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
                                 const uint8_t* tr) {
     int x = 0;
+    // Alpha is never looked up: the channels go apart, through their tables and back together.
+    Segments sb, sg, sr;
+    LoadSegments(tb, &sb);
+    LoadSegments(tg, &sg);
+    LoadSegments(tr, &sr);
+    for (; x + 32 <= pixels; x += 32) {
+        Planes p = Split(src + 4 * x);
+        p.b = Lookup256(p.b, sb);
+        p.g = Lookup256(p.g, sg);
+        p.r = Lookup256(p.r, sr);
+        Join(p, dst + 4 * x);
+    }
     if (tb == tg && tg == tr) {
-        // One table: look up every byte as it lies and put alpha back.
-        Segments seg;
-        LoadSegments(tb, &seg);
+        // One table: the last whole 8 pixels byte by byte, alpha put back.
         const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xff000000u));
         for (; x + 8 <= pixels; x += 8) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x),
-                                _mm256_blendv_epi8(Lookup256(v, seg), v, alpha));
-        }
-    } else {
-        Segments sb, sg, sr;
-        LoadSegments(tb, &sb);
-        LoadSegments(tg, &sg);
-        LoadSegments(tr, &sr);
-        for (; x + 32 <= pixels; x += 32) {
-            Planes p = Split(src + 4 * x);
-            p.b = Lookup256(p.b, sb);
-            p.g = Lookup256(p.g, sg);
-            p.r = Lookup256(p.r, sr);
-            Join(p, dst + 4 * x);
+                                _mm256_blendv_epi8(Lookup256(v, sb), v, alpha));
         }
     }
     BgraScalar(src + 4 * x, dst + 4 * x, pixels - x, tb, tg, tr);
@@ -221,10 +229,19 @@ LookupPath Hardware() {
 
 std::atomic<int> g_cap{static_cast<int>(LookupPath::Avx512Vbmi)};
 
+// ORVEX_SIMD's cap in lookup paths: AVX-512 is the VBMI path, below AVX2 only plain C.
+LookupPath EnvironmentCap() {
+    switch (orvexhost::SimdCap()) {
+    case orvexhost::SimdLevel::Avx512: return LookupPath::Avx512Vbmi;
+    case orvexhost::SimdLevel::Avx2: return LookupPath::Avx2;
+    default: return LookupPath::Scalar;
+    }
+}
+
 }  // namespace
 
 LookupPath BestLookupPath() {
-    static const LookupPath hardware = Hardware();
+    static const LookupPath hardware = std::min(Hardware(), EnvironmentCap());
     const auto cap = static_cast<LookupPath>(g_cap.load(std::memory_order_relaxed));
     return hardware < cap ? hardware : cap;
 }

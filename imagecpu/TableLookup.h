@@ -3,9 +3,9 @@
 //   BGRA:  d.b = Tb[s.b], d.g = Tg[s.g], d.r = Tr[s.r], d.a = s.a
 //   bytes: d[i] = T[s[i]]
 // Three bodies give the same bytes: AVX-512 VBMI (vpermi2b looks up 128 entries, two of them and
-// a select on bit 7 cover 256), AVX2 (sixteen 16-entry pshufb lookups, one per high nibble) and
-// plain C. The fastest the processor runs is chosen at run time; CapLookupPath lowers it (the
-// benchmarks use it to measure the slower paths).
+// a select on bit 7 cover 256), AVX2 (sixteen 16-entry pshufb lookups of the low nibble and a
+// tree of blends by the high one) and plain C. The fastest the processor runs is chosen at run time; ORVEX_SIMD and CapLookupPath
+// lower it (to measure and test the slower paths).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,7 +14,8 @@ namespace orvex {
 
 enum class LookupPath { Scalar, Avx2, Avx512Vbmi };
 
-// The path the dispatching calls below take on this processor.
+// The path the dispatching calls below take on this processor: its best, at most ORVEX_SIMD's cap
+// (host/simd/simd_level.h) and CapLookupPath's. The blend, cube and gradient rows follow it too.
 LookupPath BestLookupPath();
 // Every path this processor can run, plain C first (the tests compare them).
 std::vector<LookupPath> SupportedLookupPaths();

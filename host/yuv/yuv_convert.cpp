@@ -19,6 +19,7 @@
 #define ORVEX_YUV_X86 0
 #endif
 
+#include "host/simd/simd_level.h"
 #include "host/yuv/yuv_simd.h"
 #include "yuv.h"
 
@@ -55,7 +56,8 @@ std::atomic<int> g_simdCap{static_cast<int>(YuvSimd::Avx512)};
 
 // The level a conversion runs at, read once per call.
 YuvSimd Level() {
-    return std::min(HardwareLevel(), static_cast<YuvSimd>(g_simdCap.load(std::memory_order_relaxed)));
+    return std::min({HardwareLevel(), static_cast<YuvSimd>(g_simdCap.load(std::memory_order_relaxed)),
+                     static_cast<YuvSimd>(orvexhost::SimdCap())});
 }
 
 // --- YUV -> BGRA ---------------------------------------------------------------------------------

@@ -1,10 +1,12 @@
 // Colour effects against pixels computed by hand from their formulas, the identities each effect
 // promises, and the boundary rules. Y is the integer luma trunc(.114 B) + trunc(.587 G) +
 // trunc(.299 R); M[x][y] = x y / 255 rounded. Pixels are written (B, G, R, A).
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
 
 #include "color_support.h"
 #include "imagecpu/TableLookup.h"
@@ -549,4 +551,47 @@ TEST(Change2Color, NonFiniteAndHugeValuesRenderSafely) {
     HostFrame in = orvextest::RandomFrame(64, 64, 6);
     HostFrame out = orvextest::SolidFrame(64, 64, cv::Scalar::all(0));
     EXPECT_EQ(Render(*e, in, out), Ok);
+}
+
+// The HLS balance's output as the plain per-pixel formulas gave it before its saturation became a
+// table per frame (the conversions to HLS and back are the image library's), for the darkening
+// and the lightening formulas, a picture with odd width and row padding.
+TEST(ColorBalanceHLS, OutputKeepsItsPinnedBytes) {
+    struct Pin {
+        Params params;
+        uint64_t hash;
+    };
+    const std::vector<Pin> pins = {
+        {{{"hue", 100}, {"lightness", 30}, {"saturation", -40}}, 15264409224617488866ull},
+        {{{"hue", 300}, {"lightness", -30}, {"saturation", 60}}, 8760798962800728796ull},
+        {{{"hue", 0}, {"lightness", 0}, {"saturation", 100}}, 15365677928539761425ull},
+        {{{"hue", 359}, {"lightness", 100}, {"saturation", -100}}, 5377893431675493716ull},
+        {{{"hue", 45}, {"lightness", -100}, {"saturation", 25}}, 899540908549394189ull},
+    };
+    HostFrame in = orvextest::RandomFrame(333, 67, 29, 20);
+    for (const Pin& pin : pins) {
+        auto e = Create("color_balance_hls");
+        ASSERT_TRUE(e);
+        Set(*e, pin.params);
+        HostFrame out = orvextest::SolidFrame(333, 67, cv::Scalar::all(0));
+        ASSERT_EQ(Render(*e, in, out), Ok);
+        EXPECT_EQ(orvextest::PictureHash(out.image), pin.hash) << "hue " << pin.params[0].second;
+    }
+}
+
+// The HLS balance tabulates its saturation by each pixel's largest and smallest channel, which
+// holds because the image library's HLS lightness byte depends on those two alone: every colour.
+TEST(ColorBalanceHLS, LibraryLightnessDependsOnMaxAndMinAlone) {
+    cv::Mat all(4096, 4096, CV_8UC3), pairs(256, 256, CV_8UC3), hlsAll, hlsPairs;
+    for (int i = 0; i < 4096 * 4096; ++i)
+        all.at<cv::Vec3b>(i / 4096, i % 4096) = cv::Vec3b(i & 255, (i >> 8) & 255, (i >> 16) & 255);
+    for (int mx = 0; mx < 256; ++mx)
+        for (int mn = 0; mn < 256; ++mn) pairs.at<cv::Vec3b>(mx, mn) = cv::Vec3b(mn, mn, mx);
+    cv::cvtColor(all, hlsAll, cv::COLOR_BGR2HLS);
+    cv::cvtColor(pairs, hlsPairs, cv::COLOR_BGR2HLS);
+    for (int i = 0; i < 4096 * 4096; ++i) {
+        const cv::Vec3b c = all.at<cv::Vec3b>(i / 4096, i % 4096);
+        const int mx = std::max({c[0], c[1], c[2]}), mn = std::min({c[0], c[1], c[2]});
+        ASSERT_EQ(hlsAll.at<cv::Vec3b>(i / 4096, i % 4096)[1], hlsPairs.at<cv::Vec3b>(mx, mn)[1]) << c;
+    }
 }

@@ -81,15 +81,6 @@ cv::Mat PlainGradient(const Points& s, int w, int h) {
     return g;
 }
 
-uint64_t Fnv1a(const cv::Mat& image) {
-    uint64_t h = 1469598103934665603ull;
-    for (int y = 0; y < image.rows; ++y) {
-        const uint8_t* p = image.ptr<uint8_t>(y);
-        for (size_t i = 0; i < image.cols * image.elemSize(); ++i) h = (h ^ p[i]) * 1099511628211ull;
-    }
-    return h;
-}
-
 // Restores the lookup path cap when a test ends, failed or not.
 struct PathCap {
     ~PathCap() { CapLookupPath(LookupPath::Avx512Vbmi); }
@@ -264,7 +255,7 @@ TEST(FourColorGradientBytes, EveryModeKeepsItsPinnedBytes) {
                         Configure(e, kSetups[si], mode, ai == 0 ? 100 : 63);
                         HostFrame out = SolidFrame(size.width, size.height, cv::Scalar::all(0));
                         ASSERT_EQ(Render(e, in, out), Ok);
-                        const uint64_t got = Fnv1a(out.image);
+                        const uint64_t got = orvextest::PictureHash(out.image);
                         EXPECT_EQ(got, kPinned[si][zi][mode][ai]) << LookupPathName(path) << " setup " << si
                                                                    << " " << size << " mode " << mode;
                     }

@@ -299,40 +299,50 @@ TEST(CubeLut, EveryPassMatchesThePlainFormulasByteForByte) {
         src[pitch + x * 4 + 1] = src[pitch + x * 4 + 2];
         src[2 * pitch + x * 4 + 0] = src[2 * pitch + x * 4 + 1];
     }
+    struct Uncap {
+        ~Uncap() { CapLookupPath(LookupPath::Avx512Vbmi); }
+    } uncap;
     for (const int n : {2, 17, 33, 65}) {
         CubeLut lut;
         ASSERT_TRUE(lut.LoadFile(WriteTemp("bent.cube", SizeHeader(n) + CubeBody(n, Bent))));
         const Reference ref(lut);
-        for (const int channels : {3, 4}) {
-            const int rowBytes = W * channels;
-            std::vector<uint8_t> in(src.size());
-            for (int y = 0; y < H; ++y)
-                for (int x = 0; x < W; ++x)
-                    std::memcpy(&in[y * pitch + x * channels], &src[y * pitch + x * 4], channels);
-            for (const int mode : {0, 1, 2}) {
-                std::vector<uint8_t> out = in;
-                ASSERT_EQ(lut.Apply(out.data(), pitch, in.data(), W, H, pitch, channels, mode, 255), 0);
+        // Every pass on every level this processor runs (the in-place passes dispatch by the cap).
+        for (const LookupPath path : SupportedLookupPaths()) {
+            CapLookupPath(path);
+            for (const int channels : {3, 4}) {
+                const int rowBytes = W * channels;
+                std::vector<uint8_t> in(src.size());
                 for (int y = 0; y < H; ++y)
-                    for (int x = 0; x < W; ++x) {
-                        const uint8_t* s = &in[y * pitch + x * channels];
-                        uint8_t bgr[3];
-                        ref.Colour(mode, s[0], s[1], s[2], bgr);
-                        const uint8_t* d = &out[y * pitch + x * channels];
-                        for (int c = 0; c < 3; ++c) {
-                            const int expect = channels == 4 ? Mul(bgr[c], s[3]) : bgr[c];
-                            ASSERT_EQ(d[c], expect) << "N " << n << " channels " << channels << " mode " << mode
-                                                    << " at " << x << "," << y << " channel " << c;
+                    for (int x = 0; x < W; ++x)
+                        std::memcpy(&in[y * pitch + x * channels], &src[y * pitch + x * 4], channels);
+                for (const int mode : {0, 1, 2}) {
+                    std::vector<uint8_t> out = in;
+                    ASSERT_EQ(lut.Apply(out.data(), pitch, in.data(), W, H, pitch, channels, mode, 255), 0);
+                    for (int y = 0; y < H; ++y)
+                        for (int x = 0; x < W; ++x) {
+                            const uint8_t* s = &in[y * pitch + x * channels];
+                            uint8_t bgr[3];
+                            ref.Colour(mode, s[0], s[1], s[2], bgr);
+                            const uint8_t* d = &out[y * pitch + x * channels];
+                            for (int c = 0; c < 3; ++c) {
+                                const int expect = channels == 4 ? Mul(bgr[c], s[3]) : bgr[c];
+                                ASSERT_EQ(d[c], expect) << LookupPathName(path) << " N " << n << " channels "
+                                                        << channels << " mode " << mode << " at " << x << "," << y
+                                                        << " channel " << c;
+                            }
+                            if (channels == 4) {
+                                ASSERT_EQ(d[3], s[3]);
+                            }
                         }
-                        if (channels == 4) {
-                            ASSERT_EQ(d[3], s[3]);
-                        }
-                    }
-                for (int y = 0; y < H; ++y)
-                    ASSERT_EQ(0, std::memcmp(&out[y * pitch + rowBytes], &in[y * pitch + rowBytes], pitch - rowBytes))
-                        << "row padding written, row " << y;
+                    for (int y = 0; y < H; ++y)
+                        ASSERT_EQ(0,
+                                  std::memcmp(&out[y * pitch + rowBytes], &in[y * pitch + rowBytes], pitch - rowBytes))
+                            << "row padding written, row " << y;
+                }
             }
         }
-        // Every vector body this processor runs against the plain one, in place too.
+        CapLookupPath(LookupPath::Avx512Vbmi);
+        // Every tetrahedral vector body this processor runs against the plain one, in place too.
         std::vector<uint8_t> plain(src.size()), fast(src.size());
         ASSERT_EQ(lut.Apply(plain.data(), pitch, src.data(), W, H, pitch, 4, 2, 255), 0);
         for (const LookupPath path : SupportedLookupPaths()) {

@@ -47,4 +47,14 @@ inline HostFrame SolidFrame(int w, int h, cv::Scalar bgra) {
     return hf;
 }
 
+// FNV-1a over a picture's rows (not their padding): pins of whole outputs.
+inline uint64_t PictureHash(const cv::Mat& image) {
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < image.rows; ++y) {
+        const uint8_t* p = image.ptr<uint8_t>(y);
+        for (size_t i = 0; i < image.cols * image.elemSize(); ++i) h = (h ^ p[i]) * 1099511628211ull;
+    }
+    return h;
+}
+
 }  // namespace orvextest
