@@ -19,16 +19,6 @@
 
 namespace orvextest {
 
-// 64-bit FNV-1a over the visible bytes of a picture (row padding excluded).
-inline uint64_t PictureHash(const cv::Mat& m) {
-    uint64_t h = 1469598103934665603ull;
-    for (int y = 0; y < m.rows; ++y) {
-        const uint8_t* row = m.ptr<uint8_t>(y);
-        for (size_t i = 0; i < m.cols * m.elemSize(); ++i) h = (h ^ row[i]) * 1099511628211ull;
-    }
-    return h;
-}
-
 // A picture with structure (gradients, edges, flat patches) and some noise, so that analysis,
 // edge and keying effects all have something to work on.
 inline HostFrame PinCard(int w, int h, int padBytes = 12) {
