@@ -18,12 +18,11 @@ constexpr LibraryFormat kFormats[] = {
     // av                     pixelFmt        depth yvu    cpuDec gpuDec cpuEnc gpuEnc
     {AV_PIX_FMT_YUV420P, orvex::YV12, 8, true, true, true, true, true},
     {AV_PIX_FMT_YUVJ420P, orvex::YV12, 8, true, true, true, true, true},
-    // The library has no CPU encoder for 8-bit NV12, and its CPU P010 encoder is BT.2020 only.
-    {AV_PIX_FMT_NV12, orvex::NV12, 8, false, true, true, false, true},
-    {AV_PIX_FMT_P010LE, orvex::P010, 10, false, true, true, false, true},
+    {AV_PIX_FMT_NV12, orvex::NV12, 8, false, true, true, true, true},
+    {AV_PIX_FMT_P010LE, orvex::P010, 10, false, true, true, true, true},
     {AV_PIX_FMT_YUVA420P, orvex::YUVA420, 8, true, true, true, true, true},
-    {AV_PIX_FMT_YUV420P10LE, orvex::YV12P10, 10, true, false, true, true, true},
-    {AV_PIX_FMT_YUV422P, orvex::YUV422, 8, true, false, false, false, false},
+    {AV_PIX_FMT_YUV420P10LE, orvex::YV12P10, 10, true, true, true, true, true},
+    {AV_PIX_FMT_YUV422P, orvex::YUV422, 8, true, true, false, false, false},
     {AV_PIX_FMT_YUV422P10LE, orvex::YUV422_16, 10, true, false, false, false, false},
 };
 
