@@ -116,6 +116,7 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
     if (device == "opencl") {
         orvexhost::KitOptions options;
         options.opengl = false;
+        options.openclOnCpu = true;
         factory = orvexhost::MakeFactory(options);
         if (!factory) {
             std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
