@@ -186,12 +186,7 @@ void VideoEffectAutoColor::Measure(const cv::Mat& frame) {
     MeasureRange(h, ThresholdCount(pixels, threshold_), &minVal_, &maxVal_);
 }
 
-ResultCode VideoEffectAutoColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    ResultCode result = Ok;
-    if (!FramesUsable(input, output, &result)) return result;
-    const cv::Mat in = WrapBGRA(*input);
-    cv::Mat out = WrapBGRA(*output);
-    if (threshold_ != keptThreshold_) Measure(in);
+void VideoEffectAutoColor::BuildTables(uint8_t mix[3][256]) const {
     // The stretch between minVal and maxVal, then a square-root curve.
     uint8_t S[256];
     for (int v = 0; v < 256; ++v) {
@@ -204,11 +199,21 @@ ResultCode VideoEffectAutoColor::ProcessCPU(int64_t, EffectFrame* input, EffectF
                                      : SatRint((v - minVal_) * (1.0 / (maxVal_ - minVal_)) * 255);
         S[v] = static_cast<uint8_t>(SatRint(std::pow(t * 0.003922, 0.5) * 255));
     }
-    uint8_t mapped[256], mix[3][256];
+    uint8_t mapped[256];
     for (int c = 0; c < 3; ++c) {
         for (int v = 0; v < 256; ++v) mapped[v] = S[gammaTables_[c][v]];
         MixTable(mapped, value_, mix[c]);
     }
+}
+
+ResultCode VideoEffectAutoColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result = Ok;
+    if (!FramesUsable(input, output, &result)) return result;
+    const cv::Mat in = WrapBGRA(*input);
+    cv::Mat out = WrapBGRA(*output);
+    if (threshold_ != keptThreshold_) Measure(in);
+    uint8_t mix[3][256];
+    BuildTables(mix);
     RunTablePass(in, out, mix[0], mix[1], mix[2]);
     return Ok;
 }
@@ -286,10 +291,10 @@ private:
 
 VideoEffectExtract::VideoEffectExtract() {
     IntegerLuma();
-    Kernel(DeclareInt("Black_level", &black_, 64), "black_level");
-    Kernel(DeclareInt("White_level", &white_, 192), "white_level");
-    Kernel(DeclareInt("Softness", &softness_, 25), "softness");
-    Kernel(DeclareBool("Reverse", &reverse_, false), "reverse_flag");
+    DeclareInt("Black_level", &black_, 64);
+    DeclareInt("White_level", &white_, 192);
+    DeclareInt("Softness", &softness_, 25);
+    DeclareBool("Reverse", &reverse_, false);
 }
 
 std::array<uint8_t, 256> VideoEffectExtract::KeyTable() const {

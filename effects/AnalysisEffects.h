@@ -102,6 +102,8 @@ public:
 
 private:
     void Measure(const cv::Mat& frame);
+    // The frame's tables (blue, green, red): gamma, stretch and square-root curve, mixed.
+    void BuildTables(uint8_t mix[3][256]) const;
 
     float threshold_ = 0.5f;
     int32_t value_ = 50;
@@ -141,6 +143,8 @@ class VideoEffectExtract : public EffectSurface {
 public:
     VideoEffectExtract();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
     // The key value for each luma 0..255 (before Reverse).
     std::array<uint8_t, 256> KeyTable() const;

@@ -46,9 +46,22 @@ ResultCode VideoEffectAutoColor::ProcessOpenCL(int64_t, const std::shared_ptr<zr
                                                const std::shared_ptr<zrp::Texture>& output) {
     if (threshold_ != keptThreshold_ && !MeasureMapped(input, [this](const cv::Mat& f) { Measure(f); }))
         return Failed;
+    // The curves' pow per byte value runs once per frame on the host; the kernel looks bytes up.
+    uint8_t mix[3][256];
+    BuildTables(mix);
     KernelArgs args;
-    args.Float("blue_gamma", gamma_[0]).Float("green_gamma", gamma_[1]).Float("red_gamma", gamma_[2]);
-    args.Int("minVal", minVal_).Int("maxVal", maxVal_).Int("value", value_);
+    args.Block("m_b", mix[0], 256).Block("m_g", mix[1], 256).Block("m_r", mix[2], 256);
+    return RunKernel(args, input, output);
+}
+
+ResultCode VideoEffectExtract::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                             const std::shared_ptr<zrp::Texture>& output) {
+    // The soft key of every luma, built for the frame as the CPU body builds it.
+    std::array<uint8_t, 256> key = KeyTable();
+    if (reverse_)
+        for (uint8_t& v : key) v = static_cast<uint8_t>(255 - v);
+    KernelArgs args;
+    args.Block("key_table", key.data(), key.size());
     return RunKernel(args, input, output);
 }
 

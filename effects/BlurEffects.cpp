@@ -389,8 +389,14 @@ ResultCode VideoEffectSharpen::ProcessCPU(int64_t, EffectFrame* input, EffectFra
 ResultCode VideoEffectSharpen::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
                                              const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
+    const int w = input->GetContext()->GetWidth(), h = input->GetContext()->GetHeight();
+    const cv::Size small = EdgeMapSize(w, h);
+    const std::vector<int32_t> downX = ResizeTaps(w, small.width), downY = ResizeTaps(h, small.height);
+    const std::vector<int32_t> upX = ResizeTaps(small.width, w), upY = ResizeTaps(small.height, h);
     KernelArgs args;
     args.Float("amount", amount_ * 0.01f);
+    args.Block("down_x", downX.data(), downX.size() * 4).Block("down_y", downY.data(), downY.size() * 4);
+    args.Block("up_x", upX.data(), upX.size() * 4).Block("up_y", upY.data(), upY.size() * 4);
     return RunKernel(args, input, output);
 }
 
@@ -435,9 +441,9 @@ ResultCode VideoEffectUnsharpenMask::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 EmbossEffect::EmbossEffect(bool colour, float concave)
     : colour_(colour), concave_(concave) {
-    Kernel(DeclareFloat("angle", &angle_, 45), "angle");
+    DeclareFloat("angle", &angle_, 45);
     // An out-of-range concave is replaced by the default and still reported as accepted.
-    Kernel(DeclareFloat("concave", &concave_, concave, 0, 10, concave), "concave").onSubstitute = Ok;
+    DeclareFloat("concave", &concave_, concave, 0, 10, concave).onSubstitute = Ok;
     Kernel(DeclareInt("contrast", &contrast_, 100, 0, std::numeric_limits<int32_t>::max(), 100), "contrast");
     Kernel(DeclareInt("alpha", &alpha_, 100, 0, 100, 100), "alpha");
 }
@@ -472,10 +478,14 @@ ResultCode EmbossEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* ou
     return Ok;
 }
 
-ResultCode EmbossEffect::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+ResultCode EmbossEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
                                        const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    return EffectSurface::ProcessOpenCL(position, input, output);
+    // The row offset (a sine of the angle) is the frame's, computed here as the CPU body does.
+    KernelArgs args;
+    AddDeclaredKernelArgs(args);
+    args.Int("row_offset", RowOffset());
+    return RunKernel(args, input, output);
 }
 
 VideoEffectEmboss::VideoEffectEmboss() : EmbossEffect(false, 1) {}

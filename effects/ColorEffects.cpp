@@ -420,8 +420,8 @@ private:
 // --- brightness and contrast ------------------------------------------------------------------------
 
 VideoEffectBrightnessContrast::VideoEffectBrightnessContrast() {
-    Kernel(DeclareFloat("bright", &bright_, 20, -100, 100, 20), "bright");
-    Kernel(DeclareFloat("contrast", &contrast_, 20, -100, 100, 20), "contrast");
+    DeclareFloat("bright", &bright_, 20, -100, 100, 20);
+    DeclareFloat("contrast", &contrast_, 20, -100, 100, 20);
 }
 
 std::array<uint8_t, 256> VideoEffectBrightnessContrast::BuildTable(bool* identity) const {
@@ -467,18 +467,22 @@ ResultCode VideoEffectBrightnessContrast::ProcessCPU(int64_t, EffectFrame* input
 // --- gamma ----------------------------------------------------------------------------------------------
 
 VideoEffectGammaCorrection::VideoEffectGammaCorrection() {
-    Kernel(DeclareFloat("Gamma", &gamma_, 10, 0, 28, 10), "gamma", 0.1);
+    DeclareFloat("Gamma", &gamma_, 10, 0, 28, 10);
+}
+
+void VideoEffectGammaCorrection::BuildTable(uint8_t t[256]) const {
+    const double g = gamma_ * 0.1;
+    // 0.003922 is a little over 1/255, so 255 maps slightly above 255 and the min keeps it a byte;
+    // pow(0, 0) = 1 makes Gamma 0 a white frame.
+    for (int i = 0; i < 256; ++i)
+        t[i] = static_cast<uint8_t>(std::min(255, static_cast<int>(std::pow(i * 0.003922, g) * 255 + 0.5)));
 }
 
 ResultCode VideoEffectGammaCorrection::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
-    const double g = gamma_ * 0.1;
     uint8_t t[256];
-    // 0.003922 is a little over 1/255, so 255 maps slightly above 255 and the min keeps it a byte;
-    // pow(0, 0) = 1 makes Gamma 0 a white frame.
-    for (int i = 0; i < 256; ++i)
-        t[i] = static_cast<uint8_t>(std::min(255, static_cast<int>(std::pow(i * 0.003922, g) * 255 + 0.5)));
+    BuildTable(t);
     RunTables<parallelGammaCorrection>(*input, *output, t, t, t);
     return Ok;
 }
@@ -487,21 +491,17 @@ ResultCode VideoEffectGammaCorrection::ProcessCPU(int64_t, EffectFrame* input, E
 
 VideoEffectTint::VideoEffectTint() : mix_(256 * 256) {
     IntegerLuma();
-    Kernel(DeclareInt("black_red", &blackRed_, 0, 0, 255, 0), "black_red");
-    Kernel(DeclareInt("black_green", &blackGreen_, 0, 0, 255, 0), "black_green");
-    Kernel(DeclareInt("black_blue", &blackBlue_, 0, 0, 255, 0), "black_blue");
-    Kernel(DeclareInt("white_red", &whiteRed_, 255, 0, 255, 255), "white_red");
-    Kernel(DeclareInt("white_green", &whiteGreen_, 255, 0, 255, 255), "white_green");
-    Kernel(DeclareInt("white_blue", &whiteBlue_, 255, 0, 255, 255), "white_blue");
-    Kernel(DeclareFloat("amount", &amount_, 100, 0, 100, 100), "amount");
+    DeclareInt("black_red", &blackRed_, 0, 0, 255, 0);
+    DeclareInt("black_green", &blackGreen_, 0, 0, 255, 0);
+    DeclareInt("black_blue", &blackBlue_, 0, 0, 255, 0);
+    DeclareInt("white_red", &whiteRed_, 255, 0, 255, 255);
+    DeclareInt("white_green", &whiteGreen_, 255, 0, 255, 255);
+    DeclareInt("white_blue", &whiteBlue_, 255, 0, 255, 255);
+    DeclareFloat("amount", &amount_, 100, 0, 100, 100);
 }
 
-ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
-    ResultCode result = Ok;
-    if (!FramesUsable(input, output, &result)) return result;
-
+void VideoEffectTint::BuildTables(uint8_t target[3][256]) {
     // Each channel's target colour for every luma: the black-to-white ramp of that channel.
-    uint8_t target[3][256];
     const int black[3] = {blackBlue_, blackGreen_, blackRed_};
     const int white[3] = {whiteBlue_, whiteGreen_, whiteRed_};
     for (int c = 0; c < 3; ++c)
@@ -515,7 +515,14 @@ ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
     for (int in = 0; in < 256; ++in)
         for (int t = 0; t < 256; ++t)
             mix_[in * 256 + t] = static_cast<uint8_t>(Sat(std::ceil((in - t) * keep + t)));
+}
 
+ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
+    ResultCode result = Ok;
+    if (!FramesUsable(input, output, &result)) return result;
+
+    uint8_t target[3][256];
+    BuildTables(target);
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelTint body(in, out, mix_.data(), target);
@@ -553,18 +560,22 @@ ResultCode VideoEffectChannel_Mixer::ProcessCPU(int64_t, EffectFrame* input, Eff
 // --- per-channel gain ---------------------------------------------------------------------------------
 
 VideoEffectColorBanlance::VideoEffectColorBanlance() {
-    Kernel(DeclareFloat("Red", &red_, 100, 0, 200, 100), "red_ratio", 0.01);
-    Kernel(DeclareFloat("Green", &green_, 100, 0, 200, 100), "green_ratio", 0.01);
-    Kernel(DeclareFloat("Blue", &blue_, 100, 0, 200, 100), "blue_ratio", 0.01);
+    DeclareFloat("Red", &red_, 100, 0, 200, 100);
+    DeclareFloat("Green", &green_, 100, 0, 200, 100);
+    DeclareFloat("Blue", &blue_, 100, 0, 200, 100);
+}
+
+void VideoEffectColorBanlance::GainTables(uint8_t t[3][256]) const {
+    const double gain[3] = {blue_, green_, red_};
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 256; ++i) t[c][i] = static_cast<uint8_t>(SatRint(i * gain[c] * 0.01));
 }
 
 ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
     uint8_t t[3][256];
-    const double gain[3] = {blue_, green_, red_};
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 256; ++i) t[c][i] = static_cast<uint8_t>(SatRint(i * gain[c] * 0.01));
+    GainTables(t);
     RunTables<parallelColorBanlance>(*input, *output, t[0], t[1], t[2]);
     return Ok;
 }
@@ -573,24 +584,30 @@ ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, Eff
 
 VideoEffectBlackWhiteHitfilm::VideoEffectBlackWhiteHitfilm() {
     IntegerLuma();
-    Kernel(DeclareFloat("Red", &red_, 100, 0, 300, 100), "red_percent");
-    Kernel(DeclareFloat("Yellow", &yellow_, 100, 0, 300, 100), "yellow_percent");
-    Kernel(DeclareFloat("Green", &green_, 100, 0, 300, 100), "green_percent");
-    Kernel(DeclareFloat("Cyan", &cyan_, 100, 0, 300, 100), "cyan_percent");
-    Kernel(DeclareFloat("Blue", &blue_, 100, 0, 300, 100), "blue_percent");
-    Kernel(DeclareFloat("Magenta", &magenta_, 100, 0, 300, 100), "magenta_percent");
+    DeclareFloat("Red", &red_, 100, 0, 300, 100);
+    DeclareFloat("Yellow", &yellow_, 100, 0, 300, 100);
+    DeclareFloat("Green", &green_, 100, 0, 300, 100);
+    DeclareFloat("Cyan", &cyan_, 100, 0, 300, 100);
+    DeclareFloat("Blue", &blue_, 100, 0, 300, 100);
+    DeclareFloat("Magenta", &magenta_, 100, 0, 300, 100);
+}
+
+void VideoEffectBlackWhiteHitfilm::Weights(double w[3]) const {
+    // Squared so that the slider's middle (100) is a weight of exactly 1 and 300 is 9.
+    auto weight = [](float v) { return static_cast<double>(v) * v * 0.0001; };
+    const double red = weight(red_), yellow = weight(yellow_), green = weight(green_);
+    const double cyan = weight(cyan_), blue = weight(blue_), magenta = weight(magenta_);
+    w[0] = blue * cyan * magenta;
+    w[1] = green * yellow * cyan;
+    w[2] = yellow * red * magenta;
 }
 
 ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
-    // Squared so that the slider's middle (100) is a weight of exactly 1 and 300 is 9.
-    auto weight = [](float v) { return static_cast<double>(v) * v * 0.0001; };
-    const double red = weight(red_), yellow = weight(yellow_), green = weight(green_);
-    const double cyan = weight(cyan_), blue = weight(blue_), magenta = weight(magenta_);
-    const double wB = blue * cyan * magenta;
-    const double wG = green * yellow * cyan;
-    const double wR = yellow * red * magenta;
+    double w[3];
+    Weights(w);
+    const double wB = w[0], wG = w[1], wR = w[2];
     const LumaTable& luma = IntegerLuma();
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
@@ -682,6 +699,14 @@ void VideoEffectAdjustLevels::AutoLevels(const cv::Mat& in, Levels groups[4]) {
     groups[kBlue] = levelsOf(hist[0]);
 }
 
+void VideoEffectAdjustLevels::FoldLevelsTables(const Levels groups[4], uint8_t t[3][256]) {
+    uint8_t tables[4][256];
+    for (int g = 0; g < 4; ++g) BuildLevelsTable(groups[g], tables[g]);
+    const int channelGroup[3] = {kBlue, kGreen, kRed};
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v) t[c][v] = tables[kRgb][tables[channelGroup[c]][v]];
+}
+
 ResultCode VideoEffectAdjustLevels::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
@@ -690,13 +715,8 @@ ResultCode VideoEffectAdjustLevels::ProcessCPU(int64_t, EffectFrame* input, Effe
     Levels groups[4] = {groups_[0], groups_[1], groups_[2], groups_[3]};
     if (autoLevel_) AutoLevels(in, groups);
 
-    uint8_t tables[4][256];
-    for (int g = 0; g < 4; ++g) BuildLevelsTable(groups[g], tables[g]);
-    // out_c = L_rgb[L_c[in_c]], folded into one table per channel.
     uint8_t t[3][256];
-    const int channelGroup[3] = {kBlue, kGreen, kRed};
-    for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v) t[c][v] = tables[kRgb][tables[channelGroup[c]][v]];
+    FoldLevelsTables(groups, t);
     RunTables<parallelAdjustLevels>(*input, *output, t[0], t[1], t[2]);
     return Ok;
 }
@@ -761,17 +781,22 @@ VideoEffectLeaveColor::VideoEffectLeaveColor() {
     Kernel(DeclareInt("red_leave", &redLeave_, 255, 0, 255, 255), "red_leave");
     Kernel(DeclareInt("green_leave", &greenLeave_, 0, 0, 255, 255), "green_leave");
     Kernel(DeclareInt("blue_leave", &blueLeave_, 0, 0, 255, 255), "blue_leave");
-    Kernel(DeclareFloat("amount", &amount_, 100, 0, 100, 100), "amount");
-    Kernel(DeclareFloat("tolerance", &tolerance_, 15, 0, 100, 15), "tolerance");
+    DeclareFloat("amount", &amount_, 100, 0, 100, 100);
+    DeclareFloat("tolerance", &tolerance_, 15, 0, 100, 15);
+}
+
+void VideoEffectLeaveColor::Weights(int* k, int* theta) const {
+    *k = static_cast<int>((1 - amount_ * 0.01) * 255);
+    // 442.5 is about the largest RGB distance (sqrt(3) * 255 = 441.7), so tolerance is a percentage of it.
+    const double radius = tolerance_ * 0.01 * 442.5;
+    *theta = static_cast<int>(radius * radius);
 }
 
 ResultCode VideoEffectLeaveColor::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
-    const int k = static_cast<int>((1 - amount_ * 0.01) * 255);
-    // 442.5 is about the largest RGB distance (sqrt(3) * 255 = 441.7), so tolerance is a percentage of it.
-    const double radius = tolerance_ * 0.01 * 442.5;
-    const int theta = static_cast<int>(radius * radius);
+    int k = 0, theta = 0;
+    Weights(&k, &theta);
     const uint8_t* M = MulTable();
     uint8_t keep[256], gray[256];
     for (int v = 0; v < 256; ++v) {

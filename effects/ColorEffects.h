@@ -49,6 +49,8 @@ class VideoEffectBrightnessContrast : public EffectSurface {
 public:
     VideoEffectBrightnessContrast();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
     // T[i] for the stored parameters; `identity` is set when the frame is copied unchanged.
     std::array<uint8_t, 256> BuildTable(bool* identity) const;
@@ -62,8 +64,12 @@ class VideoEffectGammaCorrection : public EffectSurface {
 public:
     VideoEffectGammaCorrection();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
+    // The frame's byte table; both bodies map every channel through it.
+    void BuildTable(uint8_t t[256]) const;
     float gamma_ = 10;
 };
 
@@ -71,8 +77,12 @@ class VideoEffectTint : public EffectSurface {
 public:
     VideoEffectTint();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
+    // The frame's tables: each channel's target for every luma, and mix_ for every (in, target).
+    void BuildTables(uint8_t target[3][256]);
     int32_t blackRed_ = 0;
     int32_t blackGreen_ = 0;
     int32_t blackBlue_ = 0;
@@ -103,6 +113,8 @@ public:
                              const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
+    // Each channel's gain table (blue, green, red): sat(rint(i value 0.01)).
+    void GainTables(uint8_t t[3][256]) const;
     float red_ = 100;
     float green_ = 100;
     float blue_ = 100;
@@ -112,8 +124,16 @@ class VideoEffectBlackWhiteHitfilm : public EffectSurface {
 public:
     VideoEffectBlackWhiteHitfilm();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
+    // The weights of the blue, green and red luma terms: each the product of three squared sliders.
+    void Weights(double w[3]) const;
+
+    // The OpenCL body's gray for every (blue, green, red) luma term, kept while the weights stay.
+    std::vector<uint8_t> grayTable_;
+    double grayWeights_[3] = {-1, -1, -1};
     float red_ = 100;
     float yellow_ = 100;
     float green_ = 100;
@@ -191,6 +211,8 @@ public:
 
 private:
     void AutoLevels(const cv::Mat& in, Levels groups[4]);
+    // out_c = L_rgb[L_c[in_c]], folded into one table per channel (blue, green, red).
+    static void FoldLevelsTables(const Levels groups[4], uint8_t t[3][256]);
 
     Levels groups_[4];  // rgb, red, green, blue
     bool autoLevel_ = false;
@@ -231,8 +253,12 @@ class VideoEffectLeaveColor : public EffectSurface {
 public:
     VideoEffectLeaveColor();
     ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
+    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+                             const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
+    // The frame's mix weight k and squared distance limit theta.
+    void Weights(int* k, int* theta) const;
     int32_t redLeave_ = 255;
     int32_t greenLeave_ = 0;
     int32_t blueLeave_ = 0;

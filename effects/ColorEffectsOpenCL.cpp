@@ -1,6 +1,9 @@
 // The OpenCL bodies of the colour effects: each passes its kernel arguments, in the order its
 // program declares them, and dispatches its program (resources/video/effect/<name>/<name>.cl).
+#include <algorithm>
+
 #include "effects/ColorEffects.h"
+#include "effects/ColorEffectsShared.h"
 #include "gpu/GpuDispatch.h"
 
 namespace orvex {
@@ -9,8 +12,10 @@ namespace orvex {
 // arguments at neutral values and picks its part with "mode".
 ResultCode VideoEffectColorBanlance::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
                                                    const std::shared_ptr<zrp::Texture>& output) {
+    uint8_t t[3][256];
+    GainTables(t);
     KernelArgs args;
-    AddDeclaredKernelArgs(args);
+    args.Block("m_b", t[0], 256).Block("m_g", t[1], 256).Block("m_r", t[2], 256);
     args.Float("hue", 0).Float("lightness", 0).Float("saturation", 0).Int("mode", 0);
     return RunKernel(args, input, output);
 }
@@ -19,7 +24,8 @@ ResultCode VideoEffectColorBalanceHLS::ProcessOpenCL(int64_t, const std::shared_
                                                      const std::shared_ptr<zrp::Texture>& output) {
     KernelArgs args;
     AddDeclaredKernelArgs(args);
-    args.Float("red_ratio", 1).Float("green_ratio", 1).Float("blue_ratio", 1).Int("mode", 1);
+    static const uint8_t kUnused[256] = {};
+    args.Block("m_b", kUnused, 256).Block("m_g", kUnused, 256).Block("m_r", kUnused, 256).Int("mode", 1);
     return RunKernel(args, input, output);
 }
 
@@ -38,6 +44,64 @@ ResultCode VideoEffectColorCorrectionColorBalance::ProcessOpenCL(int64_t, const 
     return RunKernel(args, input, output);
 }
 
+ResultCode VideoEffectBrightnessContrast::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                        const std::shared_ptr<zrp::Texture>& output) {
+    bool identity = false;
+    const std::array<uint8_t, 256> table = BuildTable(&identity);
+    KernelArgs args;
+    args.Block("bc_table", table.data(), table.size());
+    return RunKernel(args, input, output);
+}
+
+ResultCode VideoEffectTint::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                          const std::shared_ptr<zrp::Texture>& output) {
+    uint8_t target[3][256];
+    BuildTables(target);
+    KernelArgs args;
+    args.Block("target", target, sizeof target).Block("mix_table", mix_.data(), mix_.size());
+    return RunKernel(args, input, output);
+}
+
+ResultCode VideoEffectLeaveColor::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                const std::shared_ptr<zrp::Texture>& output) {
+    int k = 0, theta = 0;
+    Weights(&k, &theta);
+    KernelArgs args;
+    AddDeclaredKernelArgs(args);
+    args.Int("mix_k", k).Int("theta", theta);
+    return RunKernel(args, input, output);
+}
+
+ResultCode VideoEffectBlackWhiteHitfilm::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                       const std::shared_ptr<zrp::Texture>& output) {
+    // The luma terms are small (blue 0..29, green 0..149, red 0..76), so the gray of every triple,
+    // summed in double as the CPU body sums it, fits a 346,500-byte table; single precision alone
+    // truncates a few sums that land within its rounding of a whole number the other way.
+    double w[3];
+    Weights(w);
+    if (grayTable_.empty() || !std::equal(w, w + 3, grayWeights_)) {
+        grayTable_.resize(30 * 150 * 77);
+        size_t i = 0;
+        for (int b = 0; b < 30; ++b)
+            for (int g = 0; g < 150; ++g)
+                for (int r = 0; r < 77; ++r)
+                    grayTable_[i++] = static_cast<uint8_t>(colorfx::Sat(b * w[0] + g * w[1] + r * w[2]));
+        std::copy(w, w + 3, grayWeights_);
+    }
+    KernelArgs args;
+    args.Block("gray_table", grayTable_.data(), grayTable_.size());
+    return RunKernel(args, input, output);
+}
+
+ResultCode VideoEffectGammaCorrection::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
+                                                     const std::shared_ptr<zrp::Texture>& output) {
+    uint8_t table[256];
+    BuildTable(table);
+    KernelArgs args;
+    args.Block("gamma_table", table, sizeof table);
+    return RunKernel(args, input, output);
+}
+
 ResultCode VideoEffectAdjustLevels::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
                                                   const std::shared_ptr<zrp::Texture>& output) {
     Levels groups[4] = {groups_[0], groups_[1], groups_[2], groups_[3]};
@@ -47,22 +111,11 @@ ResultCode VideoEffectAdjustLevels::ProcessOpenCL(int64_t, const std::shared_ptr
         if (!map.Map(input, 0, true) || !IsBGRA8(map.frame().pixel_fmt)) return Failed;
         AutoLevels(WrapBGRA(map.frame()), groups);
     }
-    static const char* const kNames[4][5] = {
-        {"rgb_input_black_level", "rgb_input_white_level", "rgb_output_black_level", "rgb_output_white_level",
-         "rgb_gray_level"},
-        {"red_input_black_level", "red_input_white_level", "red_output_black_level", "red_output_white_level",
-         "red_gray_level"},
-        {"green_input_black_level", "green_input_white_level", "green_output_black_level",
-         "green_output_white_level", "green_gray_level"},
-        {"blue_input_black_level", "blue_input_white_level", "blue_output_black_level", "blue_output_white_level",
-         "blue_gray_level"},
-    };
+    // pow per byte value runs once per frame on the host; the kernel looks the bytes up.
+    uint8_t t[3][256];
+    FoldLevelsTables(groups, t);
     KernelArgs args;
-    for (int g = 0; g < 4; ++g) {
-        args.Int(kNames[g][0], groups[g].inputBlack).Int(kNames[g][1], groups[g].inputWhite);
-        args.Int(kNames[g][2], groups[g].outputBlack).Int(kNames[g][3], groups[g].outputWhite);
-        args.Int(kNames[g][4], groups[g].gray);
-    }
+    args.Block("m_b", t[0], 256).Block("m_g", t[1], 256).Block("m_r", t[2], 256);
     return RunKernel(args, input, output);
 }
 

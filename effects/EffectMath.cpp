@@ -73,4 +73,22 @@ void BoxCoverage(int len, int lo, int hi, int64_t k, int64_t* counts) {
     for (int x = 0; x < len; ++x) counts[x] = BoxCoverageAt(x, len, lo, hi, k);
 }
 
+std::vector<int32_t> ResizeTaps(int ssize, int dsize) {
+    std::vector<int32_t> taps(4 * static_cast<size_t>(std::max(dsize, 1)), 0);
+    if (ssize <= 0 || dsize <= 0) return taps;
+    const double scale = 1.0 / (static_cast<double>(dsize) / ssize);
+    for (int val = 0; val < dsize; ++val) {
+        const double f = scale * (val + 0.5) - 0.5;
+        const int i = static_cast<int>(std::floor(f));
+        int32_t* t = &taps[4 * static_cast<size_t>(val)];
+        if (i >= 0 && ssize > 1 && i < ssize - 1) {
+            const int c1 = static_cast<int>(std::nearbyint((f - i) * 256));
+            t[0] = i, t[1] = 256 - c1, t[2] = c1;
+        } else {
+            t[0] = i >= 0 && ssize > 1 ? ssize - 1 : 0, t[1] = 256, t[2] = 0;
+        }
+    }
+    return taps;
+}
+
 }  // namespace orvex

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <opencv2/core.hpp>
+#include <vector>
 
 namespace orvex {
 
@@ -57,5 +58,12 @@ void ThreeBoxBlur(const cv::Mat& src, cv::Mat& dst, double p, int borderType = c
 int64_t BoxCoverageAt(int x, int len, int lo, int hi, int64_t k);
 // The counts for every x in [0, len).
 void BoxCoverage(int len, int lo, int hi, int64_t k, int64_t* counts);
+
+// One axis of the image library's bit-exact bilinear resize from ssize to dsize samples, for the
+// kernels that reproduce it: four ints per output index, the first source index and the weights
+// (c0, c1) in 1/256 (then 0). f = (val + 0.5) / (dsize / ssize) - 0.5 in double, i = floor(f),
+// c1 = rint((f - i) 256); outside the source the edge sample with weight 256. At least one entry,
+// so that an unused table is still a buffer.
+std::vector<int32_t> ResizeTaps(int ssize, int dsize);
 
 }  // namespace orvex

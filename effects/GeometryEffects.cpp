@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -238,6 +239,30 @@ ResultCode AffineWarpEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame
     });
 }
 
+namespace {
+
+// The image library's fixed-point affine warp splits each position, in 1/1024 pixel, into a term
+// of the column and a term of the row, each rounded (halves to even) and held to an int: for
+// column x round(a0 x 1024), round(a3 x 1024); for row y round((a1 y + a2) 1024),
+// round((a4 y + a5) 1024). Computed here in double, they give the kernel the CPU's positions.
+int32_t WarpTerm(double v) {
+    const double r = std::nearbyint(v * 1024);
+    return r >= 2147483647.0 ? INT32_MAX : (r <= -2147483648.0 ? INT32_MIN : static_cast<int32_t>(r));
+}
+
+void AffineWarpTerms(const float a[6], int width, int height, int32_t* cols, int32_t* rows) {
+    for (int x = 0; x < width; ++x) {
+        cols[2 * x] = WarpTerm(static_cast<double>(a[0]) * x);
+        cols[2 * x + 1] = WarpTerm(static_cast<double>(a[3]) * x);
+    }
+    for (int y = 0; y < height; ++y) {
+        rows[2 * y] = WarpTerm(static_cast<double>(a[1]) * y + a[2]);
+        rows[2 * y + 1] = WarpTerm(static_cast<double>(a[4]) * y + a[5]);
+    }
+}
+
+}  // namespace
+
 ResultCode AffineWarpEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
                                            const std::shared_ptr<zrp::Texture>& output) {
     if (!input || !output || !input->GetContext() || !output->GetContext()) return Failed;
@@ -245,8 +270,12 @@ ResultCode AffineWarpEffect::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::T
                                      output->GetContext()->GetWidth(), output->GetContext()->GetHeight());
     // One kernel serves transform and motion: it takes the inverse of whichever forward matrix the
     // effect composed.
+    const int width = output->GetContext()->GetWidth(), height = output->GetContext()->GetHeight();
+    std::vector<int32_t> cols(2 * static_cast<size_t>(width)), rows(2 * static_cast<size_t>(height));
+    AffineWarpTerms(m.inverse, width, height, cols.data(), rows.data());
     KernelArgs args;
-    args.Block("affine_matrix", m.inverse, sizeof m.inverse)
+    args.Block("col_terms", cols.data(), cols.size() * sizeof(int32_t))
+        .Block("row_terms", rows.data(), rows.size() * sizeof(int32_t))
         .Float("opacity", opacity_ * 0.01f)
         .Int("border_replicate", 0);
     return RunKernel(args, input, output);
@@ -392,10 +421,19 @@ ResultCode VideoEffectCrop::ProcessCPU(int64_t, EffectFrame* input, EffectFrame*
     });
 }
 
-ResultCode VideoEffectCrop::ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
+ResultCode VideoEffectCrop::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Texture>& input,
                                           const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
-    return EffectSurface::ProcessOpenCL(position, input, output);
+    const int w = output->GetContext()->GetWidth(), h = output->GetContext()->GetHeight();
+    const cv::Rect kept = KeptRect(w, h);
+    // The zoom's bilinear taps for the frame; unused (one entry) without zoom.
+    const bool zoom = zoom_ && kept.width > 0 && kept.height > 0;
+    const std::vector<int32_t> zx = ResizeTaps(zoom ? kept.width : 0, zoom ? w : 0);
+    const std::vector<int32_t> zy = ResizeTaps(zoom ? kept.height : 0, zoom ? h : 0);
+    KernelArgs args;
+    AddDeclaredKernelArgs(args);
+    args.Block("zoom_x", zx.data(), zx.size() * 4).Block("zoom_y", zy.data(), zy.size() * 4);
+    return RunKernel(args, input, output);
 }
 
 // --- edge feather ----------------------------------------------------------------------------------------
@@ -521,8 +559,14 @@ ResultCode VideoEffectCornerPin::ProcessOpenCL(int64_t, const std::shared_ptr<zr
     } catch (const cv::Exception&) {
         return Failed;
     }
+    // Each entry as a float pair: the float nearest it and the float nearest the rest.
+    float pairs[18];
+    for (size_t i = 0; i < m.size(); ++i) {
+        pairs[2 * i] = static_cast<float>(m[i]);
+        pairs[2 * i + 1] = static_cast<float>(m[i] - static_cast<double>(pairs[2 * i]));
+    }
     KernelArgs args;
-    args.Block("trans_mat", m.data(), sizeof(double) * m.size());
+    args.Block("trans_mat", pairs, sizeof pairs);
     return RunKernel(args, input, output);
 }
 

@@ -101,6 +101,7 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
         orvexhost::KitOptions options;
         // Shader effects need OpenGL, and the others may convert between the two platforms.
         options.opengl = device != "opencl";
+        options.openclOnCpu = device == "opencl";  // "best" takes only a GPU or accelerator
         factory_ = orvexhost::MakeFactory(options);
         if (device == "opencl" && (!factory_ || !factory_->GetDeviceContext("opencl"))) {
             std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");

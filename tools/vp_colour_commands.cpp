@@ -85,6 +85,7 @@ bool DeviceFactory(const std::string& device, std::unique_ptr<zrp::ATLUFactory>*
     if (device != "opencl") return true;
     orvexhost::KitOptions options;
     options.opengl = false;
+    options.openclOnCpu = true;  // --device opencl takes a CPU OpenCL device too
     *factory = orvexhost::MakeFactory(options);
     if (!*factory) std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
     return *factory != nullptr;

@@ -267,6 +267,7 @@ int Compose(const Options& o) {
     if (o.device == "opencl") {
         orvexhost::KitOptions options;
         options.opengl = false;
+        options.openclOnCpu = true;
         factory = orvexhost::MakeFactory(options);
         if (!factory) {
             std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
@@ -339,6 +340,7 @@ int VisualCommand(int argc, char** argv) {
     if (o.device == "opencl") {
         orvexhost::KitOptions options;
         options.opengl = false;
+        options.openclOnCpu = true;
         factory = orvexhost::MakeFactory(options);
         if (!factory) {
             std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");

@@ -215,6 +215,7 @@ int ConvertCommand(int argc, char** argv) {
     if (device == "opencl") {
         orvexhost::KitOptions options;
         options.opengl = false;
+        options.openclOnCpu = true;
         factory = orvexhost::MakeFactory(options);
         if (!factory) {
             std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");

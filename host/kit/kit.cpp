@@ -1,5 +1,6 @@
 #include "host/kit/kit.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "host/zrp/cl_backend.h"
@@ -30,13 +31,20 @@ HostImage MakeHostImage(int width, int height, int pitch) {
     return img;
 }
 
+namespace {
 
+bool HideFp64FromEnvironment() {
+    const char* v = std::getenv("ORVEX_OPENCL_HIDE_FP64");
+    return v && *v && std::strcmp(v, "0") != 0;
+}
+
+}  // namespace
 
 std::unique_ptr<zrp::ATLUFactory> MakeFactory(const KitOptions& options) {
     std::unique_ptr<zrp::ATLUFactory> cl;
     if (options.opencl) {
-        if (zrp::CLDevicePtr device = zrp::OpenDefaultCLDevice(options.openclDevice))
-            cl = std::make_unique<zrp::OpenCLFactory>(device);
+        if (zrp::CLDevicePtr device = zrp::OpenDefaultCLDevice(options.openclDevice, options.openclOnCpu))
+            cl = std::make_unique<zrp::OpenCLFactory>(device, options.hideFp64 || HideFp64FromEnvironment());
     }
     std::unique_ptr<zrp::ATLUFactory> gl;
     if (options.opengl) {

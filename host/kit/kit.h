@@ -29,11 +29,21 @@ struct KitOptions {
     bool opengl = true;
     // OpenGL runs on EGL (a surfaceless Mesa display where there is one); without a display the
     // factory has no "opengl" device.
-    // Substring of the OpenCL device name to prefer; empty: the first GPU, else the first CPU.
+    // Substring of the OpenCL device name to prefer; empty: the first GPU or accelerator.
     std::string openclDevice;
+    // Also accept a CPU OpenCL device (PoCL) when there is no GPU or accelerator. Off by default:
+    // a CPU device runs the kernels far slower than the CPU bodies, so only a caller that names
+    // it (`--device opencl`, the OpenCL tests and benchmarks) gets one.
+    bool openclOnCpu = false;
+    // Build the OpenCL programs as on a device without double precision (cl_khr_fp64 hidden), so
+    // a run on a device that has it shows what one without gives. Also set by the environment
+    // variable ORVEX_OPENCL_HIDE_FP64=1, which the second OpenCL test run sets.
+    bool hideFp64 = false;
 };
 
-// A factory on the devices present, or null when none was asked for or found.
+// A factory on the devices present, or null when none was asked for or found. With the default
+// options this is the "best" choice: OpenCL on a GPU or accelerator when there is one (else the
+// CPU bodies), and OpenGL wherever a display exists.
 std::unique_ptr<zrp::ATLUFactory> MakeFactory(const KitOptions& options = {});
 
 // The platform colour space and bit format of a host pixel format; false for formats with no

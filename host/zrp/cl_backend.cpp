@@ -95,9 +95,11 @@ size_t TypeSize(std::string type) {
 
 class CLAlgorithmUnit final : public AlgorithmUnit {
 public:
-    CLAlgorithmUnit(CLDevicePtr device, cl_kernel kernel, std::string name)
-        : device_(std::move(device)), kernel_(kernel), name_(std::move(name)) {}
-    ~CLAlgorithmUnit() override { clReleaseKernel(kernel_); }
+    CLAlgorithmUnit(CLDevicePtr device, std::shared_ptr<CLKernelPool> pool, cl_program program, cl_kernel kernel,
+                    std::string name)
+        : device_(std::move(device)), pool_(std::move(pool)), program_(program), kernel_(kernel),
+          name_(std::move(name)) {}
+    ~CLAlgorithmUnit() override { pool_->Give(program_, name_, kernel_); }
 
     Task* ScheduleTask(const std::vector<TexturePtr>& inputs, const std::vector<TexturePtr>& outputs, Params* params,
                        const Region& region, ResultCode* status) override;
@@ -114,6 +116,8 @@ private:
     }
 
     CLDevicePtr device_;
+    std::shared_ptr<CLKernelPool> pool_;
+    cl_program program_;
     cl_kernel kernel_;
     std::string name_;
 };
@@ -225,7 +229,7 @@ CLDevice::~CLDevice() {
     if (context) clReleaseContext(context);
 }
 
-CLDevicePtr OpenDefaultCLDevice(const std::string& prefer) {
+CLDevicePtr OpenDefaultCLDevice(const std::string& prefer, bool allowCpu) {
     cl_uint count = 0;
     if (clGetPlatformIDs(0, nullptr, &count) != CL_SUCCESS || count == 0) return nullptr;
     std::vector<cl_platform_id> platforms(count);
@@ -233,8 +237,9 @@ CLDevicePtr OpenDefaultCLDevice(const std::string& prefer) {
 
     cl_platform_id chosenPlatform = nullptr;
     cl_device_id chosen = nullptr;
-    for (cl_device_type kind : {cl_device_type{CL_DEVICE_TYPE_GPU}, cl_device_type{CL_DEVICE_TYPE_CPU},
-                                cl_device_type{CL_DEVICE_TYPE_ALL}}) {
+    std::vector<cl_device_type> kinds = {CL_DEVICE_TYPE_GPU, CL_DEVICE_TYPE_ACCELERATOR};
+    if (allowCpu) kinds.push_back(CL_DEVICE_TYPE_CPU);
+    for (cl_device_type kind : kinds) {
         for (cl_platform_id p : platforms) {
             cl_uint n = 0;
             if (clGetDeviceIDs(p, kind, 0, nullptr, &n) != CL_SUCCESS || n == 0) continue;
@@ -456,8 +461,34 @@ ResultCode CLTexture::CopyFrom(Texture& source) {
 
 // --- factory ------------------------------------------------------------------------------------------
 
-OpenCLFactory::OpenCLFactory(CLDevicePtr device)
-    : device_(std::move(device)), context_(std::make_unique<CLDeviceContext>(device_)) {}
+CLKernelPool::~CLKernelPool() {
+    for (auto& [key, kernels] : idle_)
+        for (cl_kernel k : kernels) clReleaseKernel(k);
+}
+
+cl_kernel CLKernelPool::Take(cl_program program, const std::string& name, cl_int* err) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<cl_kernel>& idle = idle_[{program, name}];
+        if (!idle.empty()) {
+            cl_kernel k = idle.back();
+            idle.pop_back();
+            *err = CL_SUCCESS;
+            return k;
+        }
+    }
+    cl_kernel k = clCreateKernel(program, name.c_str(), err);
+    if (*err == CL_SUCCESS && k) ++created_;
+    return k;
+}
+
+void CLKernelPool::Give(cl_program program, const std::string& name, cl_kernel kernel) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_[{program, name}].push_back(kernel);
+}
+
+OpenCLFactory::OpenCLFactory(CLDevicePtr device, bool hideFp64)
+    : device_(std::move(device)), context_(std::make_unique<CLDeviceContext>(device_)), hideFp64_(hideFp64) {}
 
 OpenCLFactory::~OpenCLFactory() {
     for (cl_program p : programs_) clReleaseProgram(p);
@@ -475,8 +506,14 @@ cl_program OpenCLFactory::Build(const char* key, const char* source, size_t leng
         return nullptr;
     }
     cl_int err = CL_SUCCESS;
-    cl_program program = clCreateProgramWithSource(device_->context, 1, &source, &length, &err);
+    // Undefining the extension's macro is what a device without doubles shows a kernel.
+    static const char kNoFp64[] = "#undef cl_khr_fp64\n";
+    const char* parts[2] = {kNoFp64, source};
+    const size_t lengths[2] = {sizeof kNoFp64 - 1, length};
+    cl_program program = hideFp64_ ? clCreateProgramWithSource(device_->context, 2, parts, lengths, &err)
+                                   : clCreateProgramWithSource(device_->context, 1, &source, &length, &err);
     if (err != CL_SUCCESS || !program) return nullptr;
+    ++builds_;
     err = clBuildProgram(program, 1, &device_->device, "-cl-kernel-arg-info", nullptr, nullptr);
     if (err != CL_SUCCESS) {
         size_t n = 0;
@@ -561,12 +598,12 @@ ResultCode OpenCLFactory::ATLUAcquire(AlgorithmUnitPtr* unit, const ImageFormat*
     }
     // A kernel object per unit: argument state is not shared between concurrent tasks.
     cl_int err = CL_SUCCESS;
-    cl_kernel kernel = clCreateKernel(r.program, r.kernel.c_str(), &err);
+    cl_kernel kernel = kernels_->Take(r.program, r.kernel, &err);
     if (err != CL_SUCCESS || !kernel) {
         ZRP_LOG(4, "program of %s has no kernel %s (%d)", key, r.kernel.c_str(), err);
         return 1;
     }
-    *unit = std::make_shared<CLAlgorithmUnit>(device_, kernel, r.kernel);
+    *unit = std::make_shared<CLAlgorithmUnit>(device_, kernels_, r.program, kernel, r.kernel);
     return 0;
 }
 

@@ -19,6 +19,7 @@
 #endif
 #include <CL/cl.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,23 @@ struct CLDevice {
     ~CLDevice();
 };
 using CLDevicePtr = std::shared_ptr<CLDevice>;
+
+// Kernel objects kept for reuse: a unit takes an idle one of its kernel (creating one only when
+// none is idle, as for concurrent tasks) and hands it back when it goes, so that a video creates
+// each kernel once instead of once per frame.
+class CLKernelPool {
+public:
+    ~CLKernelPool();
+    // An idle kernel of `name` in `program`, or a new one; null with the error in *err.
+    cl_kernel Take(cl_program program, const std::string& name, cl_int* err);
+    void Give(cl_program program, const std::string& name, cl_kernel kernel);
+    int created() const { return created_; }
+
+private:
+    std::mutex mutex_;
+    std::map<std::pair<cl_program, std::string>, std::vector<cl_kernel>> idle_;
+    std::atomic<int> created_{0};
+};
 
 // One plane of a texture.
 struct CLPlane {
@@ -99,7 +117,9 @@ private:
 
 class OpenCLFactory final : public ATLUFactory {
 public:
-    explicit OpenCLFactory(CLDevicePtr device);
+    // `hideFp64`: programs are built as on a device without cl_khr_fp64, so that a test run shows
+    // the pixels such a device gives.
+    explicit OpenCLFactory(CLDevicePtr device, bool hideFp64 = false);
     ~OpenCLFactory() override;
 
     ResultCode IsAlgorithmRegistered(const char* platform, const char* key) override;
@@ -116,6 +136,9 @@ public:
                            const char* key, const char* platform) override;
 
     const CLDevicePtr& device() const { return device_; }
+    // Set-up counts since the factory was made: programs compiled and kernel objects created.
+    int programBuilds() const { return builds_; }
+    int kernelsCreated() const { return kernels_->created(); }
 
 private:
     struct Registered {
@@ -130,10 +153,13 @@ private:
     std::mutex mutex_;
     std::map<std::string, Registered> algorithms_;  // key -> program and kernel name
     std::vector<cl_program> programs_;
+    std::shared_ptr<CLKernelPool> kernels_ = std::make_shared<CLKernelPool>();
+    bool hideFp64_ = false;
+    std::atomic<int> builds_{0};
 };
 
-// The first GPU device, else the first CPU device (or the first whose name contains `prefer`);
-// null when there is no OpenCL device.
-CLDevicePtr OpenDefaultCLDevice(const std::string& prefer = {});
+// The first GPU or accelerator device (the first whose name contains `prefer`); with `allowCpu`,
+// else the first CPU device. Null when there is no such OpenCL device.
+CLDevicePtr OpenDefaultCLDevice(const std::string& prefer = {}, bool allowCpu = false);
 
 }  // namespace zrp

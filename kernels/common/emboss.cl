@@ -1,19 +1,15 @@
-#include "real.cl"
 #include "rgba_image.cl"
 
 // Emboss: J = in(x, clamp(y + o, 0, h - 1)), o = d rounded to the nearest row (halves up, with a
-// 1e-4 row guard so that the last bit of sin does not decide), d = sin(135 - angle degrees) concave;
+// 1e-4 row guard), d = sin(135 - angle degrees) concave, computed by the effect for the frame;
 // per colour byte e = sat(rint((I - J) c + base)), c = contrast 0.01, base 128 for the plain
 // emboss and I for the colour emboss;
 // out = min(255, M[I][255 - k] + M[e][k]), k = trunc(alpha 0.01 255), M[x][y] = (x y + 127) div 255;
 // alpha kept. e in float with halves to even, in the CPU body's order of operations.
-void emboss_pixel(read_only image2d_t src, write_only image2d_t dst, float angle, float concave, int contrast,
-                  int alpha, int colour) {
+void emboss_pixel(read_only image2d_t src, write_only image2d_t dst, int o, int contrast, int alpha, int colour) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int w = get_image_width(dst), h = get_image_height(dst);
     if (x >= w || y >= h) return;
-    const real d = sin(((real)135 - (real)angle) * (real)0.017453292519944444) * (real)concave;
-    const int o = isfinite(d) ? (int)floor(d + (real)0.5 + (real)1e-4) : 0;
     const float c = (float)contrast * 0.01f;
     const int k = clamp(alpha, 0, 100) * 255 / 100;  // in integers: exact for every percentage
     const int4 I = LoadPixel(src, x, y);

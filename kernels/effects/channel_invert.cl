@@ -1,5 +1,5 @@
 #include "bgra_image.cl"
-#include "saturate_real.cl"
+#include "saturate_float.cl"
 #include "luma.cl"
 #include "hls8.cl"
 
@@ -17,16 +17,16 @@ int4 invert(int4 p, int selection) {
         return (int4)(hls8_to_bgr(hls.x, hls.y, hls.z), 0);
     }
     if (selection >= 8 && selection <= 11) {
-        real unit = (real)3.92156862745098e-6;
-        real Y = (587 * g + 299 * r + 114 * b) * unit;
-        real I = (596 * r - 321 * b - 275 * g) * unit;
-        real Q = (311 * b - 523 * g + 212 * r) * unit;
+        float unit = (float)3.92156862745098e-6;
+        float Y = (587 * g + 299 * r + 114 * b) * unit;
+        float I = (596 * r - 321 * b - 275 * g) * unit;
+        float Q = (311 * b - 523 * g + 212 * r) * unit;
         if (selection == 8 || selection == 9) Y = 1 - Y;
         if (selection == 8 || selection == 10) I = -I;
         if (selection == 8 || selection == 11) Q = -Q;
-        return (int4)(sat_real((Y - (real)1.106 * I + (real)1.703 * Q) * 255),
-                      sat_real((Y - (real)0.272 * I - (real)0.647 * Q) * 255),
-                      sat_real((Y + (real)0.956 * I + (real)0.619 * Q) * 255), 0);
+        return (int4)(sat_trunc((Y - (float)1.106 * I + (float)1.703 * Q) * 255),
+                      sat_trunc((Y - (float)0.272 * I - (float)0.647 * Q) * 255),
+                      sat_trunc((Y + (float)0.956 * I + (float)0.619 * Q) * 255), 0);
     }
     switch (selection) {
     case 0: return (int4)(255 - b, 255 - g, 255 - r, 0);
@@ -45,7 +45,7 @@ __kernel void video_effect_channel_invert(__read_only image2d_t src, __write_onl
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
     int4 inv = invert(p, channel_index);
-    int k = (int)(alpha_blend * (real)0.01 * 255);
+    int k = clamp(alpha_blend, 0, 100) * 255 / 100;  // trunc(alpha_blend 0.01 255), exact in integers
     int4 out;
     out.x = mul255(mul255(p.x, k) + mul255(inv.x, 255 - k), p.w);
     out.y = mul255(mul255(p.y, k) + mul255(inv.y, 255 - k), p.w);

@@ -1,5 +1,5 @@
 #include "bgra_image.cl"
-#include "saturate_real.cl"
+#include "saturate_float.cl"
 #include "luma.cl"
 
 // out = clamp(trunc((R r + G g + B b + 255 const) / 100), 0, 255): integer arithmetic.

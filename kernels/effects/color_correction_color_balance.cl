@@ -1,7 +1,8 @@
 #include "bgra_image.cl"
-#include "saturate_real.cl"
+#include "saturate_float.cl"
 #include "luma.cl"
 #include "hls8.cl"
+#include "channel_tables.cl"
 
 // The three tables are built by the effect (once per parameter change); with "reverse" the
 // mapped colour keeps the unprocessed pixel's HLS lightness.
@@ -11,7 +12,7 @@ __kernel void video_effect_color_correction_color_balance(__read_only image2d_t 
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
-    int4 m = (int4)(m_b[p.x], m_g[p.y], m_r[p.z], p.w);
+    int4 m = map_channels(p, m_b, m_g, m_r);
     if (reverse) {
         int3 hlsIn = bgr_to_hls8(p.x, p.y, p.z);
         int3 hlsMapped = bgr_to_hls8(m.x, m.y, m.z);

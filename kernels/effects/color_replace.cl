@@ -1,5 +1,5 @@
 #include "bgra_image.cl"
-#include "saturate_real.cl"
+#include "saturate_float.cl"
 #include "luma.cl"
 
 // Pixels nearer than theta = 36 similar^2 to the target (D = 3 dB^2 + 4 dG^2 + 2 dR^2) take the

@@ -38,7 +38,7 @@ long Coverage(int x, int len, int lo, int hi, long k) {
 
 __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t dst, float left_percent,
                                 float top_percent, float right_percent, float bottom_percent, int is_zoom,
-                                int edge_feather) {
+                                int edge_feather, __global const int4* zoom_x, __global const int4* zoom_y) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int w = get_image_width(dst), h = get_image_height(dst);
     if (x >= w || y >= h) return;
@@ -51,7 +51,7 @@ __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t ds
         return;
     }
     if (is_zoom) {
-        const int3 tx = ResizeTap(x, x1 - x0, w), ty = ResizeTap(y, y1 - y0, h);
+        const int3 tx = ResizeTap(zoom_x, x), ty = ResizeTap(zoom_y, y);
         const int sx = x0 + tx.x, sy = y0 + ty.x;
         const int sx1 = min(sx + 1, x1 - 1), sy1 = min(sy + 1, y1 - 1);
         const int4 h0 = LoadPixel(src, sx, sy) * tx.y + LoadPixel(src, sx1, sy) * tx.z;
@@ -72,7 +72,7 @@ __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t ds
     const long area = e * e;
     int mask;
     if (area > (1L << 26)) {
-        mask = (int)floor((real)cx * (real)cy * (real)255 / (real)area + (real)0.5);
+        mask = (int)floor((float)cx * (float)cy * (float)255 / (float)area + (float)0.5);
     } else {
         mask = (int)((cx * cy * 510 + area) / (2 * area));
     }

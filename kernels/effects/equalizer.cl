@@ -1,6 +1,6 @@
 #pragma OPENCL FP_CONTRACT OFF
 #include "bgra_image.cl"
-#include "saturate_real.cl"
+#include "saturate_float.cl"
 #include "hls8.cl"
 
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255), in the form of its

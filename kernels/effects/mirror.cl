@@ -4,7 +4,14 @@
 // column and row count as outside); other pixels keep their own value. In double where the device
 // has it, as the CPU body computes it, so that both round the reflections alike.
 #pragma OPENCL FP_CONTRACT OFF
-#include "real.cl"
+// Still double precision: a reflection landing on a half pixel is decided by the CPU body's double
+// rounding, which neither single precision nor float pairs reproduce. Without doubles the program
+// does not build, so the effect falls back to its CPU body instead of giving other pixels.
+#ifndef cl_khr_fp64
+#error "mirror needs cl_khr_fp64"
+#endif
+#pragma OPENCL EXTENSION cl_khr_fp64 : enable
+typedef double real;
 #include "nearest_sampler.cl"
 
 __kernel void video_effect_mirror(read_only image2d_t src, write_only image2d_t dst, int reflect_center_x,

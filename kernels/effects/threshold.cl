@@ -1,6 +1,6 @@
 #pragma OPENCL FP_CONTRACT OFF
 #include "bgra_image.cl"
-#include "saturate_real.cl"
+#include "saturate_float.cl"
 
 // The image library's gray: 0.114, 0.587, 0.299 in 15-bit fixed point, rounded.
 int library_gray(int b, int g, int r) { return (b * 3735 + g * 19235 + r * 9798 + 16384) >> 15; }

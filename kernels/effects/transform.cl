@@ -4,16 +4,10 @@
 //
 // The sample follows the image library's fixed-point warp exactly: positions in 1/32 pixel,
 //   X = (round((a1 y + a2) 1024) + 16 + round(a0 x 1024)) >> 5 (rounding halves to even),
-// bilinear weights (32 - tx)(32 - ty) ... summing to 1024, result (sum + 512) >> 10. The products
-// are exact in double, so with 64-bit floats both bodies pick the same positions and weights.
-#pragma OPENCL FP_CONTRACT OFF
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;  // devices without doubles: positions may differ by 1/32 pixel at rounding ties
-#endif
-
+// bilinear weights (32 - tx)(32 - ty) ... summing to 1024, result (sum + 512) >> 10. The rounded
+// terms depend on the column or the row alone, so the effect computes them once per frame as the
+// CPU body does (col_terms: round(a0 x 1024), round(a3 x 1024); row_terms: the row's two) and the
+// kernel adds integers: the same positions on every device.
 #include "rgba_image.cl"
 
 int4 Tap(read_only image2d_t src, int x, int y, int replicate) {
@@ -33,15 +27,12 @@ int4 BilinearFixed(read_only image2d_t src, int X, int Y, int replicate) {
     return (sum + 512) >> 10;
 }
 
-__kernel void video_effect_transform(read_only image2d_t src, write_only image2d_t dst,
-                                     __constant float* affine_matrix, float opacity, int border_replicate) {
+__kernel void video_effect_transform(read_only image2d_t src, write_only image2d_t dst, __global const int2* col_terms,
+                                     __global const int2* row_terms, float opacity, int border_replicate) {
     const int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
-    const real a0 = affine_matrix[0], a1 = affine_matrix[1], a2 = affine_matrix[2];
-    const real a3 = affine_matrix[3], a4 = affine_matrix[4], a5 = affine_matrix[5];
-    const int X = (convert_int_sat_rte((a1 * (real)y + a2) * 1024) + 16 + convert_int_sat_rte(a0 * (real)x * 1024)) >> 5;
-    const int Y = (convert_int_sat_rte((a4 * (real)y + a5) * 1024) + 16 + convert_int_sat_rte(a3 * (real)x * 1024)) >> 5;
-    int4 v = BilinearFixed(src, X, Y, border_replicate);
+    const int2 c = col_terms[x], r = row_terms[y];
+    int4 v = BilinearFixed(src, (r.x + 16 + c.x) >> 5, (r.y + 16 + c.y) >> 5, border_replicate);
     if (opacity < 1.0f) v = convert_int4(round(convert_float4(v) * opacity));
     StorePixel(dst, x, y, v);
 }

@@ -2,6 +2,7 @@
 // a random odd-sized frame with several parameter sets, then one 1080p frame.
 #include <gtest/gtest.h>
 
+#include "frames.h"
 #include "gpu_compare.h"
 
 using namespace orvex;
@@ -29,23 +30,22 @@ struct Case {
     int tolerance;
 };
 
-// Per-byte tolerance: the integer and table effects agree exactly. The ones through 8-bit HLS may
-// differ by one where the device's float HLS conversion rounds the other way; the gain, whose
-// kernel argument is the float ratio value * 0.01, by one where in * value * 0.01 is a tie
-// (250 * 33 * 0.01 = 82.5 rounds to 82, 250 * 0.33f to 83).
+// Per-byte tolerance: the integer and table effects agree exactly (the gain's tables come from the
+// effect, so a tie such as 250 * 33 * 0.01 = 82.5 rounds alike). The ones through 8-bit HLS may
+// differ by one where the device's float HLS conversion rounds the other way.
 const Case kCases[] = {
     {"video/effect/brightness_contrast",
      {{}, {{"bright", ParamFloat, -40}, {"contrast", ParamFloat, -70}}, {{"contrast", ParamFloat, 100}},
       {{"bright", ParamFloat, 10}, {"contrast", ParamFloat, 0}}},
      0},
-    {"video/effect/gamma_correction", {{}, {{"Gamma", ParamFloat, 3}}, {{"Gamma", ParamFloat, 0}}, {{"Gamma", ParamFloat, 27.5}}}, 1},
+    {"video/effect/gamma_correction", {{}, {{"Gamma", ParamFloat, 3}}, {{"Gamma", ParamFloat, 0}}, {{"Gamma", ParamFloat, 27.5}}}, 0},
     {"video/effect/tint",
      {{}, {{"amount", ParamFloat, 37}, {"black_red", ParamInt, 40}, {"white_blue", ParamInt, 90}}}, 0},
     {"video/effect/channel_mixer",
      {{}, {{"red_channel_green", ParamInt, -150}, {"blue_channel_const", ParamInt, 80}, {"green_channel_red", ParamInt, 200}},
       {{"monochrome", ParamBool, 1}, {"red_channel_blue", ParamInt, 60}}},
      0},
-    {"video/effect/color_banlance", {{}, {{"Red", ParamFloat, 150}, {"Green", ParamFloat, 33}, {"Blue", ParamFloat, 0}}}, 1},
+    {"video/effect/color_banlance", {{}, {{"Red", ParamFloat, 150}, {"Green", ParamFloat, 33}, {"Blue", ParamFloat, 0}}}, 0},
     {"video/effect/black_white_hitfilm",
      {{}, {{"Red", ParamFloat, 250}, {"Cyan", ParamFloat, 10}, {"Magenta", ParamFloat, 170}}}, 0},
     {"video/effect/color_balance_hls",
@@ -94,3 +94,28 @@ INSTANTIATE_TEST_SUITE_P(Color, ColorKernels, ::testing::ValuesIn(kCases), [](co
     std::string name = info.param.effect;
     return name.substr(name.rfind('/') + 1);
 });
+
+// Black and white sums three weighted luma terms and truncates: with sliders whose weights are not
+// short binary fractions, a few sums land within single precision's rounding of a whole number.
+// A frame holding every (blue, green, red) luma-term triple checks all of them.
+TEST(ColorKernelsEveryValue, BlackWhiteAgreesOnEveryLumaTriple) {
+    orvextest::OpenCLLab lab;
+    if (!lab.ready()) GTEST_SKIP() << "no OpenCL device";
+    // The smallest byte with each luma term: trunc(v 0.114), trunc(v 0.587), trunc(v 0.299).
+    auto firstWith = [](int term, int num, int den) {
+        int v = 0;
+        while (v * num / den < term) ++v;
+        return v;
+    };
+    const int w = 30 * 150, h = 77;
+    orvextest::HostFrame in = orvextest::SolidFrame(w, h, cv::Scalar::all(255));
+    for (int r = 0; r < h; ++r)
+        for (int x = 0; x < w; ++x)
+            in.image.at<cv::Vec4b>(r, x) = cv::Vec4b(static_cast<uint8_t>(firstWith(x / 150, 57, 500)),
+                                                     static_cast<uint8_t>(firstWith(x % 150, 587, 1000)),
+                                                     static_cast<uint8_t>(firstWith(r, 299, 1000)), 255);
+    const std::vector<Param> odd = {{"Red", ParamFloat, 123.4},  {"Yellow", ParamFloat, 77}, {"Green", ParamFloat, 201},
+                                    {"Cyan", ParamFloat, 10},    {"Blue", ParamFloat, 99},   {"Magenta", ParamFloat, 170}};
+    auto r = lab.CompareOn("video/effect/black_white_hitfilm", [&](IOrvexEffect* e) { Apply(e, odd); }, in, 0);
+    EXPECT_CPU_OPENCL_AGREE(r, 0);
+}

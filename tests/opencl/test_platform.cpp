@@ -1,9 +1,11 @@
 // The OpenCL platform (PoCL here): textures, program registration, argument binding, dispatch.
 #include <cstring>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "frames.h"
+#include "gpu_compare.h"
 #include "host/kit/kit.h"
 #include "host/zrp/cl_backend.h"
 #include "host/zrp/objects.h"
@@ -20,6 +22,7 @@ protected:
     void SetUp() override {
         orvexhost::KitOptions options;
         options.opengl = false;  // the OpenCL factory itself: the test reads its queue
+        options.openclOnCpu = true;
         factory_ = orvexhost::MakeFactory(options);
         if (!factory_) GTEST_SKIP() << "no OpenCL device (install pocl-opencl-icd)";
         g_atlu_factory = factory_.get();
@@ -268,4 +271,65 @@ TEST_F(OpenCLPlatform, MappingWritesBackAndConvertingToTheSamePlatformIsIdentity
     EXPECT_EQ(back.image.at<cv::Vec4b>(3, 8), in.image.at<cv::Vec4b>(3, 8));
     // No OpenGL device in this factory: conversion to it fails cleanly.
     EXPECT_EQ(ConvertTexturePlatform(t, OpenGL), nullptr);
+}
+
+namespace {
+
+// Counts the OpenCL devices of the given types over every platform.
+cl_uint CountDevices(cl_device_type types) {
+    cl_uint platforms = 0;
+    if (clGetPlatformIDs(0, nullptr, &platforms) != CL_SUCCESS || platforms == 0) return 0;
+    std::vector<cl_platform_id> ids(platforms);
+    clGetPlatformIDs(platforms, ids.data(), nullptr);
+    cl_uint total = 0;
+    for (cl_platform_id p : ids) {
+        cl_uint n = 0;
+        if (clGetDeviceIDs(p, types, 0, nullptr, &n) == CL_SUCCESS) total += n;
+    }
+    return total;
+}
+
+}  // namespace
+
+// "Best" takes OpenCL only on a GPU or accelerator; a CPU device (PoCL) only when asked for, so a
+// machine without a GPU renders on the CPU bodies by default.
+TEST(DeviceChoice, BestTakesAGpuOnlyAndACpuDeviceWhenNamed) {
+    orvexhost::KitOptions best;
+    best.opengl = false;
+    const bool hasGpu = CountDevices(CL_DEVICE_TYPE_GPU | CL_DEVICE_TYPE_ACCELERATOR) > 0;
+    EXPECT_EQ(orvexhost::MakeFactory(best) != nullptr, hasGpu);
+
+    orvexhost::KitOptions anyDevice = best;
+    anyDevice.openclOnCpu = true;
+    const bool hasAny = CountDevices(CL_DEVICE_TYPE_GPU | CL_DEVICE_TYPE_ACCELERATOR | CL_DEVICE_TYPE_CPU) > 0;
+    EXPECT_EQ(orvexhost::MakeFactory(anyDevice) != nullptr, hasAny);
+}
+
+// A video's frames reuse what the first frame set up: no program is compiled and no kernel object
+// created after it, so the per-frame cost is the kernel's own.
+TEST(DeviceSetUp, TenFramesBuildOnceAndCreateTheKernelOnce) {
+    orvextest::OpenCLLab lab;
+    if (!lab.ready()) GTEST_SKIP() << "no OpenCL device";
+    auto* cl = dynamic_cast<zrp::OpenCLFactory*>(lab.factory());
+    ASSERT_NE(cl, nullptr);
+    IOrvexEffect* effect = lab.lab()->CreateOrvexEffect("video/effect/gamma_correction");
+    ASSERT_NE(effect, nullptr);
+    orvextest::HostFrame in = orvextest::RandomFrame(64, 48, 4);
+    orvextest::HostFrame out = orvextest::RandomFrame(64, 48, 4);
+    zrp::TexturePtr tin = orvexhost::UploadFrame(*cl, *in.frame);
+    zrp::TexturePtr tout = orvexhost::CreateTextureLike(*cl, *out.frame);
+    int buildsAfterFirst = 0, kernelsAfterFirst = 0;
+    for (int frame = 0; frame < 10; ++frame) {
+        effect->SetParam("Gamma", ParamFloat, EffectParamValue::Float(static_cast<float>(5 + frame)));
+        ASSERT_EQ(effect->ProcessOpenCL(frame, tin, tout), Ok) << "frame " << frame;
+        if (frame == 0) {
+            buildsAfterFirst = cl->programBuilds();
+            kernelsAfterFirst = cl->kernelsCreated();
+        }
+    }
+    EXPECT_GE(buildsAfterFirst, 1);
+    EXPECT_EQ(kernelsAfterFirst, 1);
+    EXPECT_EQ(cl->programBuilds(), buildsAfterFirst);
+    EXPECT_EQ(cl->kernelsCreated(), kernelsAfterFirst);
+    lab.lab()->ReleaseOrvexEffect(effect);
 }

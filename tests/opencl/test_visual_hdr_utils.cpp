@@ -25,6 +25,7 @@ zrp::ATLUFactory* Factory() {
     static const std::unique_ptr<zrp::ATLUFactory> factory = [] {
         orvexhost::KitOptions options;
         options.opengl = false;
+        options.openclOnCpu = true;
         return orvexhost::MakeFactory(options);
     }();
     return factory.get();

@@ -198,7 +198,9 @@ TEST_F(GLPlatform, ProgramErrorsAndForeignTexturesFail) {
 
 // Copies between the two platforms go through host memory and keep every byte.
 TEST(GLAndCLTextures, CopyBothWays) {
-    auto factory = orvexhost::MakeFactory();
+    orvexhost::KitOptions options;
+    options.openclOnCpu = true;
+    auto factory = orvexhost::MakeFactory(options);
     if (!factory || !factory->GetDeviceContext("opencl") || !factory->GetDeviceContext("opengl"))
         GTEST_SKIP() << "needs both an OpenCL and an OpenGL device";
     orvextest::HostFrame in = orvextest::RandomFrame(17, 9, 4);

@@ -237,7 +237,9 @@ TEST_F(GLSurface, HostFramesBecomeOpenGLTexturesOfTheirPixels) {
 
 // Frames on OpenCL textures are copied to OpenGL for the passes and the result copied back.
 TEST(GLSurfaceOnOpenCL, OpenCLTexturesGoThroughOpenGLAndBack) {
-    auto factory = orvexhost::MakeFactory();
+    orvexhost::KitOptions options;
+    options.openclOnCpu = true;
+    auto factory = orvexhost::MakeFactory(options);
     if (!factory || !factory->GetDeviceContext("opencl") || !factory->GetDeviceContext("opengl"))
         GTEST_SKIP() << "needs both an OpenCL and an OpenGL device";
     IOrvex* lab = CreateOrvex();

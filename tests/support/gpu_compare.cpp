@@ -14,6 +14,7 @@ namespace orvextest {
 OpenCLLab::OpenCLLab() {
     orvexhost::KitOptions options;
     options.opengl = false;
+    options.openclOnCpu = true;  // PoCL where there is no GPU
     factory_ = orvexhost::MakeFactory(options);
     if (!factory_) return;
     lab_ = CreateOrvex();
@@ -31,6 +32,13 @@ OpenCLLab::~OpenCLLab() {
 CompareResult OpenCLLab::Compare(const std::string& effect,
                                  const std::function<void(orvex::IOrvexEffect*)>& configure, int w, int h,
                                  uint32_t seed, int tolerance) {
+    return CompareOn(effect, configure, RandomFrame(w, h, seed), tolerance);
+}
+
+CompareResult OpenCLLab::CompareOn(const std::string& effect,
+                                   const std::function<void(orvex::IOrvexEffect*)>& configure, const HostFrame& in,
+                                   int tolerance) {
+    const int w = in.image.cols, h = in.image.rows;
     CompareResult r;
     orvex::IOrvexEffect* e = lab_->CreateOrvexEffect(effect.c_str());
     if (!e) {
@@ -38,7 +46,6 @@ CompareResult OpenCLLab::Compare(const std::string& effect,
         return r;
     }
     if (configure) configure(e);
-    HostFrame in = RandomFrame(w, h, seed);
     HostFrame cpu = SolidFrame(w, h, cv::Scalar::all(0));
     HostFrame gpu = SolidFrame(w, h, cv::Scalar::all(0));
     r.cpuOk = e->ProcessCPU(0, in.frame.get(), cpu.frame.get()) == orvex::Ok;

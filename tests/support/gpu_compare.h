@@ -12,6 +12,8 @@
 
 namespace orvextest {
 
+struct HostFrame;
+
 struct CompareResult {
     bool cpuOk = false;
     bool openclOk = false;
@@ -34,6 +36,9 @@ public:
     // on OpenCL textures, and compares. Differences above `tolerance` are counted into `first`.
     CompareResult Compare(const std::string& effect, const std::function<void(orvex::IOrvexEffect*)>& configure,
                           int w, int h, uint32_t seed = 7, int tolerance = 1);
+    // The same on a given input frame.
+    CompareResult CompareOn(const std::string& effect, const std::function<void(orvex::IOrvexEffect*)>& configure,
+                            const HostFrame& in, int tolerance = 1);
 
 private:
     std::unique_ptr<zrp::ATLUFactory> factory_;

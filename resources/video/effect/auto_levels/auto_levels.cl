@@ -15,33 +15,24 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
+int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
+// rint (ties to even), then clamped; NaN gives 0.
+int sat_rint(float v) { return sat_trunc(rint(v)); }
 
-// k = trunc(percent 0.01 255) held to a byte.
-int mix_weight(int percent) {
-    real k = (real)percent * (real)0.01 * (real)255;
-    return k >= (real)255 ? 255 : (k > (real)0 ? (int)k : 0);
-}
+// k = trunc(percent 0.01 255) held to a byte, in integers: the same byte for every percentage.
+int mix_weight(int percent) { return percent >= 100 ? 255 : (percent > 0 ? percent * 255 / 100 : 0); }
 // M[t][k] + M[c][255 - k]: the mapped byte t mixed with the original c.
 int mix(int t, int c, int k) { return mul255(t, k) + mul255(c, 255 - k); }
-// 0 below lo, sat(rint((v - lo) 255 / (hi - lo))) from lo to hi, 255 from hi on.
+// 0 below lo, sat(rint((v - lo) 255 / (hi - lo))) from lo to hi, 255 from hi on. The quotient is
+// never within 1/510 of a half but at one, so single precision rounds it as the CPU body does.
 int stretch(int v, int lo, int hi) {
     if (v < lo) return 0;
-    if (v < hi) return sat_rint((real)((v - lo) * 255) / (real)(hi - lo));
+    if (v < hi) return sat_rint((float)((v - lo) * 255) / (float)(hi - lo));
     return 255;
 }
 

@@ -14,43 +14,15 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
-int sat(int v) { return clamp(v, 0, 255); }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
-
-// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
-
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
-
-// Each slider squared and scaled by 0.0001 (100 is a weight of 1); gray is the integer luma with
-// each channel's term weighted by the three sliders around its hue.
+// gray = sat(trunc(b 0.114) wB + trunc(g 0.587) wG + trunc(r 0.299) wR), each weight the product of
+// three squared sliders around the channel's hue; the effect builds it for every triple of luma
+// terms (gray_table[(tb 150 + tg) 77 + tr]), so the kernel looks the sum up.
 __kernel void video_effect_black_white_hitfilm(__read_only image2d_t src, __write_only image2d_t dst,
-                                               float red_percent, float yellow_percent, float green_percent,
-                                               float cyan_percent, float blue_percent, float magenta_percent) {
+                                               __global const uchar* gray_table) {
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
-    real red = (real)red_percent * red_percent * (real)0.0001;
-    real yellow = (real)yellow_percent * yellow_percent * (real)0.0001;
-    real green = (real)green_percent * green_percent * (real)0.0001;
-    real cyan = (real)cyan_percent * cyan_percent * (real)0.0001;
-    real blue = (real)blue_percent * blue_percent * (real)0.0001;
-    real magenta = (real)magenta_percent * magenta_percent * (real)0.0001;
-    real wB = blue * cyan * magenta, wG = green * yellow * cyan, wR = yellow * red * magenta;
-    int tb = (int)((real)p.x * (real)0.114), tg = (int)((real)p.y * (real)0.587), tr = (int)((real)p.z * (real)0.299);
-    int gray = sat_real(tb * wB + tg * wG + tr * wR);
+    int tb = p.x * 57 / 500, tg = p.y * 587 / 1000, tr = p.z * 299 / 1000;
+    int gray = gray_table[(tb * 150 + tg) * 77 + tr];
     store_bgra(dst, x, y, (int4)(gray, gray, gray, p.w));
 }

@@ -14,26 +14,18 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
+int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
+// rint (ties to even), then clamped; NaN gives 0.
+int sat_rint(float v) { return sat_trunc(rint(v)); }
 
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
+// The CPU bodies' integer luma: trunc(b 0.114) + trunc(g 0.587) + trunc(r 0.299), in integers
+// (the same bytes for every channel value, since no product is within 1/500 of a whole number).
+int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
 int3 bgr_to_hls8(int b, int g, int r) {
@@ -95,16 +87,16 @@ int4 invert(int4 p, int selection) {
         return (int4)(hls8_to_bgr(hls.x, hls.y, hls.z), 0);
     }
     if (selection >= 8 && selection <= 11) {
-        real unit = (real)3.92156862745098e-6;
-        real Y = (587 * g + 299 * r + 114 * b) * unit;
-        real I = (596 * r - 321 * b - 275 * g) * unit;
-        real Q = (311 * b - 523 * g + 212 * r) * unit;
+        float unit = (float)3.92156862745098e-6;
+        float Y = (587 * g + 299 * r + 114 * b) * unit;
+        float I = (596 * r - 321 * b - 275 * g) * unit;
+        float Q = (311 * b - 523 * g + 212 * r) * unit;
         if (selection == 8 || selection == 9) Y = 1 - Y;
         if (selection == 8 || selection == 10) I = -I;
         if (selection == 8 || selection == 11) Q = -Q;
-        return (int4)(sat_real((Y - (real)1.106 * I + (real)1.703 * Q) * 255),
-                      sat_real((Y - (real)0.272 * I - (real)0.647 * Q) * 255),
-                      sat_real((Y + (real)0.956 * I + (real)0.619 * Q) * 255), 0);
+        return (int4)(sat_trunc((Y - (float)1.106 * I + (float)1.703 * Q) * 255),
+                      sat_trunc((Y - (float)0.272 * I - (float)0.647 * Q) * 255),
+                      sat_trunc((Y + (float)0.956 * I + (float)0.619 * Q) * 255), 0);
     }
     switch (selection) {
     case 0: return (int4)(255 - b, 255 - g, 255 - r, 0);
@@ -123,7 +115,7 @@ __kernel void video_effect_channel_invert(__read_only image2d_t src, __write_onl
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
     int4 inv = invert(p, channel_index);
-    int k = (int)(alpha_blend * (real)0.01 * 255);
+    int k = clamp(alpha_blend, 0, 100) * 255 / 100;  // trunc(alpha_blend 0.01 255), exact in integers
     int4 out;
     out.x = mul255(mul255(p.x, k) + mul255(inv.x, 255 - k), p.w);
     out.y = mul255(mul255(p.y, k) + mul255(inv.y, 255 - k), p.w);

@@ -14,26 +14,18 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
+int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
+// rint (ties to even), then clamped; NaN gives 0.
+int sat_rint(float v) { return sat_trunc(rint(v)); }
 
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
+// The CPU bodies' integer luma: trunc(b 0.114) + trunc(g 0.587) + trunc(r 0.299), in integers
+// (the same bytes for every channel value, since no product is within 1/500 of a whole number).
+int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
 // out = clamp(trunc((R r + G g + B b + 255 const) / 100), 0, 255): integer arithmetic.
 int mix_channel(int R, int G, int B, int r, int g, int b, int k) {

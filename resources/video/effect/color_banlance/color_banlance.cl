@@ -14,26 +14,18 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
+int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
+// rint (ties to even), then clamped; NaN gives 0.
+int sat_rint(float v) { return sat_trunc(rint(v)); }
 
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
+// The CPU bodies' integer luma: trunc(b 0.114) + trunc(g 0.587) + trunc(r 0.299), in integers
+// (the same bytes for every channel value, since no product is within 1/500 of a whole number).
+int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
 int3 bgr_to_hls8(int b, int g, int r) {
@@ -81,29 +73,34 @@ int3 hls_replace(int4 p, int3 from, int variant) {
     return hls8_to_bgr(hls.x, hls.y, hls.z);
 }
 
-// One program serves two effects under one key: mode 0 is the per-channel gain
-// (out_c = sat(rint(in_c * ratio_c))), mode 1 the hue, lightness and saturation balance on 8-bit
+// Blue, green and red each through their own byte table of the frame; alpha kept.
+int4 map_channels(int4 p, __constant uchar* m_b, __constant uchar* m_g, __constant uchar* m_r) {
+    return (int4)(m_b[p.x], m_g[p.y], m_r[p.z], p.w);
+}
+
+// One program serves two effects under one key: mode 0 is the per-channel gain through the
+// frame's tables m_b, m_g, m_r (out_c = sat(rint(in_c * ratio_c)), built by the effect), mode 1 the hue, lightness and saturation balance on 8-bit
 // HLS. Each effect passes every argument, the other effect's at neutral values.
 int4 hls_balance(int4 p, float hue, float lightness, float saturation) {
     int3 hls = bgr_to_hls8(p.x, p.y, p.z);
     bool lighten = lightness > 1e-6f;
     int hueShift = (int)(hue * 0.5f);
-    real satScale = (real)saturation * (real)0.01 + 1;
-    real l = (real)lightness * (real)0.01;
+    float satScale = (float)saturation * (float)0.01 + 1;
+    float l = (float)lightness * (float)0.01;
     int L = sat_rint((lighten ? 255 - hls.y : hls.y) * l + hls.y);
     float mx = max(max(p.x, p.y), p.z) * (1.0f / 255.0f), mn = min(min(p.x, p.y), p.z) * (1.0f / 255.0f);
-    real delta = (real)mx - (real)mn;
+    float delta = (float)mx - (float)mn;
     // A zero denominator only comes with L' at 0 or 255 (or a gray pixel): saturation 0 there.
-    real s0;
+    float s0;
     if (L < 128) {
         if (lighten) {
             s0 = L > 0 ? delta / (2 * L) * 255 * 255 : 0;
         } else {
-            real sum = (real)mx + mn;
+            float sum = (float)mx + mn;
             s0 = sum > 0 ? delta / sum * 255 : 0;
         }
     } else if (lighten) {
-        real rest = (real)2 - mx - mn;
+        float rest = (float)2 - mx - mn;
         s0 = rest > 0 ? delta / rest * 255 : 0;
     } else {
         // 32385 = 127 * 255.
@@ -111,23 +108,21 @@ int4 hls_balance(int4 p, float hue, float lightness, float saturation) {
     }
     int H = hls.x + hueShift;
     if (H >= 180) H -= 180;
-    int S = sat_rint(trunc(s0 + (real)0.5) * satScale);
+    int S = sat_rint(trunc(s0 + (float)0.5) * satScale);
     int3 bgr = hls8_to_bgr(H, L, S);
     return (int4)(bgr.x, bgr.y, bgr.z, p.w);
 }
 
-__kernel void video_effect_color_banlance(__read_only image2d_t src, __write_only image2d_t dst, float red_ratio,
-                                          float green_ratio, float blue_ratio, float hue, float lightness,
-                                          float saturation, int mode) {
+__kernel void video_effect_color_banlance(__read_only image2d_t src, __write_only image2d_t dst,
+                                          __constant uchar* m_b, __constant uchar* m_g, __constant uchar* m_r,
+                                          float hue, float lightness, float saturation, int mode) {
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
     if (mode == 1) {
         p = hls_balance(p, hue, lightness, saturation);
     } else {
-        p.x = sat_rint(p.x * (real)blue_ratio);
-        p.y = sat_rint(p.y * (real)green_ratio);
-        p.z = sat_rint(p.z * (real)red_ratio);
+        p = map_channels(p, m_b, m_g, m_r);
     }
     store_bgra(dst, x, y, p);
 }

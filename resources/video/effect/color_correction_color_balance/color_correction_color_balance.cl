@@ -14,26 +14,18 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
 // Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
+int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
+// rint (ties to even), then clamped; NaN gives 0.
+int sat_rint(float v) { return sat_trunc(rint(v)); }
 
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
+// The CPU bodies' integer luma: trunc(b 0.114) + trunc(g 0.587) + trunc(r 0.299), in integers
+// (the same bytes for every channel value, since no product is within 1/500 of a whole number).
+int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
 int3 bgr_to_hls8(int b, int g, int r) {
@@ -81,6 +73,11 @@ int3 hls_replace(int4 p, int3 from, int variant) {
     return hls8_to_bgr(hls.x, hls.y, hls.z);
 }
 
+// Blue, green and red each through their own byte table of the frame; alpha kept.
+int4 map_channels(int4 p, __constant uchar* m_b, __constant uchar* m_g, __constant uchar* m_r) {
+    return (int4)(m_b[p.x], m_g[p.y], m_r[p.z], p.w);
+}
+
 // The three tables are built by the effect (once per parameter change); with "reverse" the
 // mapped colour keeps the unprocessed pixel's HLS lightness.
 __kernel void video_effect_color_correction_color_balance(__read_only image2d_t src, __write_only image2d_t dst,
@@ -89,7 +86,7 @@ __kernel void video_effect_color_correction_color_balance(__read_only image2d_t 
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
-    int4 m = (int4)(m_b[p.x], m_g[p.y], m_r[p.z], p.w);
+    int4 m = map_channels(p, m_b, m_g, m_r);
     if (reverse) {
         int3 hlsIn = bgr_to_hls8(p.x, p.y, p.z);
         int3 hlsMapped = bgr_to_hls8(m.x, m.y, m.z);

@@ -1,13 +1,5 @@
 // Assembled from kernels/effects/color_emboss.cl and kernels/common/: edit those.
 #pragma OPENCL FP_CONTRACT OFF
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 // 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
 // the image's lane order.
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
@@ -25,18 +17,15 @@ float4 Bytes(read_only image2d_t img, int x, int y) {
 }
 
 // Emboss: J = in(x, clamp(y + o, 0, h - 1)), o = d rounded to the nearest row (halves up, with a
-// 1e-4 row guard so that the last bit of sin does not decide), d = sin(135 - angle degrees) concave;
+// 1e-4 row guard), d = sin(135 - angle degrees) concave, computed by the effect for the frame;
 // per colour byte e = sat(rint((I - J) c + base)), c = contrast 0.01, base 128 for the plain
 // emboss and I for the colour emboss;
 // out = min(255, M[I][255 - k] + M[e][k]), k = trunc(alpha 0.01 255), M[x][y] = (x y + 127) div 255;
 // alpha kept. e in float with halves to even, in the CPU body's order of operations.
-void emboss_pixel(read_only image2d_t src, write_only image2d_t dst, float angle, float concave, int contrast,
-                  int alpha, int colour) {
+void emboss_pixel(read_only image2d_t src, write_only image2d_t dst, int o, int contrast, int alpha, int colour) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int w = get_image_width(dst), h = get_image_height(dst);
     if (x >= w || y >= h) return;
-    const real d = sin(((real)135 - (real)angle) * (real)0.017453292519944444) * (real)concave;
-    const int o = isfinite(d) ? (int)floor(d + (real)0.5 + (real)1e-4) : 0;
     const float c = (float)contrast * 0.01f;
     const int k = clamp(alpha, 0, 100) * 255 / 100;  // in integers: exact for every percentage
     const int4 I = LoadPixel(src, x, y);
@@ -47,7 +36,7 @@ void emboss_pixel(read_only image2d_t src, write_only image2d_t dst, float angle
     StorePixel(dst, x, y, (int4)(mixed.xyz, I.w));
 }
 
-__kernel void video_effect_color_emboss(read_only image2d_t src, write_only image2d_t dst, float angle,
-                                        float concave, int contrast, int alpha) {
-    emboss_pixel(src, dst, angle, concave, contrast, alpha, 1);
+__kernel void video_effect_color_emboss(read_only image2d_t src, write_only image2d_t dst, int row_offset,
+                                        int contrast, int alpha) {
+    emboss_pixel(src, dst, row_offset, contrast, alpha, 1);
 }

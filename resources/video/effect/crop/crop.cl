@@ -25,31 +25,10 @@ float4 Bytes(read_only image2d_t img, int x, int y) {
     return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
-// One axis of the bit-exact bilinear resize from ssize to dsize samples: the first source index
-// and the weights (c0, c1) in 1/256, c1 = rint(fraction x 256); outside the source the edge sample
-// with weight 256. On a device without doubles a weight may differ by 1/256 at
-// rounding ties.
-int3 ResizeTap(int val, int ssize, int dsize) {
-    const real scale = (real)1 / ((real)dsize / (real)ssize);
-    const real f = scale * ((real)val + (real)0.5) - (real)0.5;
-    const int i = (int)floor(f);
-    if (i >= 0 && ssize > 1) {
-        if (i < ssize - 1) {
-            const int c1 = (int)rint((f - (real)i) * 256);
-            return (int3)(i, 256 - c1, c1);
-        }
-        return (int3)(ssize - 1, 256, 0);
-    }
-    return (int3)(0, 256, 0);
-}
+// One axis of the bit-exact bilinear resize: the effect computes each output index's first source
+// index and weights (c0, c1) in 1/256 once per frame, as the image library does, so every device
+// picks the CPU's samples.
+int3 ResizeTap(__global const int4* taps, int val) { return taps[val].xyz; }
 
 long Overlap(long a, long b, long lo, long hi) { return max(0L, min(b, hi) - max(a, lo)); }
 
@@ -78,7 +57,7 @@ long Coverage(int x, int len, int lo, int hi, long k) {
 
 __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t dst, float left_percent,
                                 float top_percent, float right_percent, float bottom_percent, int is_zoom,
-                                int edge_feather) {
+                                int edge_feather, __global const int4* zoom_x, __global const int4* zoom_y) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int w = get_image_width(dst), h = get_image_height(dst);
     if (x >= w || y >= h) return;
@@ -91,7 +70,7 @@ __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t ds
         return;
     }
     if (is_zoom) {
-        const int3 tx = ResizeTap(x, x1 - x0, w), ty = ResizeTap(y, y1 - y0, h);
+        const int3 tx = ResizeTap(zoom_x, x), ty = ResizeTap(zoom_y, y);
         const int sx = x0 + tx.x, sy = y0 + ty.x;
         const int sx1 = min(sx + 1, x1 - 1), sy1 = min(sy + 1, y1 - 1);
         const int4 h0 = LoadPixel(src, sx, sy) * tx.y + LoadPixel(src, sx1, sy) * tx.z;
@@ -112,7 +91,7 @@ __kernel void video_effect_crop(read_only image2d_t src, write_only image2d_t ds
     const long area = e * e;
     int mask;
     if (area > (1L << 26)) {
-        mask = (int)floor((real)cx * (real)cy * (real)255 / (real)area + (real)0.5);
+        mask = (int)floor((float)cx * (float)cy * (float)255 / (float)area + (float)0.5);
     } else {
         mask = (int)((cx * cy * 510 + area) / (2 * area));
     }

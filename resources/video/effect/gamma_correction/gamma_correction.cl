@@ -14,37 +14,12 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
-int sat(int v) { return clamp(v, 0, 255); }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
-
-// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
-
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
-
-// T[i] = min(255, trunc(pow(i * 0.003922, gamma) * 255 + 0.5)); pow(0, 0) = 1.
-int gamma_map(int i, real g) { return min(255, (int)(pow((real)i * (real)0.003922, g) * 255 + (real)0.5)); }
-
-__kernel void video_effect_gamma_correction(__read_only image2d_t src, __write_only image2d_t dst, float gamma) {
+// The effect builds the frame's table (pow per byte value once, on the host); every channel maps
+// through it, so the kernel is one lookup per channel.
+__kernel void video_effect_gamma_correction(__read_only image2d_t src, __write_only image2d_t dst,
+                                            __constant uchar* gamma_table) {
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
-    real g = gamma;
-    p.x = gamma_map(p.x, g);
-    p.y = gamma_map(p.y, g);
-    p.z = gamma_map(p.z, g);
-    store_bgra(dst, x, y, p);
+    store_bgra(dst, x, y, (int4)(gamma_table[p.x], gamma_table[p.y], gamma_table[p.z], p.w));
 }

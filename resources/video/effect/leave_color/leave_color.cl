@@ -14,37 +14,23 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
 int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
-// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
-
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
+// The CPU bodies' integer luma: trunc(b 0.114) + trunc(g 0.587) + trunc(r 0.299), in integers
+// (the same bytes for every channel value, since no product is within 1/500 of a whole number).
+int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
 // Pixels farther than the tolerance from the kept colour mix towards their luma:
-// sat(M[c][k] + M[Y][255 - k]) with k = trunc((1 - amount / 100) 255).
+// sat(M[c][k] + M[Y][255 - k]) with k = trunc((1 - amount / 100) 255); k and the squared limit
+// theta are the frame's, computed by the effect.
 __kernel void video_effect_leave_color(__read_only image2d_t src, __write_only image2d_t dst, int red_leave,
-                                       int green_leave, int blue_leave, float amount, float tolerance) {
+                                       int green_leave, int blue_leave, int mix_k, int theta) {
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
-    int k = (int)((1 - (real)amount * (real)0.01) * 255);
-    real radius = (real)tolerance * (real)0.01 * (real)442.5;
-    int theta = (int)(radius * radius);
+    int k = mix_k;
     int dr = p.z - red_leave, dg = p.y - green_leave, db = p.x - blue_leave;
     if (dr * dr + dg * dg + db * db > theta) {
         int toGray = mul255(luma(p.x, p.y, p.z), 255 - k);

@@ -24,11 +24,10 @@ int sat(int v) { return clamp(v, 0, 255); }
 // M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
 int mul255(int x, int y) { return (x * y + 127) / 255; }
 
+// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
+int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
 // rint (ties to even), then clamped; NaN gives 0.
-int sat_rint(float v) {
-    float r = rint(v);
-    return r >= 255.0f ? 255 : (r > 0.0f ? (int)r : 0);
-}
+int sat_rint(float v) { return sat_trunc(rint(v)); }
 
 float fast_inv_sqrt(float d) {
     const float y = as_float(1597463174 - (as_int(d) >> 1));

@@ -5,14 +5,14 @@
 // column and row count as outside); other pixels keep their own value. In double where the device
 // has it, as the CPU body computes it, so that both round the reflections alike.
 #pragma OPENCL FP_CONTRACT OFF
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
+// Still double precision: a reflection landing on a half pixel is decided by the CPU body's double
+// rounding, which neither single precision nor float pairs reproduce. Without doubles the program
+// does not build, so the effect falls back to its CPU body instead of giving other pixels.
+#ifndef cl_khr_fp64
+#error "mirror needs cl_khr_fp64"
+#endif
 #pragma OPENCL EXTENSION cl_khr_fp64 : enable
 typedef double real;
-#else
-typedef float real;
-#endif
-
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 __kernel void video_effect_mirror(read_only image2d_t src, write_only image2d_t dst, int reflect_center_x,

@@ -5,7 +5,8 @@
 // 686 x 386 (386 x 686) and scaled back, both with the image library's bit-exact bilinear, which
 // this kernel reproduces tap for tap:
 //   per axis, f = (val + 0.5) ssize/dsize - 0.5, i = floor(f), weights (256 - c1, c1),
-//   c1 = rint((f - i) 256), edge samples outside; rows in 1/256 first, then
+//   c1 = rint((f - i) 256), edge samples outside (the effect's tables down_x, down_y to the small
+//   frame and up_x, up_y back); rows in 1/256 first, then
 //   (h0 cy0 + h1 cy1 + 32768) >> 16.
 #pragma OPENCL FP_CONTRACT OFF
 
@@ -32,46 +33,26 @@ int reflect101(int p, int len) {
     return p;
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
-
-// One axis of the bit-exact bilinear resize from ssize to dsize samples: the first source index
-// and the weights (c0, c1) in 1/256, c1 = rint(fraction x 256); outside the source the edge sample
-// with weight 256. On a device without doubles a weight may differ by 1/256 at
-// rounding ties.
-int3 ResizeTap(int val, int ssize, int dsize) {
-    const real scale = (real)1 / ((real)dsize / (real)ssize);
-    const real f = scale * ((real)val + (real)0.5) - (real)0.5;
-    const int i = (int)floor(f);
-    if (i >= 0 && ssize > 1) {
-        if (i < ssize - 1) {
-            const int c1 = (int)rint((f - (real)i) * 256);
-            return (int3)(i, 256 - c1, c1);
-        }
-        return (int3)(ssize - 1, 256, 0);
-    }
-    return (int3)(0, 256, 0);
-}
+// One axis of the bit-exact bilinear resize: the effect computes each output index's first source
+// index and weights (c0, c1) in 1/256 once per frame, as the image library does, so every device
+// picks the CPU's samples.
+int3 ResizeTap(__global const int4* taps, int val) { return taps[val].xyz; }
 
 // Pixel (i, j) of the frame scaled to sw x sh.
-int4 Small(read_only image2d_t src, int i, int j, int sw, int sh) {
+int4 Small(read_only image2d_t src, __global const int4* down_x, __global const int4* down_y, int i, int j) {
     const int W = get_image_width(src), H = get_image_height(src);
-    const int3 tx = ResizeTap(i, W, sw), ty = ResizeTap(j, H, sh);
+    const int3 tx = ResizeTap(down_x, i), ty = ResizeTap(down_y, j);
     const int x1 = min(tx.x + 1, W - 1), y1 = min(ty.x + 1, H - 1);
     const int4 h0 = LoadPixel(src, tx.x, ty.x) * tx.y + LoadPixel(src, x1, ty.x) * tx.z;
     const int4 h1 = LoadPixel(src, tx.x, y1) * tx.y + LoadPixel(src, x1, y1) * tx.z;
     return (h0 * ty.y + h1 * ty.z + 32768) >> 16;
 }
 
-int4 SmallEdge(read_only image2d_t src, int i, int j, int sw, int sh) {
-    const int4 c = Small(src, i, j, sw, sh);
-    const int4 n = Small(src, i, reflect101(j - 1, sh), sw, sh), s = Small(src, i, reflect101(j + 1, sh), sw, sh);
-    const int4 w = Small(src, reflect101(i - 1, sw), j, sw, sh), e = Small(src, reflect101(i + 1, sw), j, sw, sh);
+int4 SmallEdge(read_only image2d_t src, __global const int4* dx, __global const int4* dy, int i, int j, int sw,
+               int sh) {
+    const int4 c = Small(src, dx, dy, i, j);
+    const int4 n = Small(src, dx, dy, i, reflect101(j - 1, sh)), s = Small(src, dx, dy, i, reflect101(j + 1, sh));
+    const int4 w = Small(src, dx, dy, reflect101(i - 1, sw), j), e = Small(src, dx, dy, reflect101(i + 1, sw), j);
     return clamp(4 * c - n - s - w - e, 0, 255);
 }
 
@@ -82,7 +63,9 @@ int4 FullEdge(read_only image2d_t src, int x, int y, int W, int H) {
     return clamp(4 * c - n - s - w - e, 0, 255);
 }
 
-__kernel void video_effect_sharpen(read_only image2d_t src, write_only image2d_t dst, float amount) {
+__kernel void video_effect_sharpen(read_only image2d_t src, write_only image2d_t dst, float amount,
+                                   __global const int4* down_x, __global const int4* down_y,
+                                   __global const int4* up_x, __global const int4* up_y) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int W = get_image_width(dst), H = get_image_height(dst);
     if (x >= W || y >= H) return;
@@ -96,10 +79,12 @@ __kernel void video_effect_sharpen(read_only image2d_t src, write_only image2d_t
     if (sw == W && sh == H) {
         E = FullEdge(src, x, y, W, H);
     } else {
-        const int3 tx = ResizeTap(x, sw, W), ty = ResizeTap(y, sh, H);
+        const int3 tx = ResizeTap(up_x, x), ty = ResizeTap(up_y, y);
         const int i1 = min(tx.x + 1, sw - 1), j1 = min(ty.x + 1, sh - 1);
-        const int4 h0 = SmallEdge(src, tx.x, ty.x, sw, sh) * tx.y + SmallEdge(src, i1, ty.x, sw, sh) * tx.z;
-        const int4 h1 = SmallEdge(src, tx.x, j1, sw, sh) * tx.y + SmallEdge(src, i1, j1, sw, sh) * tx.z;
+        const int4 h0 = SmallEdge(src, down_x, down_y, tx.x, ty.x, sw, sh) * tx.y +
+                        SmallEdge(src, down_x, down_y, i1, ty.x, sw, sh) * tx.z;
+        const int4 h1 = SmallEdge(src, down_x, down_y, tx.x, j1, sw, sh) * tx.y +
+                        SmallEdge(src, down_x, down_y, i1, j1, sw, sh) * tx.z;
         E = (h0 * ty.y + h1 * ty.z + 32768) >> 16;
     }
     const int4 boost = (E * a + 127) / 255;

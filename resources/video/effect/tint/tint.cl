@@ -14,44 +14,20 @@ void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
     write_imagef(img, (int2)(x, y), (float4)(v.z, v.y, v.x, v.w));
 }
 
-// `real` is the precision of the CPU bodies' double arithmetic where the device has it.
-#ifdef cl_khr_fp64
-#pragma OPENCL EXTENSION cl_khr_fp64 : enable
-typedef double real;
-#else
-typedef float real;
-#endif
+// The CPU bodies' integer luma: trunc(b 0.114) + trunc(g 0.587) + trunc(r 0.299), in integers
+// (the same bytes for every channel value, since no product is within 1/500 of a whole number).
+int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
-int sat(int v) { return clamp(v, 0, 255); }
-// M[x][y] = x * y / 255 rounded, the byte-scaling table of the CPU bodies.
-int mul255(int x, int y) { return (x * y + 127) / 255; }
-
-// Clamped before the conversion, so NaN and huge values never reach it (NaN gives 0).
-int sat_real(real v) { return v >= (real)255 ? 255 : (v > (real)0 ? (int)v : 0); }
-int sat_rint(real v) { return sat_real(rint(v)); }
-
-// The integer luma: trunc(0.114 B) + trunc(0.587 G) + trunc(0.299 R).
-int luma(int b, int g, int r) {
-    return (int)((real)b * (real)0.114) + (int)((real)g * (real)0.587) + (int)((real)r * (real)0.299);
-}
-
-// target = trunc(Y (white - black) / 255 + black) per channel; the byte moves towards it by
-// amount: ceil((in - target)(1 - amount / 100) + target), a whole number kept as it is.
-int tint_channel(int in, int Y, int black, int white, real keep) {
-    int target = sat_real(Y * ((white - black) / (real)255) + black);
-    return sat_real(ceil((in - target) * keep + target));
-}
-
-__kernel void video_effect_tint(__read_only image2d_t src, __write_only image2d_t dst, int black_red,
-                                int black_green, int black_blue, int white_red, int white_green, int white_blue,
-                                float amount) {
+// The effect builds the frame's tables: target[c][Y], each channel's black-to-white ramp, and
+// mix_table[in][t], the byte moved towards t by amount (ceil((in - t)(1 - amount / 100) + t)).
+__kernel void video_effect_tint(__read_only image2d_t src, __write_only image2d_t dst, __constant uchar* target,
+                                __global const uchar* mix_table) {
     int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     int4 p = load_bgra(src, x, y);
     int Y = luma(p.x, p.y, p.z);
-    real keep = 1 - (real)amount * (real)0.01;
-    p.x = tint_channel(p.x, Y, black_blue, white_blue, keep);
-    p.y = tint_channel(p.y, Y, black_green, white_green, keep);
-    p.z = tint_channel(p.z, Y, black_red, white_red, keep);
+    p.x = mix_table[p.x * 256 + target[Y]];
+    p.y = mix_table[p.y * 256 + target[256 + Y]];
+    p.z = mix_table[p.z * 256 + target[512 + Y]];
     store_bgra(dst, x, y, p);
 }
