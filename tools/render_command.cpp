@@ -55,7 +55,9 @@ const char* const kRenderUsage =
     "  --audio FILE.wav  the samples of each frame of a sound file, for the audio effects\n"
     "                    (at the video's rate, or --fps; 25 by default for a picture)\n"
     "  --audio-from-input  the same from the video's own sound\n"
-    "  --device          OpenCL when a device is present, else the CPU; shader effects need OpenGL\n"
+    "  -v, --verbose     name the device a picture renders on (a video always does)\n"
+    "  --device          OpenCL on a GPU or accelerator, else the CPU; opencl takes any OpenCL\n"
+    "                    device (PoCL too); shader effects need OpenGL\n"
     "A progress line shows frames, fps, ETA and the device; Ctrl-C stops and leaves a playable file.\n"
     "exit codes: 0 ok, 1 usage, 2 bad input or unwritable output, 3 render failure\n";
 
@@ -97,7 +99,7 @@ int RenderCommand(int argc, char** argv) {
     std::vector<std::string> files;
     int64_t frame = 0;
     VideoJob job;
-    bool audioGiven = false;
+    bool audioGiven = false, verbose = false;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -125,6 +127,8 @@ int RenderCommand(int argc, char** argv) {
         } else if (a == "--audio") {
             job.audioFile = v;
             audioGiven = true;
+        } else if (a == "-v" || a == "--verbose") {
+            verbose = true;
         } else if (a == "--audio-from-input") {
             job.audioFromInput = true;
         } else if (a == "--no-audio") {
@@ -184,6 +188,8 @@ int RenderCommand(int argc, char** argv) {
         return RenderVideo(session, job);
     }
 
+    // A video names its device on its start line; a picture does when asked.
+    if (verbose) std::fprintf(stderr, "orvex: rendering %s on %s\n", effectName.c_str(), session.deviceName().c_str());
     const int fps = job.fps;
     const std::string& audioFile = job.audioFile;
     std::shared_ptr<orvex::EffectAudioFrame> audio;

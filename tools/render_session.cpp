@@ -99,10 +99,13 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
         return Usage("--device is one of cpu, opencl, opengl");
     if (device != "cpu") {
         orvexhost::KitOptions options;
-        // Shader effects need OpenGL, and the others may convert between the two platforms.
-        options.opengl = device != "opencl";
-        options.openclOnCpu = device == "opencl";  // "best" takes only a GPU or accelerator
+        // "best" starts from a GPU or accelerator alone: on a machine without one the effects run
+        // on the CPU, not on a CPU OpenCL device or through llvmpipe textures. A shader effect gets
+        // OpenGL below, once the effect is known.
+        options.opengl = device == "opengl";
+        options.openclOnCpu = device == "opencl";
         factory_ = orvexhost::MakeFactory(options);
+        if (device == "best" && factory_ && !factory_->GetDeviceContext("opencl")) factory_.reset();
         if (device == "opencl" && (!factory_ || !factory_->GetDeviceContext("opencl"))) {
             std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");
             return kInput;
@@ -126,9 +129,23 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
         ReportUnknownEffect(effect, lab_.lab);
         return kInput;
     }
+    shader_ = dynamic_cast<orvex::VideoEffectOpenGLSurface*>(effect_) != nullptr;
+    if (device == "best" && shader_ && (!factory_ || !factory_->GetDeviceContext("opengl"))) {
+        // A shader effect renders on OpenGL (llvmpipe without a GPU): the effect is made again on
+        // a factory that has it.
+        orvexhost::KitOptions options;
+        std::unique_ptr<zrp::ATLUFactory> withOpenGL = orvexhost::MakeFactory(options);
+        if (withOpenGL && withOpenGL->GetDeviceContext("opengl")) {
+            lab_.lab->ReleaseOrvexEffect(effect_);
+            lab_.lab->SetATLUFactory(withOpenGL.get());
+            lab_.lab->LoadBuiltinPrograms();
+            factory_ = std::move(withOpenGL);
+            effect_ = lab_.lab->CreateOrvexEffect(effect.c_str());
+            if (!effect_) return kRender;
+        }
+    }
     effectName_ = effect;
     surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
-    shader_ = dynamic_cast<orvex::VideoEffectOpenGLSurface*>(effect_) != nullptr;
     return kOk;
 }
 
