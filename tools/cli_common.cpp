@@ -76,6 +76,19 @@ bool WritePicture(const std::string& path, const cv::Mat& bgra) {
     }
 }
 
+orvex::EffectFrame FrameOf(cv::Mat& picture) {
+    const bool wide = picture.depth() == CV_16U;
+    orvex::EffectFrame f;
+    f.planes = 1;
+    f.bitDepth = wide ? 16 : 8;
+    f.pixel_fmt = wide ? orvex::BGRA64 : orvex::BGRA32;
+    f.width[0] = static_cast<uint32_t>(picture.cols);
+    f.height[0] = static_cast<uint32_t>(picture.rows);
+    f.data[0] = picture.data;
+    f.pitch[0] = static_cast<int32_t>(picture.step[0]);
+    return f;
+}
+
 const char* TypeName(orvex::EffectParamType t) {
     switch (t) {
     case orvex::ParamBool: return "bool";

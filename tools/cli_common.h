@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "effects/EffectSurface.h"
+#include "picture_io.h"
 #include "orvex/orvex.h"
 
 namespace orvexcli {
@@ -38,8 +39,6 @@ struct Lab {
 
 // Reads a picture as 8-bit BGRA; alpha kept when present, 255 otherwise.
 bool ReadBGRA(const std::string& path, cv::Mat* out);
-// Writes BGRA as PNG (alpha kept) or JPEG (alpha dropped); false on failure.
-bool WritePicture(const std::string& path, const cv::Mat& bgra);
 
 const char* TypeName(orvex::EffectParamType t);
 // Parses text as the declared type; false when it does not read as that type.

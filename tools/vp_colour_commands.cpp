@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "picture_io.h"
 #include "host/kit/kit.h"
 #include "imagecpu/CubeLut.h"
 #include "orvex/orvex.h"
@@ -39,31 +40,6 @@ bool ReadPicture(const std::string& path, cv::Mat* out) {
     return true;
 }
 
-bool WritePicture(const std::string& path, const cv::Mat& bgra) {
-    const std::string ext = std::filesystem::path(path).extension().string();
-    try {
-        if (ext == ".jpg" || ext == ".jpeg" || ext == ".JPG") {
-            cv::Mat bgr;
-            cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
-            return cv::imwrite(path, bgr);
-        }
-        return cv::imwrite(path, bgra);
-    } catch (const cv::Exception&) {
-        return false;
-    }
-}
-
-orvex::EffectFrame Wrap(cv::Mat& m) {
-    orvex::EffectFrame f;
-    f.planes = 1;
-    f.pixel_fmt = orvex::BGRA32;
-    f.width[0] = static_cast<uint32_t>(m.cols);
-    f.height[0] = static_cast<uint32_t>(m.rows);
-    f.data[0] = m.data;
-    f.pitch[0] = static_cast<int32_t>(m.step[0]);
-    return f;
-}
-
 // The folder above the resource tree holding the HDR cubes (the service appends "/resources/...").
 std::string FindCubeRoot(const std::string& given) {
     std::vector<std::filesystem::path> candidates;
@@ -77,18 +53,6 @@ std::string FindCubeRoot(const std::string& given) {
         if (std::filesystem::is_directory(dir / "tvx_effect/nle_default/PQCube", ec))
             return dir.parent_path().string();
     return {};
-}
-
-// The OpenCL factory when the device is "opencl" (none for the CPU); false, with the message,
-// when no OpenCL device exists.
-bool DeviceFactory(const std::string& device, std::unique_ptr<zrp::ATLUFactory>* factory) {
-    if (device != "opencl") return true;
-    orvexhost::KitOptions options;
-    options.opengl = false;
-    options.openclOnCpu = true;  // --device opencl takes a CPU OpenCL device too
-    *factory = orvexhost::MakeFactory(options);
-    if (!*factory) std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-    return *factory != nullptr;
 }
 
 // op on the host frames, or on textures of them when a factory is given (out read back after).
@@ -151,7 +115,7 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
     }
     vp->SetResourcePath(root.c_str());
     const orvex::ResultCode r =
-        RunOnDevice(factory.get(), *vp, Wrap(input), Wrap(output), [&](orvex::EffectFrame& in, orvex::EffectFrame& out) {
+        RunOnDevice(factory.get(), *vp, FrameOf(input), FrameOf(output), [&](orvex::EffectFrame& in, orvex::EffectFrame& out) {
             return vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
         });
     if (r != orvex::Ok) {
@@ -196,9 +160,7 @@ int Hdr(const std::vector<std::string>& args, int pq, int sdrMode, const std::st
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     if (!vp) return kFailed;
-    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
-    in.pixel_fmt = out.pixel_fmt = orvex::BGRA64;
-    in.bitDepth = out.bitDepth = 16;
+    orvex::EffectFrame in = FrameOf(input), out = FrameOf(output);
     const orvex::ResultCode r = RunOnDevice(factory.get(), *vp, in, out, [&](orvex::EffectFrame& i, orvex::EffectFrame& o) {
         return what == "sdr2hdr" ? vp->SDR2HDR(i, o, pq, sdrMode) : what == "pq2hlg" ? vp->PQToHLG(i, o) : vp->HLGToPQ(i, o);
     });

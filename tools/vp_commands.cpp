@@ -16,6 +16,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "picture_io.h"
 #include "host/kit/kit.h"
 #include "orvex/orvex.h"
 
@@ -104,33 +105,6 @@ bool ReadPicture(const std::string& path, cv::Mat* out) {
     case 4: *out = img; return true;
     default: return false;
     }
-}
-
-bool WritePicture(const std::string& path, const cv::Mat& bgra) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    try {
-        if (ext == ".jpg" || ext == ".jpeg") {
-            cv::Mat bgr;
-            cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
-            return cv::imwrite(path, bgr);
-        }
-        return cv::imwrite(path, bgra);
-    } catch (const cv::Exception&) {
-        return false;
-    }
-}
-
-orvex::EffectFrame Wrap(cv::Mat& m) {
-    orvex::EffectFrame f;
-    f.planes = 1;
-    f.bitDepth = 8;
-    f.pixel_fmt = orvex::BGRA32;
-    f.width[0] = static_cast<uint32_t>(m.cols);
-    f.height[0] = static_cast<uint32_t>(m.rows);
-    f.data[0] = m.data;
-    f.pitch[0] = static_cast<int32_t>(m.step[0]);
-    return f;
 }
 
 struct Options {
@@ -264,23 +238,14 @@ int Compose(const Options& o) {
     }
     cv::Mat output(background.size(), CV_8UC4, cv::Scalar::all(0));
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (o.device == "opencl") {
-        orvexhost::KitOptions options;
-        options.opengl = false;
-        options.openclOnCpu = true;
-        factory = orvexhost::MakeFactory(options);
-        if (!factory) {
-            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-            return kInput;
-        }
-    }
+    if (!DeviceFactory(o.device, &factory)) return kInput;
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     if (!vp) {
         std::fprintf(stderr, "orvex vp: cannot create the visual-processing object\n");
         return kFailed;
     }
-    orvex::EffectFrame ovl = Wrap(overlay), bg = Wrap(background), out = Wrap(output);
+    orvex::EffectFrame ovl = FrameOf(overlay), bg = FrameOf(background), out = FrameOf(output);
     if (factory) {
         vp->SetATLUFactory(factory.get());
         ovl.texture = orvexhost::UploadFrame(*factory, ovl);
@@ -337,23 +302,14 @@ int VisualCommand(int argc, char** argv) {
 
     // The factory outlives the visual-processing object that points at it.
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (o.device == "opencl") {
-        orvexhost::KitOptions options;
-        options.opengl = false;
-        options.openclOnCpu = true;
-        factory = orvexhost::MakeFactory(options);
-        if (!factory) {
-            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-            return kInput;
-        }
-    }
+    if (!DeviceFactory(o.device, &factory)) return kInput;
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     if (!vp) {
         std::fprintf(stderr, "orvex vp: cannot create the visual-processing object\n");
         return kFailed;
     }
-    orvex::EffectFrame in = Wrap(input), out = Wrap(output);
+    orvex::EffectFrame in = FrameOf(input), out = FrameOf(output);
     if (factory) {
         vp->SetATLUFactory(factory.get());
         in.texture = orvexhost::UploadFrame(*factory, in);
@@ -379,6 +335,16 @@ int VisualCommand(int argc, char** argv) {
         return kInput;
     }
     return kOk;
+}
+
+bool DeviceFactory(const std::string& device, std::unique_ptr<zrp::ATLUFactory>* factory) {
+    if (device != "opencl") return true;
+    orvexhost::KitOptions options;
+    options.opengl = false;
+    options.openclOnCpu = true;  // --device opencl takes a CPU OpenCL device too
+    *factory = orvexhost::MakeFactory(options);
+    if (!*factory) std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
+    return *factory != nullptr;
 }
 
 }  // namespace orvexcli

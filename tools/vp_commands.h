@@ -1,7 +1,17 @@
 #pragma once
 // orvex vp: the visual-processing service's frame operations on picture files.
 
+#include <memory>
+#include <string>
+
+#include "zrp/zrp.h"
+
 namespace orvexcli {
+
+// The OpenCL factory when the device is "opencl" (none for the CPU), a CPU OpenCL device such as
+// PoCL included; false, with the message, when no OpenCL device exists.
+bool DeviceFactory(const std::string& device, std::unique_ptr<zrp::ATLUFactory>* factory);
+
 
 // The help block of the vp commands, for orvex --help.
 extern const char* const kVisualHelp;

@@ -212,16 +212,7 @@ int ConvertCommand(int argc, char** argv) {
     }
 
     std::unique_ptr<zrp::ATLUFactory> factory;
-    if (device == "opencl") {
-        orvexhost::KitOptions options;
-        options.opengl = false;
-        options.openclOnCpu = true;
-        factory = orvexhost::MakeFactory(options);
-        if (!factory) {
-            std::fprintf(stderr, "orvex vp: no OpenCL device found; use --device cpu\n");
-            return kInput;
-        }
-    }
+    if (!DeviceFactory(device, &factory)) return kInput;
     std::unique_ptr<orvex::IVisualProcess, void (*)(orvex::IVisualProcess*)> vp(CreateVisualProcess(),
                                                                                  ReleaseVisualProcess);
     if (!vp) return kFailed;

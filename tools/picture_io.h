@@ -1,0 +1,16 @@
+#pragma once
+// Pictures on disk and as host frames, shared by every command.
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "orvex/EffectFrame.h"
+
+namespace orvexcli {
+
+// Writes a BGRA picture (8 or 16 bits); JPEG drops the alpha. False on any failure.
+bool WritePicture(const std::string& path, const cv::Mat& bgra);
+// A host frame over a four-channel picture: BGRA for 8-bit samples, BGRA64 for 16-bit ones.
+orvex::EffectFrame FrameOf(cv::Mat& picture);
+
+}  // namespace orvexcli
