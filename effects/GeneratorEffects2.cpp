@@ -400,7 +400,8 @@ const Reflection kReflections[19] = {
     {-1.301f, 0.038f, kThinRing, {17, 4, 0}},
 };
 
-int HeldPosition(double v) { return static_cast<int>(std::clamp(std::trunc(v), -1e9, 1e9)); }
+// NaN gives 0: clamping passes it through, and converting NaN to int is undefined.
+int HeldPosition(double v) { return v == v ? static_cast<int>(std::clamp(std::trunc(v), -1e9, 1e9)) : 0; }
 
 FlareComponent Component(float x, float y, float size, int type, int r, int g, int b) {
     return {x, y, size, type, {r / 255.0f, g / 255.0f, b / 255.0f}};
