@@ -26,23 +26,32 @@ inline float Mix(float p00, float p10, float p01, float p11, float fx, float fy)
 
 // --- mirror: one side of the line takes its reflection ---------------------------------------------------
 
+// The mirror line's slope m = tan(angle + 90 degrees), worked out once in double and used as a
+// float by both bodies.
+float MirrorSlope(double angle) { return static_cast<float>(std::tan((angle + 90.0) * kPi / 180.0)); }
+
+// The reflection in single precision, operation by operation as the kernel does it (no fused
+// multiply-adds here or there), so both bodies pick the same samples: y - m x - b is taken as
+// (y - cy) - m (x - cx) with the offsets in integers first, so nothing large cancels.
 class parallelMirror final : public RowBandBody {
 public:
-    parallelMirror(const cv::Mat& in, cv::Mat& out, int cx, int cy, double angle)
-        : in_(in), out_(out), m_(std::tan((angle + 90.0) * kPi / 180.0)), b_(cy - cx * m_) {}
+    parallelMirror(const cv::Mat& in, cv::Mat& out, int cx, int cy, float m)
+        : in_(in), out_(out), cx_(cx), cy_(cy), m_(m) {}
     void Rows(int y0, int y1) const override {
         const int w = in_.cols, h = in_.rows;
         // Pixels move as 4-byte copies: a caller's rows need not be 4-byte aligned.
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = in_.ptr(y);
             uint8_t* d = out_.ptr(y);
+            const float dy = static_cast<float>(y - cy_);
             for (int x = 0; x < w; ++x) {
-                if (!(y - m_ * x - b_ > 0)) {
+                const float dx = static_cast<float>(x - cx_);
+                if (!(dy - m_ * dx > 0.0f)) {
                     std::memcpy(d + 4 * x, s + 4 * x, 4);
                     continue;
                 }
-                const double t = (m_ * x - y + b_) * (-2) / (m_ * m_ + 1);
-                const int sx = Nearest(t * m_ + x), sy = Nearest(y - t);
+                const float t = (m_ * dx - dy) * -2.0f / (m_ * m_ + 1.0f);
+                const int sx = Nearest(t * m_ + static_cast<float>(x)), sy = Nearest(static_cast<float>(y) - t);
                 // The last column and row count as outside.
                 if (sx >= 0 && sx < w - 1 && sy >= 0 && sy < h - 1)
                     std::memcpy(d + 4 * x, in_.ptr(sy) + 4 * sx, 4);
@@ -55,7 +64,8 @@ public:
 private:
     const cv::Mat& in_;
     cv::Mat& out_;
-    double m_, b_;
+    int cx_, cy_;
+    float m_;
 };
 
 // --- spherize: inside radius R, distance r reads asin(r/R) R/(pi/2) ------------------------------------
@@ -235,7 +245,7 @@ ResultCode VideoEffectMirror::ProcessCPU(int64_t, EffectFrame* input, EffectFram
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     const int cx = Nearest(in.cols * static_cast<double>(centerX_));
     const int cy = Nearest(in.rows * static_cast<double>(centerY_));
-    parallelMirror body(in, out, cx, cy, angle_);
+    parallelMirror body(in, out, cx, cy, MirrorSlope(angle_));
     RunRowBands(body, in.cols, in.rows);
     return Ok;
 }
@@ -246,7 +256,7 @@ ResultCode VideoEffectMirror::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::
     KernelArgs args;
     args.Int("reflect_center_x", Nearest(input->GetContext()->GetWidth() * static_cast<double>(centerX_)))
         .Int("reflect_center_y", Nearest(input->GetContext()->GetHeight() * static_cast<double>(centerY_)))
-        .Float("reflect_angle", angle_);
+        .Float("line_slope", MirrorSlope(angle_));
     return RunKernel(args, input, output);
 }
 

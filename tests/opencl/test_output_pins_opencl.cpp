@@ -1,6 +1,5 @@
 // Every effect's OpenCL picture at three settings, against the pins in tests/pins/. The OpenCL
 // body is called directly, so a kernel that fails shows as its result code, not as the CPU picture.
-#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,23 +11,11 @@
 
 using namespace orvex;
 
-namespace {
-
-// Kernels that still need double precision refuse to build where it is hidden (their effects then
-// render on the CPU body), so the run without it has no OpenCL picture of them to pin.
-bool MissingWithoutFp64(const std::string& name) {
-    const char* hidden = std::getenv("ORVEX_OPENCL_HIDE_FP64");
-    return hidden && *hidden && std::string(hidden) != "0" && name == "video/effect/mirror";
-}
-
-}  // namespace
-
 TEST(OutputPins, EveryEffectRendersItsPinnedOpenCLPicture) {
     orvextest::OpenCLLab lab;
     if (!lab.ready()) GTEST_SKIP() << "no OpenCL device";
     orvextest::PinFile pins("effects_opencl.txt");
     for (const std::string& name : orvextest::CreatableNames()) {
-        if (MissingWithoutFp64(name)) continue;
         for (int setting = 0; setting < 3; ++setting) {
             IOrvexEffect* e = lab.lab()->CreateOrvexEffect(name.c_str());
             ASSERT_NE(e, nullptr) << name;
