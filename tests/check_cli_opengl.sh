@@ -25,6 +25,15 @@ expect 0 "" -- testcard --size 320x180 "$card"
 [ $? -eq 2 ] && "$orvex" render --effect $fx/pixelate $gl "$card" "$work/probe.png" 2>&1 | grep -q "no OpenGL device" &&
     { echo "SKIP: no OpenGL device (install libegl-mesa0 and libgl1-mesa-dri)"; exit 77; }
 
+# The default device: a shader effect renders on OpenGL (llvmpipe without a GPU); any other
+# effect on an OpenCL GPU or the CPU, never through OpenGL textures.
+expect 0 "on OpenGL" -- render -v --effect $fx/whirlwind "$card" "$work/default-shader.png"
+out=$("$orvex" render -v --effect $fx/gamma_correction "$card" "$work/default-plain.png" 2>&1)
+if ! printf '%s' "$out" | grep -Eq "on (CPU|OpenCL)$"; then
+    echo "FAIL: the default device of a plain effect: $out"
+    fail=1
+fi
+
 # Test sounds: silence, and pink noise that lights every band; a white shape on black.
 ffmpeg -loglevel error -y -f lavfi -i "anullsrc=r=44100:cl=stereo" -t 1 "$work/silence.wav" || fail=1
 ffmpeg -loglevel error -y -f lavfi -i "anoisesrc=d=1:c=pink:a=0.5:r=44100" -ac 2 "$work/noise.wav" || fail=1
