@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "visual/BlendFormula.h"
 #include "visual/PixelMap.h"
 
 namespace orvex {
@@ -43,44 +44,6 @@ F4 SampleBilinear(const BGRAPlane& p, float sx, float sy) {
     return r;
 }
 
-// An overlay channel that is the byte 255 (or 0), tested halfway to the next byte as the kernels do.
-bool ByteIsWhite(float o) { return o > 254.5f / 255.0f; }
-bool ByteIsBlack(float o) { return o < 0.5f / 255.0f; }
-
-// Vivid light as the 8-bit table scales it (the kernels' form).
-float VividLight(float bg, float o) {
-    if (o > 0.5f) return ByteIsWhite(o) ? 1.0f : 256.0f * bg / (511.0f - 510.0f * o);
-    return ByteIsBlack(o) ? 0.0f : 1.0f - 256.0f * (1.0f - bg) / (510.0f * o);
-}
-
-// The per-channel formula of modes 1..17 and 23, one rule per mode as in the kernels: a white
-// dodge overlay gives white, a black burn overlay black, hard mix is the byte sum 254.
-float TransformFormula(int mode, float bg, float o) {
-    switch (mode) {
-    case 1: return std::min(o, bg);
-    case 2: return bg * o;
-    case 3: return ByteIsBlack(o) ? 0.0f : 1.0f - (1.0f - bg) / o;
-    case 4: return o + bg - 1.0f;
-    case 5: return 1.0f - (1.0f - bg) * (1.0f - o);
-    case 6: return ByteIsWhite(o) ? 1.0f : bg / (1.0f - o);
-    case 7: return o + bg;
-    case 8: return bg > 0.5f ? 1.0f - (1.0f - 2.0f * (bg - 0.5f)) * (1.0f - o) : 2.0f * bg * o;
-    case 9:
-        return o > 0.5f ? 2.0f * bg * (1.0f - o) + std::sqrt(bg) * (2.0f * o - 1.0f)
-                        : 2.0f * bg * o + bg * bg * (1.0f - 2.0f * o);
-    case 10: return o > 0.5f ? 1.0f - (1.0f - bg) * (1.0f - 2.0f * (o - 0.5f)) : bg * 2.0f * o;
-    case 11: return VividLight(bg, o);
-    case 12: return o > 0.5f ? bg + 2.0f * (o - 0.5f) : bg + 2.0f * o - 1.0f;
-    case 13: return o > 0.5f ? std::max(bg, 2.0f * (o - 0.5f)) : std::min(bg, 2.0f * o);
-    case 14: return bg + o >= 0.996f ? 1.0f : 0.0f;
-    case 15: return std::abs(o - bg);
-    case 16: return 0.5f - 2.0f * (o - 0.5f) * (bg - 0.5f);
-    case 17: return std::max(o, bg);
-    case 23: return bg + o;
-    default: return bg;
-    }
-}
-
 F4 Clamp01(F4 a) {
     for (float& x : a.v) x = std::clamp(x, 0.0f, 1.0f);
     return a;
@@ -105,7 +68,7 @@ F4 BlendingTransform(F4 bg, const F4& ovl, float matt, float tempMatt, float exe
         return out;
     }
     if ((mode >= 1 && mode <= 17) || mode == 23) {
-        for (int k = 0; k < 3; ++k) out.v[k] = std::clamp(TransformFormula(mode, bg.v[k], o.v[k]), 0.0f, 1.0f);
+        for (int k = 0; k < 3; ++k) out.v[k] = std::clamp(BlendModeFormula(mode, bg.v[k], o.v[k]), 0.0f, 1.0f);
         out.v[3] = t + it * bg.v[3];
         for (int k = 0; k < 3; ++k) out.v[k] = std::clamp(out.v[k] * t + it * bg.v[k], 0.0f, 1.0f);
         return out;
