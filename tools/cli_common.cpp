@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,29 @@
 #include "effects/Manifest.h"
 
 namespace orvexcli {
+
+namespace {
+thread_local MessageCapture* t_capture = nullptr;
+}  // namespace
+
+MessageCapture::MessageCapture() : previous_(t_capture) { t_capture = this; }
+MessageCapture::~MessageCapture() { t_capture = previous_; }
+
+void Say(const char* format, ...) {
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (!t_capture) {
+        std::fputs(line, stderr);
+        return;
+    }
+    std::string& text = t_capture->text_;
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    text += line;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+}
 
 int Usage(const std::string& message) {
     std::fprintf(stderr, "orvex: %s\n\n%s", message.c_str(), kHelp);
@@ -194,10 +218,9 @@ std::string Closest(const std::string& name, const std::vector<std::string>& can
 void ReportUnknownEffect(const std::string& name, orvex::IOrvex* lab) {
     const std::string near = Closest(name, CreatableEffects(lab));
     if (!near.empty())
-        std::fprintf(stderr, "orvex: unknown effect %s; did you mean %s? (orvex list shows the effects)\n",
-                     name.c_str(), near.c_str());
+        Say("orvex: unknown effect %s; did you mean %s? (orvex list shows the effects)\n", name.c_str(), near.c_str());
     else
-        std::fprintf(stderr, "orvex: unknown effect %s (orvex list shows the effects)\n", name.c_str());
+        Say("orvex: unknown effect %s (orvex list shows the effects)\n", name.c_str());
 }
 
 }  // namespace orvexcli

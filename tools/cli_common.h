@@ -17,6 +17,24 @@ enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRender = 3, kDiffer = 4 };
 
 extern const char* const kHelp;
 
+// The host parts' messages go to stderr, or to the capture open on the calling thread: the Python
+// module turns them into exceptions rather than printing them.
+void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+    // What was said while the capture was open, one line per message, without the newlines.
+    const std::string& text() const { return text_; }
+
+private:
+    friend void Say(const char* format, ...);
+    std::string text_;
+    MessageCapture* previous_;
+};
+
 // Prints the message and the help to stderr; returns kUsage.
 int Usage(const std::string& message);
 
@@ -36,9 +54,6 @@ struct Lab {
         if (lab) ReleaseOrvex(lab);
     }
 };
-
-// Reads a picture as 8-bit BGRA; alpha kept when present, 255 otherwise.
-bool ReadBGRA(const std::string& path, cv::Mat* out);
 
 const char* TypeName(orvex::EffectParamType t);
 // Parses text as the declared type; false when it does not read as that type.

@@ -89,14 +89,16 @@ bool AddParamText(const std::string& text, std::vector<ParamTrack>* tracks, std:
 
 RenderSession::~RenderSession() {
     if (effect_ && lab_.lab) lab_.lab->ReleaseOrvexEffect(effect_);
-    // The library keeps the factory it was given process-wide; this one is about to go, so a
-    // later lab of this process must not find it there.
-    if (factory_ && orvex::g_atlu_factory == factory_.get()) orvex::g_atlu_factory = nullptr;
+    // The library keeps the factory it was given process-wide; when this session holds the last
+    // reference, the factory is about to go, so a later lab of this process must not find it there.
+    if (factory_ && factory_.use_count() == 1 && orvex::g_atlu_factory == factory_.get())
+        orvex::g_atlu_factory = nullptr;
 }
 
 int RenderSession::Open(const std::string& effect, const std::string& device, const std::string& resources) {
     if (device != "best" && device != "cpu" && device != "opencl" && device != "opengl")
         return Usage("--device is one of cpu, opencl, opengl");
+    std::shared_ptr<zrp::ATLUFactory> factory;
     if (device != "cpu") {
         orvexhost::KitOptions options;
         // "best" starts from a GPU or accelerator alone: on a machine without one the effects run
@@ -104,21 +106,35 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
         // OpenGL below, once the effect is known.
         options.opengl = device == "opengl";
         options.openclOnCpu = device == "opencl";
-        factory_ = orvexhost::MakeFactory(options);
-        if (device == "best" && factory_ && !factory_->GetDeviceContext("opencl")) factory_.reset();
-        if (device == "opencl" && (!factory_ || !factory_->GetDeviceContext("opencl"))) {
-            std::fprintf(stderr, "orvex: no OpenCL device found; use --device cpu\n");
+        factory = orvexhost::MakeFactory(options);
+        if (device == "best" && factory && !factory->GetDeviceContext("opencl")) factory.reset();
+        if (device == "opencl" && (!factory || !factory->GetDeviceContext("opencl"))) {
+            Say("orvex: no OpenCL device found; use --device cpu\n");
             return kInput;
         }
-        if (device == "opengl" && (!factory_ || !factory_->GetDeviceContext("opengl"))) {
-            std::fprintf(stderr, "orvex: no OpenGL device is available; use --device cpu or opencl\n");
+        if (device == "opengl" && (!factory || !factory->GetDeviceContext("opengl"))) {
+            Say("orvex: no OpenGL device is available; use --device cpu or opencl\n");
             return kInput;
         }
     }
+    if (int rc = OpenOn(effect, std::move(factory), resources); rc != kOk) return rc;
+    if (device == "best" && shader_ && (!factory_ || !factory_->GetDeviceContext("opengl"))) {
+        // A shader effect renders on OpenGL (llvmpipe without a GPU): the effect is made again on
+        // a factory that has it.
+        orvexhost::KitOptions options;
+        std::shared_ptr<zrp::ATLUFactory> withOpenGL = orvexhost::MakeFactory(options);
+        if (withOpenGL && withOpenGL->GetDeviceContext("opengl")) return Reopen(std::move(withOpenGL));
+    }
+    return kOk;
+}
+
+int RenderSession::OpenOn(const std::string& effect, std::shared_ptr<zrp::ATLUFactory> factory,
+                          const std::string& resources) {
     if (!lab_.lab) {
-        std::fprintf(stderr, "orvex: cannot create the lab\n");
+        Say("orvex: cannot create the lab\n");
         return kRender;
     }
+    factory_ = std::move(factory);
     UseResources(lab_.lab, FindResources(resources));
     if (factory_) {
         lab_.lab->SetATLUFactory(factory_.get());
@@ -130,21 +146,27 @@ int RenderSession::Open(const std::string& effect, const std::string& device, co
         return kInput;
     }
     shader_ = dynamic_cast<orvex::VideoEffectOpenGLSurface*>(effect_) != nullptr;
-    if (device == "best" && shader_ && (!factory_ || !factory_->GetDeviceContext("opengl"))) {
-        // A shader effect renders on OpenGL (llvmpipe without a GPU): the effect is made again on
-        // a factory that has it.
-        orvexhost::KitOptions options;
-        std::unique_ptr<zrp::ATLUFactory> withOpenGL = orvexhost::MakeFactory(options);
-        if (withOpenGL && withOpenGL->GetDeviceContext("opengl")) {
-            lab_.lab->ReleaseOrvexEffect(effect_);
-            lab_.lab->SetATLUFactory(withOpenGL.get());
-            lab_.lab->LoadBuiltinPrograms();
-            factory_ = std::move(withOpenGL);
-            effect_ = lab_.lab->CreateOrvexEffect(effect.c_str());
-            if (!effect_) return kRender;
-        }
-    }
     effectName_ = effect;
+    surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
+    return kOk;
+}
+
+int RenderSession::Reopen(std::shared_ptr<zrp::ATLUFactory> factory) {
+    lab_.lab->ReleaseOrvexEffect(effect_);
+    effect_ = nullptr;
+    surface_ = nullptr;
+    inTexture_.reset();
+    outTexture_.reset();
+    factory_ = std::move(factory);
+    if (factory_) {
+        lab_.lab->SetATLUFactory(factory_.get());
+        lab_.lab->LoadBuiltinPrograms();
+    }
+    effect_ = lab_.lab->CreateOrvexEffect(effectName_.c_str());
+    if (!effect_) {
+        Say("orvex: cannot make %s again on the new device\n", effectName_.c_str());
+        return kRender;
+    }
     surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
     return kOk;
 }
@@ -167,21 +189,21 @@ int RenderSession::SetTracks(std::vector<ParamTrack> tracks) {
             std::string list;
             for (const auto& k : known) list += (list.empty() ? "" : ", ") + k;
             const std::string near = Closest(track.name, known);
-            std::fprintf(stderr, "orvex: %s has no parameter %s%s (parameters: %s)\n", effectName_.c_str(),
+            Say("orvex: %s has no parameter %s%s (parameters: %s)\n", effectName_.c_str(),
                          track.name.c_str(), near.empty() ? "" : ("; did you mean " + near + "?").c_str(),
                          list.empty() ? "none" : list.c_str());
             return kInput;
         }
         for (ParamTrack::Key& key : track.keys) {
             if (!ParseValue(*decl, key.text, &key.value)) {
-                std::fprintf(stderr, "orvex: %s=%s is not a %s value\n", track.name.c_str(), key.text.c_str(),
+                Say("orvex: %s=%s is not a %s value\n", track.name.c_str(), key.text.c_str(),
                              TypeName(decl->type));
                 return kInput;
             }
             if (decl->hasRange && (decl->type == orvex::ParamInt || decl->type == orvex::ParamFloat)) {
                 const double v = decl->type == orvex::ParamInt ? key.value.AsInt() : key.value.AsFloat();
                 if (v < decl->minValue || v > decl->maxValue) {
-                    std::fprintf(stderr, "orvex: %s=%s is out of range [%g, %g] (the effect would store %g instead)\n",
+                    Say("orvex: %s=%s is out of range [%g, %g] (the effect would store %g instead)\n",
                                  track.name.c_str(), key.text.c_str(), decl->minValue, decl->maxValue,
                                  decl->substitute);
                     return kInput;
@@ -219,7 +241,7 @@ int RenderSession::ApplyTracks(int64_t frame) {
                 text = buf;
             }
             if (const orvex::ResultCode r = SetShaderParam(*effect_, track.name, text); r != orvex::Ok) {
-                std::fprintf(stderr, "orvex: %s=%s was refused (result %d)\n", track.name.c_str(), text.c_str(), r);
+                Say("orvex: %s=%s was refused (result %d)\n", track.name.c_str(), text.c_str(), r);
                 return kInput;
             }
             continue;
@@ -240,7 +262,7 @@ int RenderSession::ApplyTracks(int64_t frame) {
         }
         const orvex::ResultCode r = effect_->SetParam(track.name.c_str(), decl->type, value);
         if (r != orvex::Ok) {
-            std::fprintf(stderr, "orvex: %s was refused at frame %lld (result %d)\n", track.name.c_str(),
+            Say("orvex: %s was refused at frame %lld (result %d)\n", track.name.c_str(),
                          static_cast<long long>(frame), r);
             return kInput;
         }
@@ -269,12 +291,14 @@ int RenderSession::Render(const cv::Mat& in, cv::Mat& out, int64_t frame,
 int RenderSession::RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& out, int64_t frame,
                               const std::shared_ptr<orvex::EffectAudioFrame>& audio) {
     const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
+    const size_t pixelBytes = in.pixel_fmt == orvex::BGRA64 ? 8 : 4;
+    lastResult_ = orvex::Failed;
     // The output starts as the input: effects that leave a channel alone (edge feather writes no
     // alpha) then keep the picture's own values there, as in an editor's render.
-    if (in.data[0] != out.data[0])
+    if (seedOutput_ && in.data[0] != out.data[0])
         for (int y = 0; y < h; ++y)
             std::memcpy(out.data[0] + static_cast<size_t>(y) * out.pitch[0],
-                        in.data[0] + static_cast<size_t>(y) * in.pitch[0], static_cast<size_t>(w) * 4);
+                        in.data[0] + static_cast<size_t>(y) * in.pitch[0], static_cast<size_t>(w) * pixelBytes);
     auto inFrame = std::make_shared<orvex::EffectFrame>(in);
     auto outFrame = std::make_shared<orvex::EffectFrame>(out);
     if (!factory_) return RenderFrames(inFrame, outFrame, frame, audio);
@@ -286,7 +310,7 @@ int RenderSession::RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& 
         textureH_ = h;
     }
     if (!inTexture_ || !outTexture_ || !orvexhost::UploadInto(*inTexture_, in)) {
-        std::fprintf(stderr, "orvex: cannot create GPU textures for a %dx%d picture\n", w, h);
+        Say("orvex: cannot create GPU textures for a %dx%d picture\n", w, h);
         inTexture_.reset();
         return kRender;
     }
@@ -295,7 +319,8 @@ int RenderSession::RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& 
     outFrame->texture = outTexture_;
     if (int rc = RenderFrames(inFrame, outFrame, frame, audio); rc != kOk) return rc;
     if (!orvexhost::DownloadFrame(*outTexture_, out)) {
-        std::fprintf(stderr, "orvex: cannot read frame %lld back from the GPU\n", static_cast<long long>(frame));
+        lastResult_ = orvex::Failed;
+        Say("orvex: cannot read frame %lld back from the GPU\n", static_cast<long long>(frame));
         return kRender;
     }
     return kOk;
@@ -328,8 +353,9 @@ int RenderSession::RenderFrames(const orvex::EffectFramePtr& in, orvex::EffectFr
         inputs.push_back(carrier);
     }
     const orvex::ResultCode r = effect_->Render(nullptr, frame, nullptr, inputs, out);
+    lastResult_ = r;
     if (r != orvex::Ok) {
-        std::fprintf(stderr, "orvex: %s failed to render frame %lld (result %d)\n", effectName_.c_str(),
+        Say("orvex: %s failed to render frame %lld (result %d)\n", effectName_.c_str(),
                      static_cast<long long>(frame), r);
         return kRender;
     }

@@ -39,6 +39,11 @@ public:
     // device: "best" (OpenCL when present, else the CPU), "cpu", "opencl" or "opengl". Returns an
     // exit code, having printed why on failure.
     int Open(const std::string& effect, const std::string& device, const std::string& resources);
+    // Opens the effect on a factory the caller made and may share with other sessions (null: the
+    // CPU). A process has one factory at a time: the library keeps the last one it was given.
+    int OpenOn(const std::string& effect, std::shared_ptr<zrp::ATLUFactory> factory, const std::string& resources);
+    // Makes the effect again on another factory (null: the CPU); its parameters start afresh.
+    int Reopen(std::shared_ptr<zrp::ATLUFactory> factory);
     // Checks every track's name and values against the effect's parameters; an exit code.
     int SetTracks(std::vector<ParamTrack> tracks);
     // The timeline's frame rate, for effects that animate with time.
@@ -52,10 +57,16 @@ public:
     // GPU factory.
     int RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& out, int64_t frame,
                    const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
+    // Whether RenderHost starts the host output as a copy of the input (the default). A host that
+    // wants its output untouched when a render fails turns it off.
+    void SetSeedOutput(bool seed) { seedOutput_ = seed; }
     // The same on BGRA textures of texturePlatform(): the frames stay on the device.
     int RenderTextures(const orvex::EffectFrame& in, const orvex::EffectFrame& out, int64_t frame,
                        const std::shared_ptr<orvex::EffectAudioFrame>& audio = nullptr);
 
+    // The library's result of the last render: Ok, the effect's code, or Failed when the frames
+    // could not be moved to or from the GPU.
+    orvex::ResultCode lastResult() const { return lastResult_; }
     // The GPU factory of the render; null on the CPU.
     zrp::ATLUFactory* factory() const { return factory_.get(); }
     const char* texturePlatform() const;
@@ -64,6 +75,8 @@ public:
     const std::string& effectName() const { return effectName_; }
     orvex::IOrvex* lab() const { return lab_.lab; }
     orvex::IOrvexEffect* effect() const { return effect_; }
+    // A shader effect: it takes any parameter name and renders on OpenGL.
+    bool shader() const { return shader_; }
     // The parameter table of a built-in effect; null for effects without one.
     orvex::EffectSurface* surface() const { return surface_; }
 
@@ -74,12 +87,14 @@ private:
     const orvex::ParamDecl* FindDecl(const std::string& name) const;
 
     // The factory outlives the lab that points at it: declared first, destroyed last.
-    std::unique_ptr<zrp::ATLUFactory> factory_;
+    std::shared_ptr<zrp::ATLUFactory> factory_;
     Lab lab_;
     orvex::IOrvexEffect* effect_ = nullptr;
     orvex::EffectSurface* surface_ = nullptr;
     // Shader effects take any parameter name: the value's form gives its type.
     bool shader_ = false;
+    bool seedOutput_ = true;
+    orvex::ResultCode lastResult_ = orvex::Ok;
     std::string effectName_;
     std::vector<ParamTrack> tracks_;
     // Reused across frames of the same size.

@@ -17,6 +17,7 @@
 #include "imagecpu/CubeLut.h"
 #include "orvex/orvex.h"
 #include "vp_commands.h"
+#include "vp_ops.h"
 
 namespace orvexcli {
 namespace {
@@ -28,47 +29,6 @@ int Usage(const std::string& message) {
     return kUsage;
 }
 
-bool ReadPicture(const std::string& path, cv::Mat* out) {
-    cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
-    if (img.empty()) return false;
-    if (img.depth() == CV_16U) img.convertTo(img, CV_8U, 1.0 / 257.0);
-    else if (img.depth() != CV_8U) img.convertTo(img, CV_8U);
-    if (img.channels() == 1) cv::cvtColor(img, *out, cv::COLOR_GRAY2BGRA);
-    else if (img.channels() == 3) cv::cvtColor(img, *out, cv::COLOR_BGR2BGRA);
-    else if (img.channels() == 4) *out = img;
-    else return false;
-    return true;
-}
-
-// The folder above the resource tree holding the HDR cubes (the service appends "/resources/...").
-std::string FindCubeRoot(const std::string& given) {
-    std::vector<std::filesystem::path> candidates;
-    if (!given.empty()) candidates.emplace_back(given);
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share/orvex/resources");
-    candidates.emplace_back(ORVEX_INSTALL_RESOURCES);
-    candidates.emplace_back(ORVEX_SOURCE_RESOURCES);
-    for (const auto& dir : candidates)
-        if (std::filesystem::is_directory(dir / "tvx_effect/nle_default/PQCube", ec))
-            return dir.parent_path().string();
-    return {};
-}
-
-// op on the host frames, or on textures of them when a factory is given (out read back after).
-orvex::ResultCode RunOnDevice(zrp::ATLUFactory* factory, orvex::IVisualProcess& vp, orvex::EffectFrame in,
-                              orvex::EffectFrame out,
-                              const std::function<orvex::ResultCode(orvex::EffectFrame&, orvex::EffectFrame&)>& op) {
-    if (factory) {
-        vp.SetATLUFactory(factory);
-        in.texture = orvexhost::UploadFrame(*factory, in);
-        out.texture = orvexhost::CreateTextureLike(*factory, out);
-        if (!in.texture || !out.texture) return orvex::Failed;
-    }
-    orvex::ResultCode r = op(in, out);
-    if (r == orvex::Ok && factory && !orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
-    return r;
-}
 
 int Lut(const std::vector<std::string>& files, int mode) {
     if (files.size() != 3) return Usage("lut needs a LUT file, an input and an output file");
@@ -78,7 +38,7 @@ int Lut(const std::vector<std::string>& files, int mode) {
         return kInput;
     }
     cv::Mat in;
-    if (!ReadPicture(files[1], &in)) {
+    if (!ReadBGRA(files[1], &in)) {
         std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", files[1].c_str());
         return kInput;
     }
@@ -99,7 +59,7 @@ int Lut(const std::vector<std::string>& files, int mode) {
 int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& device, const std::string& resources) {
     if (files.size() != 2) return Usage("hdr2sdr needs an input and an output file");
     cv::Mat input;
-    if (!ReadPicture(files[0], &input)) {
+    if (!ReadBGRA(files[0], &input)) {
         std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", files[0].c_str());
         return kInput;
     }
@@ -115,8 +75,8 @@ int Hdr2Sdr(const std::vector<std::string>& files, int pq, const std::string& de
     }
     vp->SetResourcePath(root.c_str());
     const orvex::ResultCode r =
-        RunOnDevice(factory.get(), *vp, FrameOf(input), FrameOf(output), [&](orvex::EffectFrame& in, orvex::EffectFrame& out) {
-            return vp->HDR2SDR(in, out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+        RunOnDevice(factory.get(), *vp, {FrameOf(input)}, FrameOf(output), [&](std::vector<orvex::EffectFrame>& in, orvex::EffectFrame& out) {
+            return vp->HDR2SDR(in[0], out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
         });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: hdr2sdr failed (result %d)\n", static_cast<int>(r));
@@ -161,8 +121,8 @@ int Hdr(const std::vector<std::string>& args, int pq, int sdrMode, const std::st
                                                                                  ReleaseVisualProcess);
     if (!vp) return kFailed;
     orvex::EffectFrame in = FrameOf(input), out = FrameOf(output);
-    const orvex::ResultCode r = RunOnDevice(factory.get(), *vp, in, out, [&](orvex::EffectFrame& i, orvex::EffectFrame& o) {
-        return what == "sdr2hdr" ? vp->SDR2HDR(i, o, pq, sdrMode) : what == "pq2hlg" ? vp->PQToHLG(i, o) : vp->HLGToPQ(i, o);
+    const orvex::ResultCode r = RunOnDevice(factory.get(), *vp, {in}, out, [&](std::vector<orvex::EffectFrame>& i, orvex::EffectFrame& o) {
+        return what == "sdr2hdr" ? vp->SDR2HDR(i[0], o, pq, sdrMode) : what == "pq2hlg" ? vp->PQToHLG(i[0], o) : vp->HLGToPQ(i[0], o);
     });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: hdr %s failed (result %d)\n", what.c_str(), static_cast<int>(r));
@@ -182,7 +142,7 @@ int Hdr(const std::vector<std::string>& args, int pq, int sdrMode, const std::st
 int WhiteBalance(const std::vector<std::string>& files, int pickX, int pickY, long colour) {
     if (files.size() != 1) return Usage("whitebalance needs one input file");
     cv::Mat input;
-    if (!ReadPicture(files[0], &input)) {
+    if (!ReadBGRA(files[0], &input)) {
         std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", files[0].c_str());
         return kInput;
     }

@@ -17,6 +17,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "picture_io.h"
+#include "vp_ops.h"
 #include "host/kit/kit.h"
 #include "orvex/orvex.h"
 
@@ -93,35 +94,10 @@ bool ParseRect(const std::string& s, orvex::fxRectf* r) {
            std::isfinite(r->x) && std::isfinite(r->y) && r->width > 0 && r->height > 0;
 }
 
-// 8-bit BGRA; alpha kept when the file has it, 255 otherwise.
-bool ReadPicture(const std::string& path, cv::Mat* out) {
-    cv::Mat img = cv::imread(path, cv::IMREAD_UNCHANGED);
-    if (img.empty()) return false;
-    if (img.depth() == CV_16U) img.convertTo(img, CV_8U, 1.0 / 257.0);
-    else if (img.depth() != CV_8U) img.convertTo(img, CV_8U);
-    switch (img.channels()) {
-    case 1: cv::cvtColor(img, *out, cv::COLOR_GRAY2BGRA); return true;
-    case 3: cv::cvtColor(img, *out, cv::COLOR_BGR2BGRA); return true;
-    case 4: *out = img; return true;
-    default: return false;
-    }
-}
 
-struct Options {
-    std::string op, device = "cpu";
+struct Options : VpOptions {
+    std::string device = "cpu";
     std::vector<std::string> files;
-    int width = 0, height = 0;  // 0: chosen by the operation
-    int type = 0, quality = 1, quarter = -1, flip = 0;  // flip: 1 horizontal, 2 vertical
-    bool hasAngle = false, nearest = false, hasRect = false;
-    double angle = 0;
-    orvex::fxRectf rect{0, 0, 1, 1};
-    // blend and transform
-    int mode = 0;
-    double opacity = 1;
-    bool premultiplied = false;
-    orvex::fxRectf overlayRect{0, 0, 1, 1};
-    orvex::fxPointd anchor{0.5, 0.5}, centre{0.5, 0.5}, scale{1, 1}, skew{0, 0};
-    double rotation = 0;
 };
 
 // "X,Y" or, when one value may stand for both, "V".
@@ -201,29 +177,7 @@ std::string Parse(int argc, char** argv, Options* o) {
         return {};
     }
     if (o->files.size() != 2) return o->op + " needs an input and an output file";
-    if (o->op == "resize" && o->width == 0) return "resize needs --size WxH";
-    if (o->op == "crop" && !o->hasRect) return "crop needs --rect X,Y,W,H";
-    if (o->op == "rotate" && (o->quarter < 0) == !o->hasAngle) return "rotate needs one of --quarter or --angle";
-    if (o->op == "flip" && o->flip == 0) return "flip needs --horizontal or --vertical";
-    return {};
-}
-
-// The output size of the operation on a w x h picture.
-cv::Size OutputSize(const Options& o, int w, int h) {
-    if (o.width > 0 && (o.op != "rotate" || o.hasAngle)) return {o.width, o.height};
-    if (o.op == "crop")
-        return {std::max(1, static_cast<int>(std::floor(w * o.rect.width + 0.5))),
-                std::max(1, static_cast<int>(std::floor(h * o.rect.height + 0.5)))};
-    if (o.op == "rotate" && (o.quarter == 0 || o.quarter == 2)) return {h, w};
-    return {w, h};
-}
-
-orvex::ResultCode Run(orvex::IVisualProcess& vp, const Options& o, const orvex::EffectFrame& in, orvex::EffectFrame& out) {
-    if (o.op == "resize") return vp.Resize(in, out, o.type, o.quality);
-    if (o.op == "crop") return vp.CropFrame(in, o.rect, out, 1);
-    if (o.op == "rotate")
-        return o.hasAngle ? vp.Rotate(in, out, o.angle, o.nearest ? 0 : 1) : vp.PixelRotate(in, out, o.quarter);
-    return o.flip == 1 ? vp.HorizontalFlip(in, out) : vp.VerticalFlip(in, out);
+    return VpProblem(*o);
 }
 
 // blend and transform: the overlay composed onto the background, into a picture of the
@@ -231,7 +185,7 @@ orvex::ResultCode Run(orvex::IVisualProcess& vp, const Options& o, const orvex::
 int Compose(const Options& o) {
     cv::Mat overlay, background;
     for (int k = 0; k < 2; ++k) {
-        if (!ReadPicture(o.files[k], k == 0 ? &overlay : &background)) {
+        if (!ReadBGRA(o.files[k], k == 0 ? &overlay : &background)) {
             std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", o.files[k].c_str());
             return kInput;
         }
@@ -245,28 +199,10 @@ int Compose(const Options& o) {
         std::fprintf(stderr, "orvex vp: cannot create the visual-processing object\n");
         return kFailed;
     }
-    orvex::EffectFrame ovl = FrameOf(overlay), bg = FrameOf(background), out = FrameOf(output);
-    if (factory) {
-        vp->SetATLUFactory(factory.get());
-        ovl.texture = orvexhost::UploadFrame(*factory, ovl);
-        bg.texture = orvexhost::UploadFrame(*factory, bg);
-        out.texture = orvexhost::CreateTextureLike(*factory, out);
-        if (!ovl.texture || !bg.texture || !out.texture) {
-            std::fprintf(stderr, "orvex vp: cannot create OpenCL textures\n");
-            return kFailed;
-        }
-        ovl.data[0] = bg.data[0] = out.data[0] = nullptr;  // the operation works on the textures
-    }
-    const int pre = o.premultiplied ? 1 : 0;
-    orvex::ResultCode r =
-        o.op == "blend"
-            ? vp->Blend(ovl, o.overlayRect, bg, o.rect, out, o.nearest ? 0 : 1, o.mode, o.opacity, pre)
-            : vp->BlendAndTransform(ovl, o.anchor, bg, o.centre, false, out, o.mode, 1, o.opacity, pre,
-                                    o.nearest ? 0 : 1, o.rotation, o.scale.x, o.scale.y, o.skew.x, o.skew.y);
-    if (r == orvex::Ok && factory) {
-        out.data[0] = output.data;
-        if (!orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
-    }
+    orvex::ResultCode r = RunOnDevice(factory.get(), *vp, {FrameOf(overlay), FrameOf(background)}, FrameOf(output),
+                                      [&](std::vector<orvex::EffectFrame>& in, orvex::EffectFrame& out) {
+                                          return VpCompose(*vp, o, in[0], in[1], out);
+                                      });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: %s failed (result %d)\n", o.op.c_str(), static_cast<int>(r));
         return kFailed;
@@ -293,11 +229,13 @@ int VisualCommand(int argc, char** argv) {
     if (o.op == "blend" || o.op == "transform") return Compose(o);
 
     cv::Mat input;
-    if (!ReadPicture(o.files[0], &input)) {
+    if (!ReadBGRA(o.files[0], &input)) {
         std::fprintf(stderr, "orvex vp: cannot read a picture from %s\n", o.files[0].c_str());
         return kInput;
     }
-    const cv::Size size = OutputSize(o, input.cols, input.rows);
+    int outW = 0, outH = 0;
+    VpOutputSize(o, input.cols, input.rows, &outW, &outH);
+    const cv::Size size(outW, outH);
     cv::Mat output(size, CV_8UC4, cv::Scalar::all(0));
 
     // The factory outlives the visual-processing object that points at it.
@@ -309,23 +247,10 @@ int VisualCommand(int argc, char** argv) {
         std::fprintf(stderr, "orvex vp: cannot create the visual-processing object\n");
         return kFailed;
     }
-    orvex::EffectFrame in = FrameOf(input), out = FrameOf(output);
-    if (factory) {
-        vp->SetATLUFactory(factory.get());
-        in.texture = orvexhost::UploadFrame(*factory, in);
-        out.texture = orvexhost::CreateTextureLike(*factory, out);
-        if (!in.texture || !out.texture) {
-            std::fprintf(stderr, "orvex vp: cannot create OpenCL textures for a %dx%d picture\n", input.cols,
-                         input.rows);
-            return kFailed;
-        }
-        in.data[0] = out.data[0] = nullptr;  // the operation works on the textures
-    }
-    orvex::ResultCode r = Run(*vp, o, in, out);
-    if (r == orvex::Ok && factory) {
-        out.data[0] = output.data;
-        if (!orvexhost::DownloadFrame(*out.texture, out)) r = orvex::Failed;
-    }
+    orvex::ResultCode r = RunOnDevice(factory.get(), *vp, {FrameOf(input)}, FrameOf(output),
+                                      [&](std::vector<orvex::EffectFrame>& in, orvex::EffectFrame& out) {
+                                          return VpApply(*vp, o, in[0], out);
+                                      });
     if (r != orvex::Ok) {
         std::fprintf(stderr, "orvex vp: %s failed (result %d)\n", o.op.c_str(), static_cast<int>(r));
         return kFailed;
