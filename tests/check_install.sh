@@ -20,3 +20,14 @@ c++ -std=c++17 -g -fsanitize=address,undefined -fno-sanitize-recover=undefined -
 ASAN_OPTIONS=detect_leaks=1 LD_LIBRARY_PATH="$libdir" "$work/hostile_host" "$resources"
 # The installed command finds its libraries and resources on its own.
 "$work/prefix/bin/orvex" list | grep -q gamma_correction
+# The installed Python module, where the build has one, finds its libraries and the resource tree
+# beside it on its own.
+module=$(find "$work/prefix" -name 'orvex.cpython-*.so' | head -n 1)
+if [ -n "$module" ] && /usr/bin/python3 -c "import numpy" 2>/dev/null; then
+  PYTHONPATH=$(dirname "$module") /usr/bin/python3 -c "
+import numpy, orvex
+assert orvex.resources().startswith('$work/prefix/'), orvex.resources()
+frame = numpy.zeros((9, 7, 4), numpy.uint8)
+assert orvex.Effect('video/effect/tint', device='cpu').render(frame).shape == (9, 7, 4)
+"
+fi
