@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/BlurEffects.h"
+#include "effects/blur/BlurEffects.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 #include "imagecpu/TableLookup.h"
 
 namespace orvex::colorfx {

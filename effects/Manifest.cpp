@@ -3,12 +3,13 @@
 #include <mutex>
 #include <strings.h>
 
-#include "effects/ColorEffects.h"
-#include "effects/BlurEffects.h"
-#include "effects/GeometryEffects.h"
-#include "effects/GeneratorEffects.h"
-#include "effects/AnalysisEffects.h"
-#include "effects/GlitchEffects.h"
+#include "effects/colour/ColorEffects.h"
+#include "effects/blur/BlurEffects.h"
+#include "effects/geometry/DistortionEffects.h"
+#include "effects/geometry/GeometryEffects.h"
+#include "effects/generators/GeneratorEffects.h"
+#include "effects/analysis/AnalysisEffects.h"
+#include "effects/glitch/GlitchEffects.h"
 
 namespace orvex {
 namespace {

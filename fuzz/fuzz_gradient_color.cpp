@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "effects/OpenGLSurface.h"
+#include "effects/shader/OpenGLSurface.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "effects/OpenGLSurface.h"
+#include "effects/shader/OpenGLSurface.h"
 #include "host/kit/kit.h"
 #include "gpu/GpuDispatch.h"
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 #include "frames.h"
 
 namespace colortest {

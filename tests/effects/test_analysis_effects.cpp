@@ -10,7 +10,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "effect_helpers.h"
-#include "effects/AnalysisEffects.h"
+#include "effects/analysis/AnalysisEffects.h"
 #include "frames.h"
 
 using namespace orvex;

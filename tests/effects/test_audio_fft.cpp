@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "effects/AudioVisualization.h"
+#include "effects/audio/AudioVisualization.h"
 #include "frames.h"
 
 using namespace orvex;

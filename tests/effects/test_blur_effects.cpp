@@ -7,7 +7,7 @@
 #include <opencv2/imgproc.hpp>
 #include <string>
 
-#include "effects/BlurEffects.h"
+#include "effects/blur/BlurEffects.h"
 #include "effects/EffectMath.h"
 #include "effect_helpers.h"
 #include "frames.h"

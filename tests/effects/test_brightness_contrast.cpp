@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 #include "fakes.h"
 #include "frames.h"
 #include "gpu/GpuDispatch.h"

@@ -10,7 +10,7 @@
 
 #include "effect_helpers.h"
 #include "effects/EffectMath.h"
-#include "effects/GeneratorEffects.h"
+#include "effects/generators/GeneratorEffects.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/TableLookup.h"
 

@@ -11,7 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "effect_helpers.h"
-#include "effects/GeneratorEffects.h"
+#include "effects/generators/GeneratorEffects.h"
 #include "imagecpu/BlendTables.h"
 
 using namespace orvex;

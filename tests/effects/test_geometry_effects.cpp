@@ -9,7 +9,8 @@
 #include <string>
 
 #include "effects/EffectMath.h"
-#include "effects/GeometryEffects.h"
+#include "effects/geometry/DistortionEffects.h"
+#include "effects/geometry/GeometryEffects.h"
 #include "effect_helpers.h"
 #include "frames.h"
 #include "effects/Manifest.h"

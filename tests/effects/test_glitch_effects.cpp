@@ -12,8 +12,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include "effect_helpers.h"
-#include "effects/GlitchEffects.h"
-#include "effects/GlitchRandom.h"
+#include "effects/glitch/GlitchEffects.h"
+#include "effects/glitch/GlitchRandom.h"
 #include "frames.h"
 
 using namespace orvex;

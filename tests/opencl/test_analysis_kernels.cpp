@@ -2,7 +2,7 @@
 // a random odd-sized frame with several parameter sets, then one 1080p frame.
 #include <gtest/gtest.h>
 
-#include "effects/AnalysisEffects.h"
+#include "effects/analysis/AnalysisEffects.h"
 #include "frames.h"
 #include "gpu_compare.h"
 #include "host/kit/kit.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "effects/OpenGLSurface.h"
+#include "effects/shader/OpenGLSurface.h"
 #include "frames.h"
 #include "host/kit/kit.h"
 #include "gpu/GpuDispatch.h"

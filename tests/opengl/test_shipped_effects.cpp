@@ -6,7 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "effect_helpers.h"
-#include "effects/AudioVisualization.h"
+#include "effects/audio/AudioVisualization.h"
 #include "gl_fixture.h"
 
 using namespace orvex;

@@ -1,4 +1,4 @@
-#include "effects/AudioVisualization.h"
+#include "effects/audio/AudioVisualization.h"
 
 #include <algorithm>
 #include <cfloat>

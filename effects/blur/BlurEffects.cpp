@@ -1,4 +1,4 @@
-#include "effects/BlurEffects.h"
+#include "effects/blur/BlurEffects.h"
 
 #include <algorithm>
 #include <cmath>

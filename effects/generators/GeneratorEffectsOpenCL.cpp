@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "effects/GeneratorEffects.h"
+#include "effects/generators/GeneratorEffects.h"
 #include "imagecpu/BlendTables.h"
 #include "gpu/GpuDispatch.h"
 

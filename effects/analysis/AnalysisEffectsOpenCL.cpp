@@ -2,7 +2,7 @@
 // input, as on the CPU path; the kernels (resources/video/effect/<name>/<name>.cl) do the mapping.
 #include <bit>
 
-#include "effects/AnalysisEffects.h"
+#include "effects/analysis/AnalysisEffects.h"
 #include "gpu/GpuDispatch.h"
 
 namespace orvex {

@@ -1,5 +1,5 @@
 // The mask generators (grid, checkerboard, circle), their shared colour compositing, and the ramp.
-#include "effects/GeneratorEffects.h"
+#include "effects/generators/GeneratorEffects.h"
 
 #include <algorithm>
 #include <cmath>

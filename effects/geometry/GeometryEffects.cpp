@@ -1,5 +1,5 @@
 // Offset, transform, motion, crop, edge feather, the flips and corner pin (see GeometryEffects.h).
-#include "effects/GeometryEffects.h"
+#include "effects/geometry/GeometryEffects.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 #include "effects/ColorEffectsShared.h"
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"

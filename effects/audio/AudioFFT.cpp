@@ -1,4 +1,4 @@
-#include "effects/AudioFFT.h"
+#include "effects/audio/AudioFFT.h"
 
 #include <algorithm>
 #include <cmath>

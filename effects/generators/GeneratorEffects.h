@@ -31,7 +31,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 #include "effects/EffectSurface.h"
 
 namespace orvex {

@@ -2,7 +2,7 @@
 // program declares them, and dispatches its program (resources/video/effect/<name>/<name>.cl).
 #include <algorithm>
 
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 #include "effects/ColorEffectsShared.h"
 #include "gpu/GpuDispatch.h"
 

@@ -1,4 +1,4 @@
-#include "effects/OpenGLSurface.h"
+#include "effects/shader/OpenGLSurface.h"
 
 #include <algorithm>
 #include <cmath>

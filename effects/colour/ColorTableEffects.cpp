@@ -1,7 +1,7 @@
 // The colour effects whose pixels go through byte tables or integer sums: brightness and contrast,
 // gamma, tint, channel mixer, per-channel gain, black and white, levels, colour pass, colour
 // replace and leave colour.
-#include "effects/ColorEffects.h"
+#include "effects/colour/ColorEffects.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "effects/GlitchEffects.h"
+#include "effects/glitch/GlitchEffects.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "effects/GlitchRandom.h"
+#include "effects/glitch/GlitchRandom.h"
 
 namespace orvex {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "effects/ColorEffectsShared.h"
 #include "effects/EffectMath.h"
-#include "effects/GeneratorEffects.h"
+#include "effects/generators/GeneratorEffects.h"
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/TableLookup.h"

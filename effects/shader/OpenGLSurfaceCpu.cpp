@@ -7,7 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "effects/OpenGLSurface.h"
+#include "effects/shader/OpenGLSurface.h"
 
 namespace orvex {
 namespace {

@@ -1,6 +1,6 @@
 // The automatic effects (contrast, levels, colour), threshold and extract: a measurement or a
 // per-frame table, then one table pass over the frame.
-#include "effects/AnalysisEffects.h"
+#include "effects/analysis/AnalysisEffects.h"
 
 #include <algorithm>
 #include <cmath>

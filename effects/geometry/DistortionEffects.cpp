@@ -1,4 +1,4 @@
-// Mirror, spherize, twirl, lens distortion and magnify (see GeometryEffects.h).
+// Mirror, spherize, twirl, lens distortion and magnify (see DistortionEffects.h).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -7,7 +7,7 @@
 
 #include "effects/EffectFrames.h"
 #include "effects/EffectMath.h"
-#include "effects/GeometryEffects.h"
+#include "effects/geometry/DistortionEffects.h"
 #include "imagecpu/CpuSupport.h"
 
 namespace orvex {

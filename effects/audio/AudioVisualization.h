@@ -13,8 +13,8 @@
 
 #include <opencv2/core.hpp>
 
-#include "effects/AudioFFT.h"
-#include "effects/OpenGLSurface.h"
+#include "effects/audio/AudioFFT.h"
+#include "effects/shader/OpenGLSurface.h"
 
 namespace orvex {
 

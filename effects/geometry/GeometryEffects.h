@@ -1,7 +1,7 @@
 #pragma once
-// Geometry and distortion effects: each output pixel is fetched from somewhere else in the input.
-// Frames are w x h in, W x H out (the same except for the warps); positions given as fractions are
-// fractions of the width or height; nearest rounds halves away from zero.
+// Geometry effects: each output pixel is fetched from somewhere else in the input. Frames are
+// w x h in, W x H out (the same except for the warps); positions given as fractions are fractions
+// of the width or height; nearest rounds halves away from zero.
 //
 // Offset:     dx = (floor(w/2) - nearest(w X)) mod w, dy likewise; out(x, y) = in(x + dx, y + dy)
 //             with wrap-around; BlendWithOrigin a mixes colour back: nearest(out (1 - a/100) + in a/100).
@@ -14,13 +14,6 @@
 // Edge feather: colour x box(mask)/255 for a rectangle inset by m; the output's alpha is not written.
 // Flips:      out(x, y) = in(w - 1 - x, y) or in(x, h - 1 - y).
 // Corner pin: the perspective transform taking the frame corners to four given points.
-// Mirror:     pixels on one side of the line through (cx, cy) at ReflectAngle + 90 degrees take their
-//             reflection across it.
-// Spherize:   within radius R of the centre a pixel at distance r reads distance asin(r/R) R/(pi/2).
-// Twirl:      within the radius a pixel at distance r turns by (radius - r)/radius x angle.
-// Lens distortion: source = centre + offset (1 + rm) zoom, rm = rho^2 ms + rho^4 mq; cubic sampling,
-//             brightness 1 + rm br.
-// Magnify:    the square of side 2s around the centre shows the centre's (2s/k)-sided square enlarged.
 //
 // The warps sample bilinearly with the image library's fixed-point arithmetic (positions in 1/32
 // pixel, weights summing to 1024); their kernels repeat that arithmetic so both bodies agree exactly.
@@ -172,71 +165,6 @@ public:
 
 private:
     float ulX_ = 0, ulY_ = 0, urX_ = 1, urY_ = 0, llX_ = 0, llY_ = 1, lrX_ = 1, lrY_ = 1;
-};
-
-class VideoEffectMirror : public EffectSurface {
-public:
-    VideoEffectMirror();
-    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
-
-private:
-    float centerX_ = 0.5f, centerY_ = 0.5f;
-    float angle_ = 0;
-};
-
-class VideoEffectSpherize : public EffectSurface {
-public:
-    VideoEffectSpherize();
-    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
-    bool IsIdentity() override { return amount_ == 0; }
-
-private:
-    float amount_ = 100;
-    float positionX_ = 0.5f, positionY_ = 0.5f;
-};
-
-class VideoEffectTwirl : public EffectSurface {
-public:
-    VideoEffectTwirl();
-    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-    ResultCode ProcessOpenCL(int64_t position, const std::shared_ptr<zrp::Texture>& input,
-                             const std::shared_ptr<zrp::Texture>& output) override;
-
-private:
-    float angle_ = 45;
-    float radius_ = 30;
-    float centerX_ = 0.5f, centerY_ = 0.5f;
-};
-
-class VideoEffectLensDistortion : public EffectSurface {
-public:
-    VideoEffectLensDistortion();
-    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-
-private:
-    float offsetX_ = 0, offsetY_ = 0;
-    float square_ = 0, quad_ = 0, scale_ = 0, brighten_ = 0;
-    bool alpha_ = false;
-    uint8_t backgroundB_ = 0, backgroundG_ = 0, backgroundR_ = 0;
-};
-
-class VideoEffectMagnify : public EffectSurface {
-public:
-    VideoEffectMagnify();
-    ResultCode ProcessCPU(int64_t position, EffectFrame* input, EffectFrame* output) override;
-
-    // The destination square clipped to a w x h frame, and the source rectangle centred in it.
-    void Rects(int w, int h, cv::Rect* destination, cv::Rect* source) const;
-
-private:
-    int32_t shape_ = 0;
-    float centerX_ = 0.5f, centerY_ = 0.5f;
-    float magnification_ = 150;
-    float size_ = 100;
 };
 
 }  // namespace orvex
