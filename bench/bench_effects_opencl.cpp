@@ -3,9 +3,9 @@
 // transfers. On PoCL the OpenCL device is the CPU, so its figures are CPU figures.
 //
 // The anchor is the device's own plain BGRA copy kernel at the same size (opencl/copy_kernel):
-// each OpenCL row reports x_copy, its time over the copy's, which means the same on PoCL as on a
-// GPU. first_ms is the row's first frame (program build and kernel creation), kept out of the
-// steady per-frame time.
+// each OpenCL row reports x_copy, its time over the copy's (one copy after each frame), which means
+// the same on PoCL as on a GPU. first_ms is the row's first frame (program build and kernel
+// creation), kept out of the steady per-frame time.
 //
 //   build/bench/bench_effects_opencl [--benchmark_filter=REGEX]
 #include <cstdio>

@@ -88,12 +88,21 @@ void RunOpenCLRow(benchmark::State& state, const std::string& row, const std::fu
         return;
     }
     const double firstMs = firstFrames.emplace(row, MsSince(first)).first->second;
-    const auto t0 = std::chrono::steady_clock::now();
-    for (auto _ : state) frame();
-    const double perFrame =
-        MsSince(t0) / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    // Each frame is followed by one copy, timed apart and out of the row's time, so that other
+    // load on the machine weighs on the row and its anchor alike.
+    double frameMs = 0, copyMs = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        frame();
+        frameMs += MsSince(t0);
+        state.PauseTiming();
+        const auto t1 = std::chrono::steady_clock::now();
+        CopyOnce();
+        copyMs += MsSince(t1);
+        state.ResumeTiming();
+    }
     state.counters["first_ms"] = firstMs;
-    if (g_copyMs > 0) state.counters["x_copy"] = perFrame / g_copyMs;
+    if (g_copyMs > 0 && copyMs > 0) state.counters["x_copy"] = frameMs / copyMs;
 }
 
 }  // namespace orvexbench

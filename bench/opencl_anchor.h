@@ -20,8 +20,8 @@ std::unique_ptr<zrp::ATLUFactory> MakeOpenCLFactory();
 std::string DeviceName(zrp::ATLUFactory* factory);
 
 // Registers the copy program with the library's factory (g_atlu_factory) and measures the copy of
-// `in` into `out` (both 1080p BGRA textures) once: the median of 15 runs after a warm-up. False
-// when the device refuses the program; the OpenCL rows then carry no ratio.
+// `in` into `out` (both 1080p BGRA textures): the median of 15 runs after a warm-up, for the copy's
+// own row. False when the device refuses the program; the OpenCL rows then carry no ratio.
 bool PrepareCopyAnchor(const zrp::TexturePtr& in, const zrp::TexturePtr& out);
 // The copy's steady time in ms (0 before PrepareCopyAnchor succeeded).
 double CopyKernelMs();
@@ -35,8 +35,8 @@ inline double MsSince(std::chrono::steady_clock::time_point t0) {
 }
 
 // Runs the OpenCL row named `row`: the first call of `frame` timed on its own (first_ms), then the
-// steady frames, with x_copy from their mean. `frame` returns false on failure, which ends the row
-// with an error.
+// steady frames, each followed by one copy kernel timed apart: x_copy is the frames' time over the
+// copies'. `frame` returns false on failure, which ends the row with an error.
 void RunOpenCLRow(benchmark::State& state, const std::string& row, const std::function<bool()>& frame);
 
 }  // namespace orvexbench
