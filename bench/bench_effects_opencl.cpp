@@ -3,26 +3,23 @@
 // transfers. On PoCL the OpenCL device is the CPU, so its figures are CPU figures.
 //
 // The anchor is the device's own plain BGRA copy kernel at the same size (opencl/copy_kernel):
-// each OpenCL row reports x_copy, its time over the copy's, which means the same on PoCL as on a
-// GPU. first_ms is the row's first frame (program build and kernel creation), kept out of the
-// steady per-frame time.
+// each OpenCL row reports x_copy, its time over the copy's (one copy after each frame), which means
+// the same on PoCL as on a GPU. first_ms is the row's first frame (program build and kernel
+// creation), kept out of the steady per-frame time.
 //
 //   build/bench/bench_effects_opencl [--benchmark_filter=REGEX]
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 
-#include "host/kit/kit.h"
-#include "host/zrp/cl_backend.h"
-#include "host/log/log.h"
 #include "effects/Manifest.h"
 #include "gpu/GpuDispatch.h"
+#include "host/kit/kit.h"
+#include "host/log/log.h"
+#include "opencl_anchor.h"
 #include "orvex/orvex.h"
 
 namespace {
@@ -43,48 +40,6 @@ Setup& TheSetup() {
     return s;
 }
 
-constexpr const char* kCopyKey = "bench_bgra_copy";
-const char* const kCopySource = R"(
-__constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
-__kernel void bench_bgra_copy(read_only image2d_t src, write_only image2d_t dst) {
-    const int x = get_global_id(0), y = get_global_id(1);
-    if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
-    write_imagef(dst, (int2)(x, y), read_imagef(src, kNearest, (int2)(x, y)));
-}
-)";
-
-bool CopyOnce() {
-    Setup& s = TheSetup();
-    orvex::KernelArgs args;
-    return orvex::DispatchEffectKernel(args.get(), kCopyKey, {s.inTexture}, {s.outTexture}) == 0;
-}
-
-// The copy kernel's steady time in ms: the median of a few runs after a warm-up, measured once so
-// that every row divides by the same figure.
-double CopyMs() {
-    static const double ms = [] {
-        if (!CopyOnce()) return 0.0;
-        std::vector<double> runs;
-        for (int i = 0; i < 15; ++i) {
-            const auto t0 = std::chrono::steady_clock::now();
-            CopyOnce();
-            runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-        }
-        std::sort(runs.begin(), runs.end());
-        return runs[runs.size() / 2];
-    }();
-    return ms;
-}
-
-double MsSince(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-void BM_CopyKernel(benchmark::State& state) {
-    for (auto _ : state) CopyOnce();
-    state.counters["x_copy"] = 1;
-}
-
 void BM_Cpu(benchmark::State& state, std::string name) {
     Setup& s = TheSetup();
     orvex::IOrvexEffect* e = s.lab->CreateOrvexEffect(name.c_str());
@@ -101,18 +56,7 @@ void BM_OpenCL(benchmark::State& state, std::string name) {
     orvex::IOrvexEffect* e = s.lab->CreateOrvexEffect(name.c_str());
     // The first dispatch builds the program and creates the kernel for this device: reported on
     // its own, not in the per-frame time.
-    const auto first = std::chrono::steady_clock::now();
-    if (e->ProcessOpenCL(0, s.inTexture, s.outTexture) != orvex::Ok) {
-        state.SkipWithError("the OpenCL body failed");
-        s.lab->ReleaseOrvexEffect(e);
-        return;
-    }
-    const double firstMs = MsSince(first);
-    const auto t0 = std::chrono::steady_clock::now();
-    for (auto _ : state) e->ProcessOpenCL(0, s.inTexture, s.outTexture);
-    const double perFrame = MsSince(t0) / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
-    state.counters["first_ms"] = firstMs;
-    if (CopyMs() > 0) state.counters["x_copy"] = perFrame / CopyMs();
+    orvexbench::RunOpenCLRow(state, name, [&] { return e->ProcessOpenCL(0, s.inTexture, s.outTexture) == orvex::Ok; });
     s.lab->ReleaseOrvexEffect(e);
 }
 
@@ -121,10 +65,7 @@ void BM_OpenCL(benchmark::State& state, std::string name) {
 int main(int argc, char** argv) {
     orvexhost::SetLogThreshold(7);
     Setup& s = TheSetup();
-    orvexhost::KitOptions options;
-    options.opengl = false;
-    options.openclOnCpu = true;  // PoCL where there is no GPU
-    s.factory = orvexhost::MakeFactory(options);
+    s.factory = orvexbench::MakeOpenCLFactory();
     if (!s.factory) {
         std::fprintf(stderr, "bench_effects_opencl: no OpenCL device\n");
         return 0;
@@ -138,10 +79,8 @@ int main(int argc, char** argv) {
     cv::randu(pixels, cv::Scalar::all(0), cv::Scalar::all(256));
     s.inTexture = orvexhost::UploadFrame(*s.factory, *s.in.frame);
     s.outTexture = orvexhost::CreateTextureLike(*s.factory, *s.out.frame);
-    if (orvex::RegisterProgramSource(kCopySource, kCopyKey, orvex::OpenCL, zrp::kColorSpaceBGRA, zrp::kColorSpaceBGRA, 8,
-                                     8, 8, 8) &&
-        CopyMs() > 0)  // measured (and its first frame spent) before any row
-        benchmark::RegisterBenchmark("opencl/copy_kernel", BM_CopyKernel)->Unit(benchmark::kMillisecond)->UseRealTime();
+    // Measured (and its first frame spent) before any row.
+    if (orvexbench::PrepareCopyAnchor(s.inTexture, s.outTexture)) orvexbench::RegisterCopyKernelRow();
 
     size_t count = 0;
     const orvex::BuiltinEffect* rows = orvex::BuiltinEffects(&count);
@@ -161,10 +100,10 @@ int main(int argc, char** argv) {
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    const auto* device = dynamic_cast<zrp::OpenCLFactory*>(s.factory.get());
-    benchmark::AddCustomContext("opencl_device", device ? device->device()->name : "unknown");
+    benchmark::AddCustomContext("opencl_device", orvexbench::DeviceName(s.factory.get()));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    orvexbench::ReleaseCopyAnchor();
     s.inTexture.reset();
     s.outTexture.reset();
     ReleaseOrvex(s.lab);

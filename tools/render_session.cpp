@@ -9,8 +9,10 @@
 #include <cstring>
 
 #include "effects/shader/OpenGLSurface.h"
-#include "host/kit/kit.h"
 #include "gpu/GpuDispatch.h"
+#include "host/kit/kit.h"
+#include "host/zrp/cl_backend.h"
+#include "host/zrp/platform_factory.h"
 
 namespace orvexcli {
 
@@ -45,6 +47,13 @@ orvex::ResultCode SetShaderParam(orvex::IOrvexEffect& effect, const std::string&
     if (ReadsAsNumber(text, &f))
         return effect.SetParam(name.c_str(), orvex::ParamFloat, orvex::EffectParamValue::Float(static_cast<float>(f)));
     return effect.SetParam(name.c_str(), orvex::ParamText, orvex::EffectParamValue::Text(text.c_str()));
+}
+
+// Runs the factory's OpenCL device refused so far (0 without one).
+int RefusedRuns(zrp::ATLUFactory* factory) {
+    auto* cl = dynamic_cast<zrp::OpenCLFactory*>(factory);
+    if (auto* both = dynamic_cast<zrp::PlatformFactory*>(factory)) cl = dynamic_cast<zrp::OpenCLFactory*>(both->opencl());
+    return cl ? cl->refusedRuns() : 0;
 }
 
 }  // namespace
@@ -301,7 +310,7 @@ int RenderSession::RenderHost(const orvex::EffectFrame& in, orvex::EffectFrame& 
                         in.data[0] + static_cast<size_t>(y) * in.pitch[0], static_cast<size_t>(w) * pixelBytes);
     auto inFrame = std::make_shared<orvex::EffectFrame>(in);
     auto outFrame = std::make_shared<orvex::EffectFrame>(out);
-    if (!factory_) return RenderFrames(inFrame, outFrame, frame, audio);
+    if (!factory_ || deviceRefused_) return RenderFrames(inFrame, outFrame, frame, audio);
     if (!inTexture_ || textureW_ != w || textureH_ != h) {
         // OpenCL textures where there is OpenCL (shader effects convert them), else OpenGL ones.
         inTexture_ = orvexhost::CreateTextureLike(*factory_, in, texturePlatform());
@@ -339,7 +348,7 @@ const char* RenderSession::texturePlatform() const {
 }
 
 std::string RenderSession::deviceName() const {
-    if (!factory_) return "CPU";
+    if (!factory_ || deviceRefused_) return "CPU";
     return factory_->GetDeviceContext("opencl") ? "OpenCL" : "OpenGL";
 }
 
@@ -352,8 +361,17 @@ int RenderSession::RenderFrames(const orvex::EffectFramePtr& in, orvex::EffectFr
         carrier->audio = audio;
         inputs.push_back(carrier);
     }
+    const int refusedBefore = RefusedRuns(factory_.get());
     const orvex::ResultCode r = effect_->Render(nullptr, frame, nullptr, inputs, out);
     lastResult_ = r;
+    if (!deviceRefused_ && RefusedRuns(factory_.get()) > refusedBefore) {
+        // The library has rendered this frame on the CPU instead: the picture is right, only
+        // slower, so the render goes on there and says so once.
+        deviceRefused_ = true;
+        Say("orvex: warning: the OpenCL device refused %s at frame %lld (its program did not build or "
+                     "its kernel could not run); rendering on the CPU\n",
+            effectName_.c_str(), static_cast<long long>(frame));
+    }
     if (r != orvex::Ok) {
         Say("orvex: %s failed to render frame %lld (result %d)\n", effectName_.c_str(),
                      static_cast<long long>(frame), r);

@@ -70,7 +70,7 @@ public:
     // The GPU factory of the render; null on the CPU.
     zrp::ATLUFactory* factory() const { return factory_.get(); }
     const char* texturePlatform() const;
-    // "CPU", "OpenCL" or "OpenGL": where the effect runs.
+    // "CPU", "OpenCL" or "OpenGL": where the effect runs (the CPU once the device refused it).
     std::string deviceName() const;
     const std::string& effectName() const { return effectName_; }
     orvex::IOrvex* lab() const { return lab_.lab; }
@@ -100,6 +100,9 @@ private:
     // Reused across frames of the same size.
     zrp::TexturePtr inTexture_, outTexture_;
     int textureW_ = 0, textureH_ = 0;
+    // Set once the OpenCL device refused the effect (a program that did not build, a kernel it
+    // could not run): the library rendered that frame on the CPU, and so do the frames after it.
+    bool deviceRefused_ = false;
 };
 
 }  // namespace orvexcli

@@ -150,11 +150,16 @@ public:
                              const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
+    // The kernel's per-frame table: (L', S') by (max, min) of the pixel's channels, from the CPU
+    // body's own tables.
+    const std::vector<uint8_t>& KernelTable();
+
     float hue_ = 0;
     float lightness_ = 0;
     float saturation_ = 0;
     BandScratchSet scratch_;
     std::vector<uint8_t> saturationTable_;  // per frame: S' by (max, min) of the pixel's channels
+    std::vector<uint8_t> kernelTable_;
 };
 
 class VideoEffectColorCorrectionColorBalance : public EffectSurface {

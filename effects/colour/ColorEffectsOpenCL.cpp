@@ -16,7 +16,8 @@ ResultCode VideoEffectColorBanlance::ProcessOpenCL(int64_t, const std::shared_pt
     GainTables(t);
     KernelArgs args;
     args.Block("m_b", t[0], 256).Block("m_g", t[1], 256).Block("m_r", t[2], 256);
-    args.Float("hue", 0).Float("lightness", 0).Float("saturation", 0).Int("mode", 0);
+    static const uint8_t kNoHls[2] = {};
+    args.Block("ls_table", kNoHls, sizeof kNoHls).Float("hue", 0).Int("mode", 0);
     return RunKernel(args, input, output);
 }
 
@@ -26,6 +27,8 @@ ResultCode VideoEffectColorBalanceHLS::ProcessOpenCL(int64_t, const std::shared_
     AddDeclaredKernelArgs(args);
     static const uint8_t kUnused[256] = {};
     args.Block("m_b", kUnused, 256).Block("m_g", kUnused, 256).Block("m_r", kUnused, 256).Int("mode", 1);
+    const std::vector<uint8_t>& table = KernelTable();
+    args.Block("ls_table", table.data(), table.size());
     return RunKernel(args, input, output);
 }
 

@@ -422,23 +422,47 @@ private:
 
 VideoEffectColorBalanceHLS::VideoEffectColorBalanceHLS() {
     Kernel(DeclareFloat("hue", &hue_, 0, 0, 360, 0), "hue");
-    Kernel(DeclareFloat("lightness", &lightness_, 0, -100, 100, 0), "lightness");
-    Kernel(DeclareFloat("saturation", &saturation_, 0, -100, 100, 0), "saturation");
+    DeclareFloat("lightness", &lightness_, 0, -100, 100, 0);
+    DeclareFloat("saturation", &saturation_, 0, -100, 100, 0);
+}
+
+namespace {
+
+// The frame's parameters of the HLS balance, its S' table filled into `saturationTable`.
+parallelColorBalanceHLS::Frame HlsBalanceFrame(float hue, float lightness, float saturation,
+                                               std::vector<uint8_t>& saturationTable) {
+    parallelColorBalanceHLS::Frame f;
+    f.lighten = lightness > 1e-6;
+    f.hueShift = static_cast<int>(hue * 0.5);
+    f.saturation = saturation * 0.01 + 1;
+    const double l = lightness * 0.01;
+    for (int L = 0; L < 256; ++L)
+        f.lightness[L] = static_cast<uint8_t>(SatRint((f.lighten ? 255 - L : L) * l + L));
+    saturationTable.resize(256 * 256);
+    parallelColorBalanceHLS::FillSaturation(f, saturationTable.data());
+    f.saturationOf = saturationTable.data();
+    return f;
+}
+
+}  // namespace
+
+const std::vector<uint8_t>& VideoEffectColorBalanceHLS::KernelTable() {
+    const parallelColorBalanceHLS::Frame f = HlsBalanceFrame(hue_, lightness_, saturation_, saturationTable_);
+    const uint8_t* lightnessOf = HlsLightnessBytes();
+    kernelTable_.assign(256 * 256 * 2, 0);
+    for (int mx = 0; mx < 256; ++mx)
+        for (int mn = 0; mn <= mx; ++mn) {
+            const int i = mx * 256 + mn;
+            kernelTable_[2 * i] = f.lightness[lightnessOf[i]];
+            kernelTable_[2 * i + 1] = saturationTable_[i];
+        }
+    return kernelTable_;
 }
 
 ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
-    parallelColorBalanceHLS::Frame f;
-    f.lighten = lightness_ > 1e-6;
-    f.hueShift = static_cast<int>(hue_ * 0.5);
-    f.saturation = saturation_ * 0.01 + 1;
-    const double l = lightness_ * 0.01;
-    for (int L = 0; L < 256; ++L)
-        f.lightness[L] = static_cast<uint8_t>(SatRint((f.lighten ? 255 - L : L) * l + L));
-    saturationTable_.resize(256 * 256);
-    parallelColorBalanceHLS::FillSaturation(f, saturationTable_.data());
-    f.saturationOf = saturationTable_.data();
+    const parallelColorBalanceHLS::Frame f = HlsBalanceFrame(hue_, lightness_, saturation_, saturationTable_);
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelColorBalanceHLS body(in, out, scratch_, f);

@@ -271,6 +271,9 @@ struct FlareComponent {
 };
 
 constexpr int kFlareComponents = 5 + 19;
+// The farthest distance at which a component can add light, with room for the error of the fast
+// distance: both bodies pass over the pixels beyond it.
+float FlareReach(const FlareComponent& c);
 
 class VideoEffectLensFlare : public EffectSurface {
 public:

@@ -97,14 +97,23 @@ ResultCode VideoEffect4ColorGradient::ProcessOpenCL(int64_t, const std::shared_p
                                                   {"color2_b", "color2_g", "color2_r"},
                                                   {"color3_b", "color3_g", "color3_r"},
                                                   {"color4_b", "color4_g", "color4_r"}};
-    static const char* const kPositionNames[4][2] = {{"position1_x", "position1_y"}, {"position2_x", "position2_y"},
-                                                     {"position3_x", "position3_y"}, {"position4_x", "position4_y"}};
+    int w, h;
+    if (!TextureSize(output, &w, &h)) return Failed;
+    // The points and their reaches are the frame's: worked out here once, as for the CPU body, not
+    // once per pixel.
+    const GradientLayout layout = Layout(w, h);
+    int32_t points[4][2];
+    float reaches[4][2];
+    for (int i = 0; i < 4; ++i) {
+        points[i][0] = layout.px[i], points[i][1] = layout.py[i];
+        reaches[i][0] = layout.reach[i], reaches[i][1] = std::max(layout.reach[i], 1.0f);
+    }
     const int mode = std::clamp(blendMode_, 0, 17);
     const int table = BlendModeTable(LayerMode(mode));
     KernelArgs args;
     for (int i = 0; i < 4; ++i)
         args.Byte(kColorNames[i][0], colors_[i][2]).Byte(kColorNames[i][1], colors_[i][1]).Byte(kColorNames[i][2], colors_[i][0]);
-    for (int i = 0; i < 4; ++i) args.Float(kPositionNames[i][0], positions_[i][0]).Float(kPositionNames[i][1], positions_[i][1]);
+    args.Block("points", points, sizeof points).Block("reaches", reaches, sizeof reaches);
     args.Int("alpha_percent", alpha_).Int("blend_mode", mode);
     args.Block("blend_table", GetBlendTables().table(table >= 0 ? table : kTableMultiply), kBlendTableBytes);
     return RunKernel(args, input, output);
@@ -115,13 +124,13 @@ ResultCode VideoEffectLensFlare::ProcessOpenCL(int64_t, const std::shared_ptr<zr
     int w, h;
     if (!TextureSize(output, &w, &h)) return Failed;
     const auto components = Components(w, h);
-    // Eight floats a component: x, y, size, type, k_R, k_G, k_B, unused.
+    // Eight floats a component: x, y, size, type, k_R, k_G, k_B, reach.
     float table[kFlareComponents * 8] = {};
     for (int i = 0; i < kFlareComponents; ++i) {
         const FlareComponent& c = components[i];
         float* t = table + 8 * i;
         t[0] = c.x, t[1] = c.y, t[2] = c.size, t[3] = static_cast<float>(c.type);
-        t[4] = c.k[0], t[5] = c.k[1], t[6] = c.k[2];
+        t[4] = c.k[0], t[5] = c.k[1], t[6] = c.k[2], t[7] = FlareReach(c);
     }
     KernelArgs args;
     args.Block("components", table, sizeof table);

@@ -431,13 +431,6 @@ float FlareFactor(const FlareComponent& c, float d) {
     }
 }
 
-// The farthest distance at which a component can add light, with room for the error of the fast
-// distance.
-float FlareReach(const FlareComponent& c) {
-    const float ring = c.type == kHaloRing ? 1.07f : (c.type == kThinRing ? 1.04f : 1.0f);
-    return c.size * ring * 1.01f + 2.0f;
-}
-
 class parallelLensFlare final : public RowBandBody {
 public:
     parallelLensFlare(const std::array<FlareComponent, kFlareComponents>& c, cv::Mat& out) : c_(c), out_(out) {}
@@ -476,6 +469,11 @@ private:
 };
 
 }  // namespace
+
+float FlareReach(const FlareComponent& c) {
+    const float ring = c.type == kHaloRing ? 1.07f : (c.type == kThinRing ? 1.04f : 1.0f);
+    return c.size * ring * 1.01f + 2.0f;
+}
 
 VideoEffectLensFlare::VideoEffectLensFlare() {
     DeclareFloat("center_x", &centerX_, 0.5f);

@@ -60,16 +60,19 @@ class CLTask final : public Task {
 public:
     cl_event event = nullptr;
     std::vector<cl_mem> temporaries;
+    CLDevicePtr device;
     ~CLTask() override {
         if (event) clReleaseEvent(event);
         for (cl_mem m : temporaries) clReleaseMemObject(m);
     }
     ResultCode WaitForCompletion(int64_t) override {
         if (!event) return 1;
-        if (clWaitForEvents(1, &event) != CL_SUCCESS) return 1;
         cl_int status = 0;
-        clGetEventInfo(event, CL_EVENT_COMMAND_EXECUTION_STATUS, sizeof status, &status, nullptr);
-        return status == CL_COMPLETE ? 0 : 1;
+        if (clWaitForEvents(1, &event) == CL_SUCCESS)
+            clGetEventInfo(event, CL_EVENT_COMMAND_EXECUTION_STATUS, sizeof status, &status, nullptr);
+        if (status == CL_COMPLETE) return 0;
+        if (device) ++device->refusals;
+        return 1;
     }
 };
 
@@ -139,6 +142,7 @@ Task* CLAlgorithmUnit::ScheduleTask(const std::vector<TexturePtr>& inputs, const
     }
 
     auto task = std::make_unique<CLTask>();
+    task->device = device_;
     cl_uint argc = 0;
     clGetKernelInfo(kernel_, CL_KERNEL_NUM_ARGS, sizeof argc, &argc, nullptr);
     size_t nextPlane = 0;
@@ -213,6 +217,7 @@ Task* CLAlgorithmUnit::ScheduleTask(const std::vector<TexturePtr>& inputs, const
     cl_int err = clEnqueueNDRangeKernel(device_->queue, kernel_, 2, nullptr, global, local, 0, nullptr, &task->event);
     if (err != CL_SUCCESS) {
         ZRP_LOG(4, "kernel %s: enqueue failed (%d)", name_.c_str(), err);
+        ++device_->refusals;
         if (status) *status = 1;
         return nullptr;
     }
@@ -592,6 +597,7 @@ ResultCode OpenCLFactory::ATLUAcquire(AlgorithmUnitPtr* unit, const ImageFormat*
         auto it = algorithms_.find(key);
         if (it == algorithms_.end()) {
             ZRP_LOG(4, "no algorithm registered under %s", key);
+            ++device_->refusals;
             return 1;
         }
         r = it->second;
@@ -601,6 +607,7 @@ ResultCode OpenCLFactory::ATLUAcquire(AlgorithmUnitPtr* unit, const ImageFormat*
     cl_kernel kernel = kernels_->Take(r.program, r.kernel, &err);
     if (err != CL_SUCCESS || !kernel) {
         ZRP_LOG(4, "program of %s has no kernel %s (%d)", key, r.kernel.c_str(), err);
+        ++device_->refusals;
         return 1;
     }
     *unit = std::make_shared<CLAlgorithmUnit>(device_, kernels_, r.program, kernel, r.kernel);

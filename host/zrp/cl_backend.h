@@ -38,6 +38,9 @@ struct CLDevice {
     cl_command_queue queue = nullptr;
     std::string name;
     bool imageSupport = false;
+    // Runs the device refused: a key without a built program, a kernel it would not create, an
+    // enqueue or an execution that failed. A host watches it to fall back to the CPU and say so.
+    std::atomic<int> refusals{0};
     ~CLDevice();
 };
 using CLDevicePtr = std::shared_ptr<CLDevice>;
@@ -139,6 +142,7 @@ public:
     // Set-up counts since the factory was made: programs compiled and kernel objects created.
     int programBuilds() const { return builds_; }
     int kernelsCreated() const { return kernels_->created(); }
+    int refusedRuns() const { return device_->refusals; }
 
 private:
     struct Registered {

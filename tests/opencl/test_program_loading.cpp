@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "frames.h"
-#include "host/kit/kit.h"
 #include "gpu/GpuDispatch.h"
+#include "host/kit/kit.h"
+#include "host/zrp/cl_backend.h"
+#include "log_capture.h"
 #include "lab/Orvex.h"
 #include "orvex/orvex.h"
 
@@ -93,4 +95,55 @@ TEST(ProgramLoading, Base64ProgramRendersLikeItsPlainTwin) {
     ASSERT_FALSE(decoded.empty());
     EXPECT_EQ(cv::norm(plain, decoded, cv::NORM_INF), 0);
     EXPECT_GT(cv::norm(plain, in.image, cv::NORM_INF), 0);  // the effect did something
+}
+
+// A device that refuses a program: the OpenCL body fails with 1 and the compiler's log is logged,
+// the device counts the refusal, and a render of textures gives the CPU body's picture.
+TEST(ProgramLoading, AProgramThatDoesNotBuildFailsWithItsLogAndRendersOnTheCpu) {
+    orvexhost::KitOptions options = PoclOrGpu();
+    options.opengl = false;
+    auto factory = orvexhost::MakeFactory(options);
+    auto* cl = dynamic_cast<zrp::OpenCLFactory*>(factory.get());
+    if (!cl) GTEST_SKIP() << "no OpenCL device";
+    const fs::path dir = fs::path(ORVEX_BINARY_DIR) / "tmp-program-refused";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "brightness_contrast.cl") << "__kernel void video_effect_brightness_contrast(oops\n";
+    std::ofstream(dir / "description.json") << JsonDocument{{"unique_name", "video/effect/brightness_contrast"}}.dump();
+
+    orvextest::LogCapture log;
+    IOrvex* lab = CreateOrvex();
+    ASSERT_EQ(lab->SetDescriptionFromJson(JsonDocument{{"unique_name", "video/effect/brightness_contrast"}}, dir.string()),
+              Ok);
+    lab->SetATLUFactory(factory.get());
+    IOrvexEffect* e = lab->CreateOrvexEffect("video/effect/brightness_contrast");
+    ASSERT_NE(e, nullptr);
+    EXPECT_FALSE(IsProgramRegistered(OpenCL, "video_effect_brightness_contrast"));
+    bool buildLog = false;
+    for (const auto& line : log.lines())
+        buildLog |= line.message.find("program video_effect_brightness_contrast does not build") == 0 &&
+                    line.message.find("error") != std::string::npos;
+    EXPECT_TRUE(buildLog) << log.Dump();
+
+    e->SetParam("contrast", ParamFloat, EffectParamValue::Float(-37));
+    const auto in = orvextest::RandomFrame(45, 29, 5);
+    auto cpu = orvextest::SolidFrame(45, 29, cv::Scalar::all(0));
+    auto gpu = orvextest::SolidFrame(45, 29, cv::Scalar::all(0));
+    ASSERT_EQ(e->ProcessCPU(0, in.frame.get(), cpu.frame.get()), Ok);
+    zrp::TexturePtr tin = orvexhost::UploadFrame(*factory, *in.frame);
+    zrp::TexturePtr tout = orvexhost::CreateTextureLike(*factory, *gpu.frame);
+    const int refused = cl->refusedRuns();
+    EXPECT_EQ(e->ProcessOpenCL(0, tin, tout), Failed);
+    EXPECT_GT(cl->refusedRuns(), refused);
+
+    auto texIn = std::make_shared<EffectFrame>(*in.frame);
+    auto texOut = std::make_shared<EffectFrame>(*gpu.frame);
+    texIn->texture = tin;
+    texOut->texture = tout;
+    EXPECT_EQ(e->Render(nullptr, 0, nullptr, {texIn}, texOut), Ok);
+    ASSERT_TRUE(orvexhost::DownloadFrame(*tout, *gpu.frame));
+    EXPECT_EQ(cv::norm(cpu.image, gpu.image, cv::NORM_INF), 0);
+    lab->ReleaseOrvexEffect(e);
+    ReleaseOrvex(lab);
+    g_atlu_factory = nullptr;
 }

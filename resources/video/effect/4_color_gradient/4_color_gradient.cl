@@ -94,17 +94,15 @@ int scaled_position(int size, float fraction) {
 
 // The gradient pixel: each point within its reach R_i (its farthest frame corner) fades from its
 // colour to mid-gray 128 with weight 255 (1 - t), t = d / max(R, 1); the weighted mean of the four.
-int3 gradient_at(int x, int y, int w, int h, const int* px, const int* py, const int3* colors) {
-    const float corners[4][2] = {{0.0f, 0.0f}, {(float)w, 0.0f}, {0.0f, (float)h}, {(float)w, (float)h}};
+// The points and their reaches are the frame's, worked out once by the effect as for the CPU body:
+// points[i] = (x, y), reaches[i] = (R, max(R, 1)).
+int3 gradient_at(int x, int y, __constant int2* points, __constant float2* reaches, const int3* colors) {
     int acc[3] = {0, 0, 0};
     int weights = 0;
     for (int i = 0; i < 4; ++i) {
-        float reach = 0.0f;
-        for (int k = 0; k < 4; ++k)
-            reach = fmax(reach, distance_to(corners[k][0] - (float)px[i], corners[k][1] - (float)py[i]));
-        const float d = distance_to((float)(x - px[i]), (float)(y - py[i]));
-        if (!(d < reach)) continue;
-        const float t = d / fmax(reach, 1.0f);
+        const float d = distance_to((float)(x - points[i].x), (float)(y - points[i].y));
+        if (!(d < reaches[i].x)) continue;
+        const float t = d / reaches[i].y;
         const int wt = sat_rint(255.0f - 255.0f * t);
         weights += wt;
         const int c3[3] = {colors[i].x, colors[i].y, colors[i].z};
@@ -124,20 +122,14 @@ __kernel void video_effect_4_color_gradient(__read_only image2d_t src, __write_o
                                             uchar color1_b, uchar color1_g, uchar color1_r, uchar color2_b,
                                             uchar color2_g, uchar color2_r, uchar color3_b, uchar color3_g,
                                             uchar color3_r, uchar color4_b, uchar color4_g, uchar color4_r,
-                                            float position1_x, float position1_y, float position2_x,
-                                            float position2_y, float position3_x, float position3_y,
-                                            float position4_x, float position4_y, int alpha_percent, int blend_mode,
-                                            __global const uchar* blend_table) {
+                                            __constant int2* points, __constant float2* reaches,
+                                            int alpha_percent, int blend_mode, __global const uchar* blend_table) {
     const int x = get_global_id(0), y = get_global_id(1);
     const int w = get_image_width(dst), h = get_image_height(dst);
     if (x >= w || y >= h) return;
-    const int px[4] = {scaled_position(w, position1_x), scaled_position(w, position2_x),
-                       scaled_position(w, position3_x), scaled_position(w, position4_x)};
-    const int py[4] = {scaled_position(h, position1_y), scaled_position(h, position2_y),
-                       scaled_position(h, position3_y), scaled_position(h, position4_y)};
     const int3 colors[4] = {(int3)(color1_b, color1_g, color1_r), (int3)(color2_b, color2_g, color2_r),
                             (int3)(color3_b, color3_g, color3_r), (int3)(color4_b, color4_g, color4_r)};
-    const int3 g = gradient_at(x, y, w, h, px, py, colors);
+    const int3 g = gradient_at(x, y, points, reaches, colors);
     const int k0 = opacity_byte(alpha_percent);
     int4 p = load_bgra(src, x, y);
     const int mode = clamp(blend_mode, 0, 17);

@@ -66,7 +66,9 @@ float flare_factor(int type, float s, float d) {
 }
 
 // The input plus the light of every component in table order: c = trunc(c + (255 - c) f k_c).
-// components: eight floats each (x, y, size, type, k_R, k_G, k_B, unused).
+// components: eight floats each (x, y, size, type, k_R, k_G, k_B, reach). A pixel at or beyond a
+// component's reach (which allows for the fast distance's error) gets no light from it; the squared
+// distance tells that without the division, and the CPU body passes over the same pixels.
 __kernel void video_effect_lens_flare(__read_only image2d_t src, __write_only image2d_t dst,
                                       __global const float* components) {
     const int x = get_global_id(0), y = get_global_id(1);
@@ -75,7 +77,9 @@ __kernel void video_effect_lens_flare(__read_only image2d_t src, __write_only im
     for (int i = 0; i < 24; ++i) {
         __global const float* c = components + 8 * i;
         if (!(c[2] > 0.0f)) continue;
-        const float d = distance_to((float)x - c[0], (float)y - c[1]);
+        const float dx = (float)x - c[0], dy = (float)y - c[1];
+        if (!(dx * dx + dy * dy < c[7] * c[7])) continue;
+        const float d = distance_to(dx, dy);
         const float f = flare_factor((int)c[3], c[2], d);
         if (!(f > 0.0f)) continue;
         p.x = (int)((float)p.x + (float)(255 - p.x) * f * c[6]);
