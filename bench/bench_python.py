@@ -33,10 +33,15 @@ def frame_1080p():
     return pic
 
 
-def per_call_ms(call, count):
-    start = time.perf_counter()
-    call(count)
-    return (time.perf_counter() - start) * 1000 / count
+def sample(effect, frame, out, count):
+    """Milliseconds a render, from C++ and through Python, alternating call by call."""
+    cpp = python = 0.0
+    for _ in range(count):
+        cpp += effect._render_in_cpp(frame, out, 1)
+        start = time.perf_counter()
+        effect.render(frame, out=out)
+        python += time.perf_counter() - start
+    return cpp * 1000 / count, python * 1000 / count
 
 
 def main(argv):
@@ -52,19 +57,14 @@ def main(argv):
         if not (pattern.search(cpp_row) or pattern.search(py_row)):
             continue
 
-        def in_cpp(n):
-            effect._render_in_cpp(frame, out, n)
-
-        def in_python(n):
-            for _ in range(n):
-                effect.render(frame, out=out)
-
-        in_python(2)  # first renders build tables and touch the pages
-        count = max(3, int(min_time * 1000 / max(per_call_ms(in_cpp, 3), 0.01) / 2))
+        effect.render(frame, out=out)  # the first render builds tables and touches the pages
+        once = effect._render_in_cpp(frame, out, 3) * 1000 / 3
+        count = max(3, int(min_time * 1000 / max(once, 0.01) / 2))
         cpp, python = [], []
         for _ in range(repetitions * 3):
-            cpp.append(per_call_ms(in_cpp, count))
-            python.append(per_call_ms(in_python, count))
+            c, p = sample(effect, frame, out, count)
+            cpp.append(c)
+            python.append(p)
         for row, times in ((cpp_row, cpp), (py_row, python)):
             rows.append({"name": row, "run_name": row, "run_type": "aggregate", "aggregate_name": "median",
                          "repetitions": len(times), "iterations": count, "real_time": statistics.median(times),
