@@ -70,9 +70,8 @@ public:
     BandBody(const cv::Mat& in, cv::Mat& out) : in_(in), out_(out) {}
     void operator()(const cv::Range& bands) const override {
         for (int b = bands.start; b < bands.end; ++b) {
-            int y0, y1;
-            orvex::BandRows(b, in_.rows, &y0, &y1);
-            for (int y = y0; y < y1; ++y) Row(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols * 4);
+            const cv::Range rows = orvex::BandRows(b, orvex::kBandCount, in_.rows);
+            for (int y = rows.start; y < rows.end; ++y) Row(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols * 4);
         }
     }
     virtual void Row(const uint8_t* s, uint8_t* d, int bytes) const = 0;
@@ -103,7 +102,7 @@ void BM_FrameCopy(benchmark::State& state) {
     Frames& f = TheFrames();
     parallelFrameCopy body(f.in, f.out);
     for (auto _ : state) {
-        cv::parallel_for_(cv::Range(0, orvex::kBandCount), body, cv::getNumThreads());
+        orvex::RunBands(body, orvex::kBandCount);
         benchmark::ClobberMemory();
     }
 }
@@ -121,7 +120,7 @@ void BM_TablePass(benchmark::State& state) {
     static const InvertTable table;
     parallelTablePass body(f.in, f.out, table.lut);
     for (auto _ : state) {
-        cv::parallel_for_(cv::Range(0, orvex::kBandCount), body, cv::getNumThreads());
+        orvex::RunBands(body, orvex::kBandCount);
         benchmark::ClobberMemory();
     }
 }
@@ -177,10 +176,10 @@ void BM_Effect(benchmark::State& state, orvex::IOrvex* lab, std::string name) {
         result = effect->Render(nullptr, 0, nullptr, inputs, f.outFrame);
         benchmark::ClobberMemory();
         const Clock::time_point t1 = Clock::now();
-        cv::parallel_for_(cv::Range(0, orvex::kBandCount), anchor, cv::getNumThreads());
+        orvex::RunBands(anchor, orvex::kBandCount);
         benchmark::ClobberMemory();
         const Clock::time_point t2 = Clock::now();
-        cv::parallel_for_(cv::Range(0, orvex::kBandCount), copy, cv::getNumThreads());
+        orvex::RunBands(copy, orvex::kBandCount);
         benchmark::ClobberMemory();
         const Clock::time_point t3 = Clock::now();
         effectSeconds += Seconds(t0, t1);

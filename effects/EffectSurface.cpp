@@ -376,27 +376,17 @@ cv::Mat WrapBGRA(const EffectFrame& frame) {
                    static_cast<size_t>(frame.pitch[0]));
 }
 
-void BandRows(int band, int height, int* y0, int* y1) {
-    int step = height / kBandCount;
-    *y0 = band * step;
-    *y1 = band == kBandCount - 1 ? height : (band + 1) * step;
-}
-
-void RowBandBody::operator()(const cv::Range& bands) const {
-    for (int b = bands.start; b < bands.end; ++b) {
-        int y0, y1;
-        BandRows(b, height, &y0, &y1);
-        if (y0 < y1) Rows(y0, y1);
+void RowBandBody::operator()(const cv::Range& range) const {
+    for (int b = range.start; b < range.end; ++b) {
+        const cv::Range rows = BandRows(b, bands, height);
+        if (!rows.empty()) Rows(rows.start, rows.end);
     }
 }
 
 void RunRowBands(RowBandBody& body, int width, int height) {
     body.height = height;
-    if (static_cast<int64_t>(width) * height <= kSerialPixelLimit) {
-        body.Rows(0, height);
-        return;
-    }
-    cv::parallel_for_(cv::Range(0, kBandCount), body, cv::getNumThreads());
+    body.bands = BandsFor(static_cast<int64_t>(width) * height);
+    RunBands(body, body.bands);
 }
 
 }  // namespace orvex

@@ -12,6 +12,7 @@
 #include <opencv2/core.hpp>
 
 #include "gpu/GpuDispatch.h"
+#include "imagecpu/RowBands.h"
 #include "orvex/IOrvexEffect.h"
 
 namespace orvex {
@@ -187,9 +188,6 @@ cv::Mat ReadableInput(const cv::Mat& in, const cv::Mat& out);
 // Wraps a frame's first plane as an 8-bit four-channel image without copying.
 cv::Mat WrapBGRA(const EffectFrame& frame);
 
-constexpr int kBandCount = 8;
-constexpr int kSerialPixelLimit = 10000;
-
 // Scratch images of one row band: bodies that go through colour-space conversions work in
 // strips of a few rows through these, so only the first frame (or a new width) allocates.
 struct BandScratch {
@@ -203,11 +201,11 @@ public:
     void operator()(const cv::Range& bands) const final;
     virtual void Rows(int y0, int y1) const = 0;
     int height = 0;
+    int bands = kBandCount;
 };
 
-// Band i covers rows [i*floor(h/8), (i+1)*floor(h/8)); the last band also takes the remainder.
-void BandRows(int band, int height, int* y0, int* y1);
-// 8 bands on the parallel loop above 10000 pixels, otherwise one serial pass on this thread.
+// The bands of imagecpu/RowBands for a width x height frame: kBandCount of them on the workers,
+// or one on this thread for a small frame.
 void RunRowBands(RowBandBody& body, int width, int height);
 
 }  // namespace orvex

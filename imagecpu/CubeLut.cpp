@@ -17,6 +17,7 @@
 #include <opencv2/core.hpp>
 
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/RowBands.h"
 #include "imagecpu/TableLookup.h"
 
 namespace orvex {
@@ -28,9 +29,6 @@ constexpr size_t kMaxLine = 4096;
 // At most this many characters are scanned for the first line's end.
 constexpr int kSeparatorScan = 255;
 constexpr int kFirstLineLimit = 250;
-// Tables larger than this run in stripes.
-constexpr int kSerialPixels = 10000;
-constexpr int kStripes = 8;
 
 // A first token that sorts after "+" and before ":" starts a number: one of , - . / or a digit,
 // or "+" followed by more.
@@ -332,28 +330,6 @@ struct Tetra {
     }
 };
 
-class parallelCubeLut : public cv::ParallelLoopBody {
-public:
-    parallelCubeLut(const CubeLut& lut, uint8_t* dst, int dstStride, const uint8_t* src, int srcStride, int width,
-                    int height, int channels, int pass)
-        : lut_(lut), dst_(dst), dstStride_(dstStride), src_(src), srcStride_(srcStride), width_(width),
-          height_(height), channels_(channels), pass_(pass) {}
-    void operator()(const cv::Range& range) const override {
-        for (int s = range.start; s < range.end; ++s) {
-            const int rows = height_ / kStripes;
-            const int begin = s * rows, end = s == kStripes - 1 ? height_ : begin + rows;
-            lut_.Rows(pass_, dst_, dstStride_, src_, srcStride_, width_, channels_, begin, end);
-        }
-    }
-
-private:
-    const CubeLut& lut_;
-    uint8_t* dst_;
-    int dstStride_;
-    const uint8_t* src_;
-    int srcStride_, width_, height_, channels_, pass_;
-};
-
 }  // namespace
 
 // Axes (0 red, 1 green, 2 blue) from the largest fraction to the smallest, indexed by
@@ -539,11 +515,8 @@ int CubeLut::Apply(uint8_t* dst, int dstStride, const uint8_t* src, int width, i
     if (!alphaOutput_ && mode != 1 && mode != 2) PackNearestBytes();
     const int pass = alphaOutput_ ? kPassAlpha : mode == 2 ? kPassTetrahedral : mode == 1 ? kPassTrilinear
                                                                                           : kPassNearest;
-    if (static_cast<int64_t>(width) * height <= kSerialPixels)
-        Rows(pass, dst, dstStride, src, srcStride, width, channels, 0, height);
-    else
-        cv::parallel_for_(cv::Range(0, kStripes),
-                          parallelCubeLut(*this, dst, dstStride, src, srcStride, width, height, channels, pass));
+    ForRowBands(width, height,
+                [&](int y0, int y1) { Rows(pass, dst, dstStride, src, srcStride, width, channels, y0, y1); });
     status_ = kOk;
     return kOk;
 }

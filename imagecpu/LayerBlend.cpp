@@ -6,15 +6,9 @@
 
 #include "imagecpu/BlendRows.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/RowBands.h"
 
 namespace orvex {
-
-cv::Range StripeRows(int stripe, int stripes, int rows) {
-    const int n = std::max(stripes, 1);
-    const int step = rows / n;
-    const int begin = stripe * step;
-    return cv::Range(begin, stripe == n - 1 ? rows : begin + step);
-}
 
 namespace {
 
@@ -150,17 +144,17 @@ bool SameBGRA(const cv::Mat& a, const cv::Mat& b) { return IsBGRA(a) && IsBGRA(b
 
 namespace imageC {
 
-// Runs stripes of rows: stripe i of the range covers StripeRows(i, n, height).
+// Runs stripes of rows: stripe i of the range covers BandRows(i, n, height).
 class StripeBody : public cv::ParallelLoopBody {
 public:
     StripeBody(int rows, int stripes) : rows_(rows), stripes_(std::max(stripes, 1)) {}
     void operator()(const cv::Range& range) const override {
         for (int i = range.start; i < range.end; ++i) {
-            const cv::Range r = StripeRows(i, stripes_, rows_);
+            const cv::Range r = BandRows(i, stripes_, rows_);
             for (int y = r.start; y < r.end; ++y) Row(y);
         }
     }
-    void Run() const { cv::parallel_for_(cv::Range(0, stripes_), *this, cv::getNumThreads()); }
+    void Run() const { RunBands(*this, stripes_); }
 
 protected:
     virtual void Row(int y) const = 0;
@@ -732,7 +726,7 @@ public:
         : s_(src), d_(dst), stripes_(stripes) {}
     void operator()(const cv::Range& range) const override {
         for (int i = range.start; i < range.end; ++i) {
-            const cv::Range r = StripeRows(i, stripes_, d_.rows);
+            const cv::Range r = BandRows(i, stripes_, d_.rows);
             if (r.empty()) continue;
             PremultiplyAlphaRows(s_.ptr<uint8_t>(r.start), s_.step[0], d_.ptr<uint8_t>(r.start), d_.step[0], d_.cols,
                                  r.size());
@@ -797,8 +791,7 @@ void PremultiplyAlphaRows(const uint8_t* source, size_t sourceStride, uint8_t* d
 bool AlphaMultiply(const cv::Mat& source, cv::Mat& destination) {
     if (!SameBGRA(source, destination)) return false;
     constexpr int kStripes = 4;
-    cv::parallel_for_(cv::Range(0, kStripes), imageC::parallelAlphaMultInvoker(source, destination, kStripes),
-                      cv::getNumThreads());
+    RunBands(imageC::parallelAlphaMultInvoker(source, destination, kStripes), kStripes);
     return true;
 }
 

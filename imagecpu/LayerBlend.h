@@ -55,8 +55,4 @@ bool AlphaMultiply(const cv::Mat& source, cv::Mat& destination);
 void PremultiplyAlphaRows(const uint8_t* source, size_t sourceStride, uint8_t* destination,
                           size_t destinationStride, int width, int rows);
 
-// Rows of stripe i of n over h rows: n - 1 stripes of floor(h / n) rows, the last takes the rest
-// (so with h < n every stripe but the last is empty).
-cv::Range StripeRows(int stripe, int stripes, int rows);
-
 }  // namespace orvex

@@ -14,11 +14,11 @@
 #endif
 
 #include "imagecpu/LayerBlend.h"
+#include "imagecpu/RowBands.h"
 
 namespace orvex {
 namespace {
 
-constexpr int kStripes = 8;
 // Output tiles of the turned warp.
 constexpr int kTileRows = 8, kTileCols = 32;
 
@@ -98,7 +98,7 @@ public:
 
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, kStripes, dst_.rows);
+            const cv::Range rows = BandRows(s, kBandCount, dst_.rows);
             if (fast_) {
                 for (int y = rows.start; y < rows.end; ++y) FastRow(y);
                 continue;
@@ -210,8 +210,8 @@ bool AffineWarp(const cv::Mat& src, cv::Mat& dst, const cv::Matx23d& M, int samp
     cv::Matx23d inv;
     cv::invertAffineTransform(M, inv);
     const bool bilinear = sampler != 0;
-    if (src.depth() == CV_8U) cv::parallel_for_(cv::Range(0, kStripes), WarpBody<uint8_t>(src, dst, inv, bilinear));
-    else cv::parallel_for_(cv::Range(0, kStripes), WarpBody<uint16_t>(src, dst, inv, bilinear));
+    if (src.depth() == CV_8U) RunBands(WarpBody<uint8_t>(src, dst, inv, bilinear), kBandCount);
+    else RunBands(WarpBody<uint16_t>(src, dst, inv, bilinear), kBandCount);
     return true;
 }
 
@@ -231,7 +231,7 @@ public:
         // Column sums of the window rows, one row of them per stripe.
         std::vector<int64_t> cols(static_cast<size_t>(w) * 4);
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, kStripes, h);
+            const cv::Range rows = BandRows(s, kBandCount, h);
             if (rows.empty()) continue;
             std::fill(cols.begin(), cols.end(), 0);
             for (int k = rows.start - r_; k <= rows.start + r_; ++k) AddRow(cols, std::clamp(k, 0, h - 1), +1);
@@ -276,7 +276,7 @@ private:
 bool BoxFilterBGRA(const cv::Mat& src, cv::Mat& dst, int radius) {
     if (src.empty() || src.type() != CV_8UC4 || dst.type() != CV_8UC4 || src.size() != dst.size() || radius < 0)
         return false;
-    cv::parallel_for_(cv::Range(0, kStripes), BoxBody(src, dst, radius));
+    RunBands(BoxBody(src, dst, radius), kBandCount);
     return true;
 }
 

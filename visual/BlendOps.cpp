@@ -12,6 +12,7 @@
 #include "corelog.h"
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
+#include "imagecpu/RowBands.h"
 #include "visual/AffineWarp.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
@@ -77,11 +78,6 @@ void BlendFourChannel(const float* bgIn, const float* ovl, float matt, float tem
 }
 
 namespace {
-
-constexpr int kStripes = 8;
-constexpr int64_t kSerialPixels = 10000;
-
-int StripesFor(int64_t pixels) { return pixels <= kSerialPixels ? 1 : kStripes; }
 
 bool HostBGRA8(const EffectFrame& f, FrameLayout* l) {
     return (f.pixel_fmt == BGRA32 || f.pixel_fmt == BGRA32_ALT) && LayoutOf(f, l) && HostPlanesOk(f, *l);
@@ -194,7 +190,7 @@ ResultCode VisualProcess::Blend(const EffectFrame& overlay, fxRectf overlayRoi, 
             AffineWarp(ovl, part, M, 1);
         }
         const uint8_t op = OpacityByte(opacity);
-        const int stripes = StripesFor(static_cast<int64_t>(dst.total()));
+        const int stripes = BandsFor(static_cast<int64_t>(dst.total()));
         if (bg.data == dst.data) BlendLayers(blendScratch_, dst, blendMode, op, ovlAlphaPreMul != 0, stripes);
         else BlendLayersAlone(blendScratch_, bg, dst, blendMode, op, ovlAlphaPreMul != 0, stripes);
     } catch (const cv::Exception& e) {
@@ -248,7 +244,7 @@ ResultCode CenterPointAlignYV12Blend(const EffectFrame& overlay, fxRectf rect, c
     // The output region already holds the background: the mix reads each byte before it writes
     // that byte, so it runs in place.
     BlendYV12(planesO[0], planesO[2], planesO[1], planesD[0], planesD[2], planesD[1], planesD[0], planesD[2],
-              planesD[1], op, kStripes);
+              planesD[1], op, kBandCount);
     return Ok;
 }
 
@@ -320,7 +316,7 @@ ResultCode VisualProcess::CenterPointAlignBlend(const EffectFrame& overlay, fxRe
         const cv::Matx23d M(1, 0, -shiftX - cols.start, 0, 1, -shiftY - rows.start);
         AffineWarp(ovl, blendScratch_, M, 1);
         const uint8_t op = OpacityByte(opacity);
-        const int stripes = StripesFor(static_cast<int64_t>(target.total()));
+        const int stripes = BandsFor(static_cast<int64_t>(target.total()));
         // A separate background blends with the separate-output rule (alpha is coverage, as on
         // the GPU); a blank or shared one in place.
         if (!backBlank && background.data[0] != out.data[0])
@@ -352,7 +348,7 @@ public:
         : o_(ovl), b_(bg), d_(dst), cols_(cols), rows_(rows), stripes_(stripes), M_(MulTable()) {}
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, stripes_, d_.rows);
+            const cv::Range rows = BandRows(s, stripes_, d_.rows);
             for (int y = rows.start; y < rows.end; ++y) {
                 const uint8_t* b = b_.ptr<uint8_t>(y);
                 uint8_t* d = d_.ptr<uint8_t>(y);
@@ -444,10 +440,9 @@ ResultCode VisualProcess::BlendMask(const EffectFrame& overlay, fxRectf overlayR
                 static_cast<float>(ro.width), ovl.cols, &cols);
     MaskIndices(dst.rows, static_cast<float>(rb.y), static_cast<float>(rb.height), static_cast<float>(ro.y),
                 static_cast<float>(ro.height), ovl.rows, &rows);
-    const int stripes = StripesFor(static_cast<int64_t>(dst.total()));
+    const int stripes = BandsFor(static_cast<int64_t>(dst.total()));
     const parallelMaskCut body(ovl, bg, dst, cols, rows, stripes);
-    if (stripes == 1) body(cv::Range(0, 1));
-    else cv::parallel_for_(cv::Range(0, stripes), body);
+    RunBands(body, stripes);
     return Ok;
 }
 
@@ -537,7 +532,7 @@ ResultCode VisualProcess::solidColorBlend(const EffectFrame& overlay, EffectFram
     const uint32_t packed = static_cast<uint32_t>(r) | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b) << 16 |
                             static_cast<uint32_t>(a) << 24;
     BlendSolidColor(dst, packed, blendMode, OpacityByte(opacity), ovlAlphaPreMul != 0,
-                    StripesFor(static_cast<int64_t>(dst.total())));
+                    BandsFor(static_cast<int64_t>(dst.total())));
     return Ok;
 }
 
@@ -553,7 +548,7 @@ public:
     void operator()(const cv::Range& range) const override {
         constexpr float k = 1.0f / 255.0f;
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, stripes_, d_.rows);
+            const cv::Range rows = BandRows(s, stripes_, d_.rows);
             for (int y = rows.start; y < rows.end; ++y) {
                 const uint8_t* ob = o_.ptr<uint8_t>(idx_[1][y]);
                 const uint8_t* bb = b_.ptr<uint8_t>(idx_[3][y]);
@@ -637,10 +632,9 @@ ResultCode VisualProcess::overlay(const EffectFrame& background, const EffectFra
     fill(idx[3], H, [&](int y) {
         return std::clamp(static_cast<int>(std::floor((y + 0.5f) / H * bg.rows)), 0, bg.rows - 1);
     });
-    const int stripes = StripesFor(static_cast<int64_t>(dst.total()));
+    const int stripes = BandsFor(static_cast<int64_t>(dst.total()));
     const parallelOverlayBlend body(bg, ovl, dst, idx, blendingMode, opacity, ovlAlphaPreMul, stripes);
-    if (stripes == 1) body(cv::Range(0, 1));
-    else cv::parallel_for_(cv::Range(0, stripes), body);
+    RunBands(body, stripes);
     return Ok;
 }
 

@@ -9,6 +9,7 @@
 
 #include "corelog.h"
 #include "imagecpu/LayerBlend.h"
+#include "imagecpu/RowBands.h"
 #include "visual/AffineWarp.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
@@ -17,8 +18,6 @@
 
 namespace orvex {
 namespace {
-
-constexpr int kStripes = 8;
 
 bool HostFrames(const EffectFrame& in, const EffectFrame& out, FrameLayout* li, FrameLayout* lo) {
     return LayoutOf(in, li) && LayoutOf(out, lo) && HostPlanesOk(in, *li) && HostPlanesOk(out, *lo);
@@ -128,7 +127,7 @@ public:
     }
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, kStripes, j_.dh);
+            const cv::Range rows = BandRows(s, kBandCount, j_.dh);
             for (int y = rows.start; y < rows.end; ++y) Row(y);
         }
     }
@@ -160,8 +159,8 @@ private:
 };
 
 void RunPlaneJob(const PlaneJob& job, bool sixteen) {
-    if (sixteen) cv::parallel_for_(cv::Range(0, kStripes), PlaneCropBody<uint16_t>(job));
-    else cv::parallel_for_(cv::Range(0, kStripes), PlaneCropBody<uint8_t>(job));
+    if (sixteen) RunBands(PlaneCropBody<uint16_t>(job), kBandCount);
+    else RunBands(PlaneCropBody<uint8_t>(job), kBandCount);
 }
 
 // Black luma, neutral chroma for the frame's depth; P010 keeps its samples in the high bits.

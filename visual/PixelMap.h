@@ -8,6 +8,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "imagecpu/RowBands.h"
 #include "orvex/EffectFrame.h"
 
 namespace orvex {
@@ -48,8 +49,8 @@ struct BGRAPlane {
 // fn(x, y) for every pixel of a w x h picture, rows shared among the worker threads.
 template <typename Fn>
 void ForEachPixel(int w, int h, const Fn& fn) {
-    cv::parallel_for_(cv::Range(0, h), [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y)
+    ForRowBands(w, h, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
             for (int x = 0; x < w; ++x) fn(x, y);
     });
 }

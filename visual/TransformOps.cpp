@@ -13,6 +13,7 @@
 #include "corelog.h"
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
+#include "imagecpu/RowBands.h"
 #include "visual/AffineWarp.h"
 #include "visual/BlendOps.h"
 #include "visual/FramePlanes.h"
@@ -89,12 +90,6 @@ bool MakePlacement(int Wo, int Ho, int Wb, int Hb, double ax, double ay, double 
 
 namespace {
 
-constexpr int kStripes = 8;
-// Regions up to this many pixels run on the calling thread.
-constexpr int kSerialPixels = 10000;
-
-int StripesFor(int64_t pixels) { return pixels <= kSerialPixels ? 1 : kStripes; }
-
 // --- the BGRA transform-and-blend body ---------------------------------------------------------------
 
 // How a sample meets its destination pixel. The table and normal rules leave the destination as
@@ -137,7 +132,7 @@ public:
     // in the TLB; each row carries its position from tile to tile, so the sums stay as they were.
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, stripes_, r_.height);
+            const cv::Range rows = BandRows(s, stripes_, r_.height);
             for (int y0 = rows.start; y0 < rows.end; y0 += kTileRows) {
                 const int n = std::min(kTileRows, rows.end - y0);
                 double sx[kTileRows], sy[kTileRows];
@@ -388,7 +383,7 @@ public:
 
     void operator()(const cv::Range& range) const override {
         for (int s = range.start; s < range.end; ++s) {
-            const cv::Range rows = StripeRows(s, stripes_, rows_);
+            const cv::Range rows = BandRows(s, stripes_, rows_);
             for (int y = rows.start; y < rows.end; ++y)
                 for (int k = 0; k < count_; ++k) Row(*planes_[k].first, *planes_[k].second, y);
         }
@@ -435,17 +430,15 @@ void TransformBlendBGRA(const cv::Mat& overlay, cv::Mat& dst, const cv::Rect& re
                         int sampler, bool fade, int mode, uint8_t opacity, bool premultiplied) {
     const cv::Rect r = region & cv::Rect(0, 0, dst.cols, dst.rows);
     if (r.empty()) return;
-    const int stripes = StripesFor(static_cast<int64_t>(r.width) * r.height);
+    const int stripes = BandsFor(static_cast<int64_t>(r.width) * r.height);
     const parallelTransformBlend body(overlay, dst, r, inverse, sampler, fade, mode, opacity, premultiplied, stripes);
-    if (stripes == 1) body(cv::Range(0, 1));
-    else cv::parallel_for_(cv::Range(0, stripes), body);
+    RunBands(body, stripes);
 }
 
 void TransformPlane(const cv::Mat& src, cv::Mat& dst, const cv::Matx23d& inverse, int black, int lo, int hi) {
-    const int stripes = StripesFor(static_cast<int64_t>(dst.total()));
+    const int stripes = BandsFor(static_cast<int64_t>(dst.total()));
     const parallelTransformPlane body({{&src, &dst}}, inverse, black, lo, hi, dst.rows, stripes);
-    if (stripes == 1) body(cv::Range(0, 1));
-    else cv::parallel_for_(cv::Range(0, stripes), body);
+    RunBands(body, stripes);
 }
 
 namespace {
@@ -758,7 +751,7 @@ ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(
             return Failed;
         }
         BlendLayersAlone(blendScratch_, backScratch_, dst, blendMode, OpacityByte(opacity), ovlAlphaPreMul != 0,
-                         StripesFor(static_cast<int64_t>(dst.total())));
+                         BandsFor(static_cast<int64_t>(dst.total())));
     } catch (const cv::Exception& e) {
         ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
         return Failed;
@@ -844,11 +837,10 @@ ResultCode YV12Transform(const EffectFrame& in, fxPointd anchor, EffectFrame& ou
     TransformPlane(srcY, dstY, inv, lumaBlack, lumaBlack, full ? 255 : 235);
     // Chroma of black is the neutral 128 in both ranges.
     const int chromaLo = full ? 0 : 16, chromaHi = full ? 255 : 240;
-    const int stripes = StripesFor(static_cast<int64_t>(dstU.total()));
+    const int stripes = BandsFor(static_cast<int64_t>(dstU.total()));
     const parallelTransformPlane chroma({{&srcV, &dstV}, {&srcU, &dstU}}, invChroma, 128, chromaLo, chromaHi,
                                        dstU.rows, stripes);
-    if (stripes == 1) chroma(cv::Range(0, 1));
-    else cv::parallel_for_(cv::Range(0, stripes), chroma);
+    RunBands(chroma, stripes);
     return Ok;
 }
 

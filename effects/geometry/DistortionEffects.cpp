@@ -309,7 +309,7 @@ ResultCode VideoEffectTwirl::ProcessCPU(int64_t, EffectFrame* input, EffectFrame
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
     const float cx = static_cast<float>(in.cols) * centerX_, cy = static_cast<float>(in.rows) * centerY_;
     parallelTwirl body(in, out, cx, cy, radius_, angle_);
-    cv::parallel_for_(cv::Range(0, in.rows), body);
+    ForRowBands(in.cols, in.rows, [&](int y0, int y1) { body(cv::Range(y0, y1)); });
     return Ok;
 }
 

@@ -164,7 +164,7 @@ ResultCode VideoEffectGlitchChromaticAberration::ProcessCPU(int64_t position, Ef
         const Draws d = Draw(position, in.cols, in.rows);
         const cv::Mat& src = StableInput(in, out, stable_);
         ParallelBlendImage body(src, out, d.dx, d.dy, d.mask);
-        cv::parallel_for_(cv::Range(0, in.rows), body);
+        ForRowBands(in.cols, in.rows, [&](int y0, int y1) { body(cv::Range(y0, y1)); });
     } catch (const std::exception&) {
         return Failed;
     }
@@ -255,7 +255,7 @@ void VideoEffectGlitchFractalBox::BuildMap() {
             columns[static_cast<size_t>(l) * mapWidth_ + x] = indices_[TruncHeld(x * f[l] + 0.5) & 0x7ff];
     }
     ParallelBlockNoiseMap body(map_, values_, indices_, columns, f, a);
-    cv::parallel_for_(cv::Range(0, mapHeight_), body);
+    ForRowBands(mapWidth_, mapHeight_, [&](int y0, int y1) { body(cv::Range(y0, y1)); });
     double largest = 0;
     cv::minMaxLoc(map_, nullptr, &largest);
     // A map without a positive largest value (no layers, or amplitudes that cancel) stays flat
@@ -354,7 +354,7 @@ ResultCode VideoEffectGlitchFractalBox::ProcessCPU(int64_t position, EffectFrame
         const DisplacementLaw lawH{horizontal_.castScale, horizontal_.posThreshold, horizontal_.negThreshold};
         const DisplacementLaw lawV{vertical_.castScale, vertical_.posThreshold, vertical_.negThreshold};
         parallelSamplingMap body(lawH, lawV, sameWindow, mapX_, mapY_);
-        cv::parallel_for_(cv::Range(0, h), body);
+        ForRowBands(w, h, [&](int y0, int y1) { body(cv::Range(y0, y1)); });
         const cv::Mat& src = StableInput(in, out, stable_);
         uint8_t* const target = out.data;
         cv::remap(src, out, mapX_, mapY_, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar::all(0));

@@ -86,8 +86,8 @@ ResultCode VideoEffectOpenGLSurface::LightLeakCPU(int64_t position, EffectFrame*
 
     // The pass into the 8-bit working picture (R, G, B, A), texel centres at (i + 0.5) / size.
     cpuWorking_.create(h, w, CV_8UC4);
-    cv::parallel_for_(cv::Range(0, h), [&](const cv::Range& rows) {
-        for (int j = rows.start; j < rows.end; ++j) {
+    ForRowBands(w, h, [&](int j0, int j1) {
+        for (int j = j0; j < j1; ++j) {
             uint8_t* t = cpuWorking_.ptr<uint8_t>(j);
             for (int i = 0; i < w; ++i, t += 4) {
                 float e[4];
@@ -99,8 +99,8 @@ ResultCode VideoEffectOpenGLSurface::LightLeakCPU(int64_t position, EffectFrame*
     const bool blend = d.NeedsBlend() && !d.IsOriginal();
     // The blend: the working picture sampled bilinearly (clamped at its edges) at each output
     // centre; picture * darkening + light * picture alpha, the picture's alpha kept.
-    cv::parallel_for_(cv::Range(0, H), [&](const cv::Range& rows) {
-        for (int y = rows.start; y < rows.end; ++y) {
+    ForRowBands(W, H, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
             const float sy = (y + 0.5f) / H * h - 0.5f;
             const float fy0 = std::floor(sy), fy = sy - fy0;
             const uint8_t* r0 = cpuWorking_.ptr<uint8_t>(std::clamp(static_cast<int>(fy0), 0, h - 1));

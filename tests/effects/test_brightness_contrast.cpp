@@ -201,22 +201,6 @@ TEST(EffectSurface, BaseSlots) {
     EXPECT_EQ(base.ProcessCPU(0, nullptr, nullptr), Failed);
 }
 
-TEST(EffectSurface, BandSplit) {
-    struct Case {
-        int height, band, y0, y1;
-    } cases[] = {
-        {7, 0, 0, 0}, {7, 6, 0, 0}, {7, 7, 0, 7},             // 7 rows: seven empty bands, the last takes all
-        {1080, 0, 0, 135}, {1080, 7, 945, 1080},              // 1080 / 8 = 135
-        {100, 3, 36, 48}, {100, 7, 84, 100},                  // 100 / 8 = 12, the last band takes 16
-    };
-    for (const Case& c : cases) {
-        int y0, y1;
-        BandRows(c.band, c.height, &y0, &y1);
-        EXPECT_EQ(y0, c.y0) << c.height << "/" << c.band;
-        EXPECT_EQ(y1, c.y1) << c.height << "/" << c.band;
-    }
-}
-
 TEST(EffectSurface, HostFramesNeverTakeTheGpuPath) {
     VideoEffectBrightnessContrast e;
     e.SetGPUAvailability(true, true);

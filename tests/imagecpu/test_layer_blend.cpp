@@ -232,18 +232,6 @@ INSTANTIATE_TEST_SUITE_P(Bodies, SolidRule, ::testing::ValuesIn(kSolidCases),
                              return n;
                          });
 
-// --- stripes ---------------------------------------------------------------------------------------------
-
-TEST(LayerBlendStripes, FewerRowsThanStripesLeaveAllRowsToTheLast) {
-    for (int i = 0; i < 7; ++i) EXPECT_TRUE(StripeRows(i, 8, 3).empty()) << "stripe " << i;
-    EXPECT_EQ(StripeRows(7, 8, 3), cv::Range(0, 3));
-    // 10 rows in 4: floor(10/4) = 2 rows each, the last takes 6..9
-    EXPECT_EQ(StripeRows(0, 4, 10), cv::Range(0, 2));
-    EXPECT_EQ(StripeRows(2, 4, 10), cv::Range(4, 6));
-    EXPECT_EQ(StripeRows(3, 4, 10), cv::Range(6, 10));
-    EXPECT_EQ(StripeRows(0, 0, 5), cv::Range(0, 5)) << "no stripes count as one";
-}
-
 TEST(LayerBlendStripes, EveryRowIsBlendedWhenTheImageIsShorterThanTheStripes) {
     cv::Mat overlay(3, 5, CV_8UC4, cv::Scalar(1, 2, 3, 0));
     cv::Mat background(3, 5, CV_8UC4, cv::Scalar(9, 9, 9, 9));
