@@ -27,8 +27,11 @@
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
 #include "visual/VisualProcess.h"
+#include "bench_frames.h"
 
 namespace {
+
+using benchframes::FrameOf;
 
 constexpr int kW = 1920, kH = 1080, kOutW = 1280, kOutH = 720;
 constexpr int kStripes = 8;
@@ -64,17 +67,6 @@ struct Frames {
 Frames& F() {
     static Frames frames;
     return frames;
-}
-
-orvex::EffectFrame Wrap(cv::Mat& m) {
-    orvex::EffectFrame f;
-    f.planes = 1;
-    f.pixel_fmt = orvex::BGRA32;
-    f.width[0] = static_cast<uint32_t>(m.cols);
-    f.height[0] = static_cast<uint32_t>(m.rows);
-    f.data[0] = m.data;
-    f.pitch[0] = static_cast<int32_t>(m.step[0]);
-    return f;
 }
 
 // --- anchors -----------------------------------------------------------------------------------------
@@ -168,7 +160,7 @@ BENCHMARK_CAPTURE(BlendPicture, table_overlay, 8, false)->Unit(benchmark::kMilli
 
 void ResizeOrvex(benchmark::State& state, int quality) {
     orvex::VisualProcess vp;
-    orvex::EffectFrame in = Wrap(F().overlay), out = Wrap(F().small);
+    orvex::EffectFrame in = FrameOf(F().overlay), out = FrameOf(F().small);
     for (auto _ : state) {
         if (vp.Resize(in, out, 0, quality) != orvex::Ok) {
             state.SkipWithError("Resize failed");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "effects/blur/BlurEffects.h"
+#include "bench_frames.h"
 
 namespace {
 
@@ -25,22 +26,12 @@ const int kRadii[] = {1, 10, 50};
 struct Frames {
     cv::Mat in = cv::Mat(kHeight, kWidth, CV_8UC4);
     cv::Mat out = cv::Mat(kHeight, kWidth, CV_8UC4, cv::Scalar::all(0));
-    orvex::EffectFramePtr inFrame = Wrap(in);
-    orvex::EffectFramePtr outFrame = Wrap(out);
+    orvex::EffectFramePtr inFrame = benchframes::WrapMat(in);
+    orvex::EffectFramePtr outFrame = benchframes::WrapMat(out);
 
     Frames() {
         cv::RNG rng(20240611);
         rng.fill(in, cv::RNG::UNIFORM, 0, 256);
-    }
-    static orvex::EffectFramePtr Wrap(cv::Mat& m) {
-        auto f = std::make_shared<orvex::EffectFrame>();
-        f->planes = 1;
-        f->pixel_fmt = orvex::BGRA32;
-        f->width[0] = static_cast<uint32_t>(m.cols);
-        f->height[0] = static_cast<uint32_t>(m.rows);
-        f->data[0] = m.data;
-        f->pitch[0] = static_cast<int32_t>(m.step[0]);
-        return f;
     }
 };
 

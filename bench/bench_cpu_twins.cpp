@@ -10,8 +10,11 @@
 
 #include "host/log/log.h"
 #include "visual/VisualProcess.h"
+#include "bench_frames.h"
 
 namespace {
+
+using benchframes::FrameOf;
 
 constexpr int kW = 1920, kH = 1080;
 
@@ -32,19 +35,6 @@ struct Frames {
 Frames& F() {
     static Frames frames;
     return frames;
-}
-
-orvex::EffectFrame Wrap(cv::Mat& m) {
-    orvex::EffectFrame f;
-    f.planes = 1;
-    const bool sixteen = m.depth() == CV_16U;
-    f.bitDepth = sixteen ? 16 : 8;
-    f.pixel_fmt = sixteen ? orvex::BGRA64 : orvex::BGRA32;
-    f.width[0] = static_cast<uint32_t>(m.cols);
-    f.height[0] = static_cast<uint32_t>(m.rows);
-    f.data[0] = m.data;
-    f.pitch[0] = static_cast<int32_t>(m.step[0]);
-    return f;
 }
 
 template <typename Op>
@@ -69,7 +59,7 @@ void Anchor_FrameCopy(benchmark::State& state) {
 BENCHMARK(Anchor_FrameCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void Anchor_HDR2SDRCube(benchmark::State& state) {
-    orvex::EffectFrame in = Wrap(F().a8), out = Wrap(F().out8);
+    orvex::EffectFrame in = FrameOf(F().a8), out = FrameOf(F().out8);
     Run(state, [&](orvex::VisualProcess& vp) {
         return vp.HDR2SDR(in, out, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
     });
@@ -77,34 +67,34 @@ void Anchor_HDR2SDRCube(benchmark::State& state) {
 BENCHMARK(Anchor_HDR2SDRCube)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void SDR2HDR(benchmark::State& state, bool sixteen) {
-    orvex::EffectFrame in = Wrap(sixteen ? F().a16 : F().a8), out = Wrap(sixteen ? F().out16 : F().out8);
+    orvex::EffectFrame in = FrameOf(sixteen ? F().a16 : F().a8), out = FrameOf(sixteen ? F().out16 : F().out8);
     Run(state, [&](orvex::VisualProcess& vp) { return vp.SDR2HDR(in, out, 1, 2); });
 }
 BENCHMARK_CAPTURE(SDR2HDR, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(SDR2HDR, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void PQToHLG(benchmark::State& state, bool sixteen) {
-    orvex::EffectFrame in = Wrap(sixteen ? F().a16 : F().a8), out = Wrap(sixteen ? F().out16 : F().out8);
+    orvex::EffectFrame in = FrameOf(sixteen ? F().a16 : F().a8), out = FrameOf(sixteen ? F().out16 : F().out8);
     Run(state, [&](orvex::VisualProcess& vp) { return vp.PQToHLG(in, out); });
 }
 BENCHMARK_CAPTURE(PQToHLG, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(PQToHLG, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BlendMask2(benchmark::State& state) {
-    orvex::EffectFrame a = Wrap(F().a8), b = Wrap(F().b8), m = Wrap(F().m8), out = Wrap(F().out8);
+    orvex::EffectFrame a = FrameOf(F().a8), b = FrameOf(F().b8), m = FrameOf(F().m8), out = FrameOf(F().out8);
     Run(state, [&](orvex::VisualProcess& vp) { return vp.BlendMask2(a, b, m, 3, out, 80); });
 }
 BENCHMARK(BlendMask2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BlendMaskNoType(benchmark::State& state) {
-    orvex::EffectFrame a = Wrap(F().a8), b = Wrap(F().b8), m = Wrap(F().m8), out = Wrap(F().out8);
+    orvex::EffectFrame a = FrameOf(F().a8), b = FrameOf(F().b8), m = FrameOf(F().m8), out = FrameOf(F().out8);
     Run(state, [&](orvex::VisualProcess& vp) { return vp.Blend_Mask_NoType(a, b, m, out); });
 }
 BENCHMARK(BlendMaskNoType)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BlendAndTransform(benchmark::State& state, bool sixteen) {
-    orvex::EffectFrame o = Wrap(sixteen ? F().a16 : F().a8), b = Wrap(sixteen ? F().b16 : F().b8),
-                       out = Wrap(sixteen ? F().out16 : F().out8);
+    orvex::EffectFrame o = FrameOf(sixteen ? F().a16 : F().a8), b = FrameOf(sixteen ? F().b16 : F().b8),
+                       out = FrameOf(sixteen ? F().out16 : F().out8);
     Run(state, [&](orvex::VisualProcess& vp) {
         return vp.BlendAndTransform(o, {0.5, 0.5}, b, {0.5, 0.5}, false, out, 0, 0, 1.0, 0, 1, 30, 0.8, 0.8, 0, 0);
     });

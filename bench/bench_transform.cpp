@@ -18,8 +18,11 @@
 #include "imagecpu/BlendTables.h"
 #include "visual/BlendOps.h"
 #include "visual/VisualProcess.h"
+#include "bench_frames.h"
 
 namespace {
+
+using benchframes::FrameOf;
 
 constexpr int kW = 1920, kH = 1080;
 constexpr double kTheta = 30, kScale = 0.8;
@@ -51,18 +54,6 @@ Frames& F() {
     return frames;
 }
 
-orvex::EffectFrame Wrap(cv::Mat& m) {
-    orvex::EffectFrame f;
-    f.planes = 1;
-    f.bitDepth = 8;
-    f.pixel_fmt = orvex::BGRA32;
-    f.width[0] = static_cast<uint32_t>(m.cols);
-    f.height[0] = static_cast<uint32_t>(m.rows);
-    f.data[0] = m.data;
-    f.pitch[0] = static_cast<int32_t>(m.step[0]);
-    return f;
-}
-
 void Anchor_WarpAffinePlusCopy(benchmark::State& state) {
     for (auto _ : state) {
         cv::warpAffine(F().overlay, F().warped, F().placement, F().warped.size(), cv::INTER_LINEAR,
@@ -83,7 +74,7 @@ BENCHMARK(Anchor_FrameCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BlendAndTransform(benchmark::State& state, int sampler) {
     orvex::VisualProcess vp;
-    orvex::EffectFrame ovl = Wrap(F().overlay), bg = Wrap(F().background), out = Wrap(F().out);
+    orvex::EffectFrame ovl = FrameOf(F().overlay), bg = FrameOf(F().background), out = FrameOf(F().out);
     for (auto _ : state) {
         if (vp.BlendAndTransform(ovl, kCentre, bg, kCentre, false, out, 0, 0, 1.0, 0, sampler, kTheta, kScale, kScale,
                                  0, 0) != orvex::Ok) {
@@ -98,7 +89,7 @@ BENCHMARK_CAPTURE(BlendAndTransform, nearest, 0)->Unit(benchmark::kMillisecond)-
 
 void BaseOnBackFrame(benchmark::State& state) {
     orvex::VisualProcess vp;
-    orvex::EffectFrame ovl = Wrap(F().overlay), bg = Wrap(F().background), out = Wrap(F().out);
+    orvex::EffectFrame ovl = FrameOf(F().overlay), bg = FrameOf(F().background), out = FrameOf(F().out);
     for (auto _ : state) {
         if (vp.BlendAndTransform_BaseOnBackFrame(ovl, kCentre, bg, kCentre, false, out, 0, 0, 1.0, 0, 1, kTheta, kScale,
                                                  kScale, 0, 0, 1, 0) != orvex::Ok) {
@@ -112,7 +103,7 @@ BENCHMARK(BaseOnBackFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void Transform(benchmark::State& state) {
     orvex::VisualProcess vp;
-    orvex::EffectFrame in = Wrap(F().overlay), out = Wrap(F().out);
+    orvex::EffectFrame in = FrameOf(F().overlay), out = FrameOf(F().out);
     for (auto _ : state) {
         if (vp.Transform(in, kCentre, out, kCentre, 1, kTheta, kScale, kScale, 0, false, 0, 0) != orvex::Ok) {
             state.SkipWithError("Transform failed");

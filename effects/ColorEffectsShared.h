@@ -1,6 +1,6 @@
 #pragma once
-// Helpers the colour effects share between their two sources: rounding words, the three-table
-// body, and the strip walk of the bodies that convert colour spaces.
+// Helpers the table and colour-space bodies share: the three-table body, and the strip walk of
+// the bodies that convert colour spaces.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,13 +12,6 @@
 #include "imagecpu/TableLookup.h"
 
 namespace orvex::colorfx {
-
-inline int Sat(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-// Clamps before converting, so huge or non-finite values never reach the integer conversion;
-// NaN gives 0.
-inline int Sat(double v) { return v >= 255 ? 255 : (v > 0 ? static_cast<int>(v) : 0); }
-// rint in the default rounding mode (ties to even), then sat.
-inline int SatRint(double v) { return Sat(std::nearbyint(v)); }
 
 // Blue, green and red each through its own 256-entry table; alpha copied. The row goes through
 // the shared lookup, which takes the processor's vector byte lookups where it has them.

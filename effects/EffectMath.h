@@ -8,7 +8,6 @@
 //   pass i (0, 1, 2) is a normalised square box of side 2 (wl + (m <= i ? 2 : 0)) + 1. Three boxes in a
 //   row approach a Gaussian at a cost that does not grow with the radius.
 // Reflect-101 border: index -1 reads 1, index len reads len - 2 (the edge is not repeated).
-// Nearest: halves away from zero.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -25,12 +24,6 @@ inline float FastInvSqrt(float d) {
     std::memcpy(&y, &i, sizeof y);
     // Written in the order the kernels evaluate it, so both bodies get the same bits.
     return y * (1.5f - 0.5f * d * y * y);
-}
-
-// Saturated to +-2e9 so that any float parameter gives a defined integer (NaN gives 0).
-inline int Nearest(double v) {
-    if (!(v == v)) return 0;
-    return static_cast<int>(std::round(v < -2e9 ? -2e9 : (v > 2e9 ? 2e9 : v)));
 }
 
 inline int Reflect101(int p, int len) {

@@ -267,7 +267,7 @@ ResultCode EffectSurface::RenderFrame(void*, int64_t position, void*, const std:
     std::shared_ptr<zrp::Texture> outTexture = out->texture;
 
     if (!inTexture || !outTexture) {
-        if (!CanRenderOnCPU(*in, *out)) return UnsupportedFrame;
+        if (!CanRenderOnCPU(*in, *out)) return RejectCode();
         return ProcessCPU(position, SeparatedInput(in, out), out);
     }
 
@@ -282,7 +282,7 @@ ResultCode EffectSurface::RenderFrame(void*, int64_t position, void*, const std:
     TextureHostMapping inMap;
     TextureHostMapping outMap;
     if (!inMap.Map(inTexture, 0, false) || !outMap.Map(outTexture, 1, false)) return Failed;
-    if (!CanRenderOnCPU(inMap.frame(), outMap.frame())) return UnsupportedFrame;
+    if (!CanRenderOnCPU(inMap.frame(), outMap.frame())) return RejectCode();
     ResultCode result = ProcessCPU(position, &inMap.frame(), &outMap.frame());
     outMap.Release();
     inMap.Release();
@@ -315,6 +315,11 @@ EffectFrame* EffectSurface::SeparatedInput(EffectFrame* in, const EffectFrame* o
     inputFrameCopy_ = *in;
     inputFrameCopy_.data[0] = inputBytes_.data();
     return &inputFrameCopy_;
+}
+
+ResultCode EffectSurface::RejectCode() const {
+    const BuiltinEffect* row = FindBuiltinEffect(typeid(*this));
+    return row ? row->reject : UnsupportedFrame;
 }
 
 bool EffectSurface::CanRenderOnCPU(const EffectFrame& in, const EffectFrame& out) const {

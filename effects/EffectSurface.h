@@ -87,6 +87,9 @@ public:
     // reads and writes 8-bit BGRA only. Render asks before any CPU body runs, so that no effect
     // reports a frame it never rendered, or wrote in another layout, as rendered.
     bool CanRenderOnCPU(const EffectFrame& in, const EffectFrame& out) const;
+    // What Render returns for frames CanRenderOnCPU refuses: the effect's manifest row says it;
+    // UnsupportedFrame for an effect without a row.
+    ResultCode RejectCode() const;
     bool OpenCLEnabled() const { return openclEnabled_; }
     bool OpenGLEnabled() const { return openglEnabled_; }
     IVisualProcess* VisualProcess() const { return visualProcess_; }

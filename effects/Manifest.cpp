@@ -22,9 +22,12 @@ EffectSurface* Make() {
 constexpr uint32_t kPathNone = 0;
 constexpr uint32_t kCpuAndOpenCL = kPathCpu | kPathOpenCL;
 
+// Every built-in effect refuses a frame that is not 8-bit BGRA on either side with UnsupportedFrame,
+// so that a host never reads a refusal as a rendered frame.
 template <class T>
-BuiltinEffect Row(const char* name, const char* kernelKey, const char* programFile, uint32_t paths) {
-    return {name, &Make<T>, kernelKey, programFile, paths, &typeid(T)};
+BuiltinEffect Row(const char* name, const char* kernelKey, const char* programFile, uint32_t paths,
+                  ResultCode reject = UnsupportedFrame) {
+    return {name, &Make<T>, kernelKey, programFile, paths, &typeid(T), reject};
 }
 
 #define VE(n) "video/effect/" n

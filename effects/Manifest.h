@@ -1,6 +1,7 @@
 #pragma once
 // The manifest of built-in effects: one row per effect, the one place that knows its name, its
-// class, its kernel key and program file, and the paths it renders on. The lab's table, an
+// class, its kernel key and program file, the paths it renders on, and the result that refuses a
+// frame it cannot render. The lab's table, an
 // effect's supported paths, the kernel its OpenCL body dispatches, the generated docs, the frei0r
 // modules and the test tables all read it. Beside it, the registry of the effects that register
 // themselves (the shader and audio effects, found by name or type at creation).
@@ -8,6 +9,8 @@
 #include <map>
 #include <string>
 #include <typeinfo>
+
+#include "orvex/ResultCode.h"
 
 namespace orvex {
 
@@ -24,6 +27,7 @@ struct BuiltinEffect {
     const char* programFile;      // relative to the effect's description folder
     uint32_t paths;               // EffectPath bits
     const std::type_info* type;   // the class `create` makes
+    ResultCode reject;            // what rendering a frame the CPU body cannot take returns
 };
 
 // The 54 rows in table order.

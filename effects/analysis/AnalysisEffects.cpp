@@ -9,12 +9,10 @@
 #include "effects/ColorEffectsShared.h"
 #include "effects/LumaTable.h"
 #include "imagecpu/BlendTables.h"
-#include "imagecpu/CpuSupport.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
-using colorfx::Sat;
-using colorfx::SatRint;
 
 namespace {
 
@@ -39,7 +37,7 @@ void RunTablePass(const cv::Mat& in, cv::Mat& out, const uint8_t* blue, const ui
 void StretchTable(int lo, int hi, uint8_t* table) {
     for (int v = 0; v < 256; ++v) {
         if (v < lo) table[v] = 0;
-        else if (v < hi) table[v] = static_cast<uint8_t>(SatRint((v - lo) * 255.0 / (hi - lo)));
+        else if (v < hi) table[v] = static_cast<uint8_t>(RoundToByte((v - lo) * 255.0 / (hi - lo)));
         else table[v] = 255;  // also every level of a uniform frame (lo = hi): no division
     }
 }
@@ -177,7 +175,7 @@ void VideoEffectAutoColor::Measure(const cv::Mat& frame) {
         gamma_[c] = mean >= 1 && mean <= 254 ? static_cast<float>(std::log(g) / std::log(mean * 0.003922)) : 1.0f;
         for (int v = 0; v < 256; ++v) {
             const float p = std::pow(static_cast<float>(v) * 0.003922f, gamma_[c]) * 255.0f;
-            gammaTables_[c][v] = static_cast<uint8_t>(SatRint(p));
+            gammaTables_[c][v] = static_cast<uint8_t>(RoundToByte(p));
         }
     }
     uint64_t h[256] = {};
@@ -196,8 +194,8 @@ void VideoEffectAutoColor::BuildTables(uint8_t mix[3][256]) const {
         }
         const int t = v <= minVal_   ? 0
                       : v >= maxVal_ ? 255
-                                     : SatRint((v - minVal_) * (1.0 / (maxVal_ - minVal_)) * 255);
-        S[v] = static_cast<uint8_t>(SatRint(std::pow(t * 0.003922, 0.5) * 255));
+                                     : RoundToByte((v - minVal_) * (1.0 / (maxVal_ - minVal_)) * 255);
+        S[v] = static_cast<uint8_t>(RoundToByte(std::pow(t * 0.003922, 0.5) * 255));
     }
     uint8_t mapped[256];
     for (int c = 0; c < 3; ++c) {
@@ -305,9 +303,9 @@ std::array<uint8_t, 256> VideoEffectExtract::KeyTable() const {
     const int64_t mid = (b + w) >> 1;
     const double half = static_cast<double>(w - b) * 0.5;
     const double d = half * s;
-    const int64_t lo = TruncHeld(static_cast<double>(b) - d), hi = TruncHeld(static_cast<double>(w) + d);
+    const int64_t lo = TruncToInt64(static_cast<double>(b) - d), hi = TruncToInt64(static_cast<double>(w) + d);
     const int64_t L = std::clamp<int64_t>(lo, 0, 255), H = std::clamp<int64_t>(hi, 0, 255);
-    const int64_t e = TruncHeld((1 - s) * half);
+    const int64_t e = TruncToInt64((1 - s) * half);
     const int64_t a = mid - e, z = mid + e;
     auto nonzero = [](int64_t v) { return static_cast<double>(v == 0 ? 1 : v); };
     // A ramp cut off by the level range keeps the slope it would have had over its full width.
@@ -318,8 +316,8 @@ std::array<uint8_t, 256> VideoEffectExtract::KeyTable() const {
     for (int Y = 0; Y < 256; ++Y) {
         int v;
         if (Y < L || Y > H) v = 0;
-        else if (Y < a) v = SatRint(Y * rise + V - static_cast<double>(a) * rise);
-        else if (Y > z) v = SatRint(Y * -fall + V2 + static_cast<double>(z) * fall);
+        else if (Y < a) v = RoundToByte(Y * rise + V - static_cast<double>(a) * rise);
+        else if (Y > z) v = RoundToByte(Y * -fall + V2 + static_cast<double>(z) * fall);
         else v = 255;
         key[Y] = static_cast<uint8_t>(v);
     }

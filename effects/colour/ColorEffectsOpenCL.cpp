@@ -5,6 +5,7 @@
 #include "effects/colour/ColorEffects.h"
 #include "effects/ColorEffectsShared.h"
 #include "gpu/GpuDispatch.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
@@ -88,7 +89,7 @@ ResultCode VideoEffectBlackWhiteHitfilm::ProcessOpenCL(int64_t, const std::share
         for (int b = 0; b < 30; ++b)
             for (int g = 0; g < 150; ++g)
                 for (int r = 0; r < 77; ++r)
-                    grayTable_[i++] = static_cast<uint8_t>(colorfx::Sat(b * w[0] + g * w[1] + r * w[2]));
+                    grayTable_[i++] = static_cast<uint8_t>(ClampToByte(b * w[0] + g * w[1] + r * w[2]));
         std::copy(w, w + 3, grayWeights_);
     }
     KernelArgs args;

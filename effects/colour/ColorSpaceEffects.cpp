@@ -12,13 +12,12 @@
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/TableLookup.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
 using colorfx::BandOf;
 using colorfx::ForStrips;
-using colorfx::Sat;
-using colorfx::SatRint;
 using colorfx::ScratchRows;
 
 const float* colorfx::UnitFloats() {
@@ -126,7 +125,7 @@ public:
                     s0 = L < 255 ? delta * 32385 / (255 - L) : 0;
                 }
                 const double rounded = std::trunc(s0 + 0.5);
-                table[mxb * 256 + mnb] = static_cast<uint8_t>(SatRint(rounded * f.saturation));
+                table[mxb * 256 + mnb] = static_cast<uint8_t>(RoundToByte(rounded * f.saturation));
             }
     }
 
@@ -231,7 +230,7 @@ public:
     }
 
     // The HLS hue reflection of selections 4 and 5, on 0..179 hue bytes.
-    static int InvertHue(int h) { return Sat(h <= 90 ? 90 - h : 270 - h); }
+    static int InvertHue(int h) { return ClampToByte(h <= 90 ? 90 - h : 270 - h); }
 
     void Rows(int y0, int y1) const override {
         if (mixed_) {
@@ -320,9 +319,9 @@ private:
         if (selection_ == 8 || selection_ == 9) Y = 1 - Y;
         if (selection_ == 8 || selection_ == 10) I = -I;
         if (selection_ == 8 || selection_ == 11) Q = -Q;
-        *b = static_cast<uint8_t>(Sat((Y - 1.106 * I + 1.703 * Q) * 255));
-        *g = static_cast<uint8_t>(Sat((Y - 0.272 * I - 0.647 * Q) * 255));
-        *r = static_cast<uint8_t>(Sat((Y + 0.956 * I + 0.619 * Q) * 255));
+        *b = static_cast<uint8_t>(ClampToByte((Y - 1.106 * I + 1.703 * Q) * 255));
+        *g = static_cast<uint8_t>(ClampToByte((Y - 0.272 * I - 0.647 * Q) * 255));
+        *r = static_cast<uint8_t>(ClampToByte((Y + 0.956 * I + 0.619 * Q) * 255));
     }
 
     int selection_;
@@ -437,7 +436,7 @@ parallelColorBalanceHLS::Frame HlsBalanceFrame(float hue, float lightness, float
     f.saturation = saturation * 0.01 + 1;
     const double l = lightness * 0.01;
     for (int L = 0; L < 256; ++L)
-        f.lightness[L] = static_cast<uint8_t>(SatRint((f.lighten ? 255 - L : L) * l + L));
+        f.lightness[L] = static_cast<uint8_t>(RoundToByte((f.lighten ? 255 - L : L) * l + L));
     saturationTable.resize(256 * 256);
     parallelColorBalanceHLS::FillSaturation(f, saturationTable.data());
     f.saturationOf = saturationTable.data();
@@ -504,9 +503,9 @@ void VideoEffectColorCorrectionColorBalance::BuildTables() {
         const float s = shadow_[c], m = midtone_[c], h = highlight_[c];
         std::array<uint8_t, 256>& t = tables_[2 - c];  // tables are in pixel order
         for (int i = 0; i < 256; ++i) {
-            const int x1 = Sat(i + step(s * (s > 0 ? f[i] : f[255 - i])));
-            const int x2 = Sat(x1 + step(m * g[x1]));
-            const int x3 = Sat(x2 + step(h * (h > 0 ? f[255 - x2] : f[x2])));
+            const int x1 = ClampToByte(i + step(s * (s > 0 ? f[i] : f[255 - i])));
+            const int x2 = ClampToByte(x1 + step(m * g[x1]));
+            const int x3 = ClampToByte(x2 + step(h * (h > 0 ? f[255 - x2] : f[x2])));
             t[i] = static_cast<uint8_t>(x3);
         }
     }

@@ -12,12 +12,11 @@
 #include "effects/ColorEffectsShared.h"
 #include "effects/LumaTable.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
 using colorfx::parallelColorTable;
-using colorfx::Sat;
-using colorfx::SatRint;
 
 namespace {
 
@@ -186,7 +185,7 @@ public:
             const uint8_t* s = in_.ptr<uint8_t>(y);
             uint8_t* d = out_.ptr<uint8_t>(y);
             for (int x = 0; x < in_.cols; ++x, s += 4, d += 4) {
-                const uint8_t gray = static_cast<uint8_t>(Sat(wb_[s[0]] + wg_[s[1]] + wr_[s[2]]));
+                const uint8_t gray = static_cast<uint8_t>(ClampToByte(wb_[s[0]] + wg_[s[1]] + wr_[s[2]]));
                 d[0] = gray;
                 d[1] = gray;
                 d[2] = gray;
@@ -274,10 +273,10 @@ const std::array<double, 256>& LevelsExponents() {
 // L[v] of one group: gray curve G after the input range, then into the output range.
 void BuildLevelsTable(const VideoEffectAdjustLevels::Levels& lv, uint8_t* table) {
     // Real division: with whole-number division every gray below 200 would pick E[255].
-    const int index = Sat((1 - lv.gray / 200.0) * 255);
+    const int index = ClampToByte((1 - lv.gray / 200.0) * 255);
     const double e = LevelsExponents()[index];
     uint8_t g[256];
-    for (int v = 0; v < 256; ++v) g[v] = static_cast<uint8_t>(SatRint(std::pow(v / 255.0, e) * 255));
+    for (int v = 0; v < 256; ++v) g[v] = static_cast<uint8_t>(RoundToByte(std::pow(v / 255.0, e) * 255));
     // The levels are used as bytes (their low byte); differences stay signed.
     const int ib = static_cast<uint8_t>(lv.inputBlack);
     const int iw = static_cast<uint8_t>(lv.inputWhite);
@@ -289,11 +288,11 @@ void BuildLevelsTable(const VideoEffectAdjustLevels::Levels& lv, uint8_t* table)
             t = 0;
         } else if (v <= iw) {
             // Equal black and white take the factor 1 rather than dividing by zero.
-            t = ib == iw ? SatRint(v - ib) : SatRint((v - ib) * 255.0 / (iw - ib));
+            t = ib == iw ? ClampToByte(v - ib) : RoundToByte((v - ib) * 255.0 / (iw - ib));
         } else {
             t = 255;
         }
-        table[v] = static_cast<uint8_t>(SatRint(g[t] * (ow - ob) / 255.0 + ob));
+        table[v] = static_cast<uint8_t>(RoundToByte(g[t] * (ow - ob) / 255.0 + ob));
     }
 }
 
@@ -397,9 +396,9 @@ public:
                 // The kept colour itself has distance 0, never above theta >= 0: unchanged.
                 if (dr * dr + dg * dg + db * db > theta_) {
                     const int toGray = gray_[luma(b, g, r)];
-                    b = static_cast<uint8_t>(Sat(keep_[b] + toGray));
-                    g = static_cast<uint8_t>(Sat(keep_[g] + toGray));
-                    r = static_cast<uint8_t>(Sat(keep_[r] + toGray));
+                    b = static_cast<uint8_t>(ClampToByte(keep_[b] + toGray));
+                    g = static_cast<uint8_t>(ClampToByte(keep_[g] + toGray));
+                    r = static_cast<uint8_t>(ClampToByte(keep_[r] + toGray));
                 }
                 d[0] = b;
                 d[1] = g;
@@ -437,14 +436,14 @@ std::array<uint8_t, 256> VideoEffectBrightnessContrast::BuildTable(bool* identit
     if (c <= -255) k = -1;
     if (c >= 1 && c <= 254) k = k / (1 - k);
     for (int i = 0; i < 256; ++i) {
-        const int v = c > 0 ? Sat(i + b) : i;
+        const int v = c > 0 ? ClampToByte(i + b) : i;
         int w;
         if (c >= 255) {
             w = v >= 127 ? 255 : 0;
         } else {
-            w = SatRint((v - 127) * k + v + 0.5);
+            w = RoundToByte((v - 127) * k + v + 0.5);
         }
-        if (c <= 0) w = Sat(w + b);
+        if (c <= 0) w = ClampToByte(w + b);
         t[i] = static_cast<uint8_t>(w);
     }
     return t;
@@ -506,7 +505,7 @@ void VideoEffectTint::BuildTables(uint8_t target[3][256]) {
     const int white[3] = {whiteBlue_, whiteGreen_, whiteRed_};
     for (int c = 0; c < 3; ++c)
         for (int Y = 0; Y < 256; ++Y)
-            target[c][Y] = static_cast<uint8_t>(Sat(Y * ((white[c] - black[c]) / 255.0) + black[c]));
+            target[c][Y] = static_cast<uint8_t>(ClampToByte(Y * ((white[c] - black[c]) / 255.0) + black[c]));
 
     // rint(x + 0.5) is ceil(x) for every x that is not a whole number; a whole x stays as it is,
     // so amount 0 returns the input and amount 100 the pure target (ties to even would lift odd
@@ -514,7 +513,7 @@ void VideoEffectTint::BuildTables(uint8_t target[3][256]) {
     const double keep = 1 - amount_ * 0.01;
     for (int in = 0; in < 256; ++in)
         for (int t = 0; t < 256; ++t)
-            mix_[in * 256 + t] = static_cast<uint8_t>(Sat(std::ceil((in - t) * keep + t)));
+            mix_[in * 256 + t] = static_cast<uint8_t>(ClampToByte(std::ceil((in - t) * keep + t)));
 }
 
 ResultCode VideoEffectTint::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -568,7 +567,7 @@ VideoEffectColorBanlance::VideoEffectColorBanlance() {
 void VideoEffectColorBanlance::GainTables(uint8_t t[3][256]) const {
     const double gain[3] = {blue_, green_, red_};
     for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 256; ++i) t[c][i] = static_cast<uint8_t>(SatRint(i * gain[c] * 0.01));
+        for (int i = 0; i < 256; ++i) t[c][i] = static_cast<uint8_t>(RoundToByte(i * gain[c] * 0.01));
 }
 
 ResultCode VideoEffectColorBanlance::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
@@ -616,9 +615,9 @@ ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input,
     if (whole(wB) && whole(wG) && whole(wR)) {
         uint8_t tb[256], tg[256], tr[256];
         for (int v = 0; v < 256; ++v) {
-            tb[v] = static_cast<uint8_t>(Sat(luma.b[v] * wB));
-            tg[v] = static_cast<uint8_t>(Sat(luma.g[v] * wG));
-            tr[v] = static_cast<uint8_t>(Sat(luma.r[v] * wR));
+            tb[v] = static_cast<uint8_t>(ClampToByte(luma.b[v] * wB));
+            tg[v] = static_cast<uint8_t>(ClampToByte(luma.g[v] * wG));
+            tr[v] = static_cast<uint8_t>(ClampToByte(luma.r[v] * wR));
         }
         parallelBlackWhiteWhole body(in, out, tb, tg, tr);
         RunRowBands(body, in.cols, in.rows);

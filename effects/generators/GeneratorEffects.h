@@ -57,19 +57,6 @@ void ColorToHLS(const uint8_t bgr[3], uint8_t hls[3]);
 // before it is written), a copy when the two pictures overlap in any other way.
 cv::Mat PixelInput(const cv::Mat& in, const cv::Mat& out);
 
-// sat(rint(v)) for pixel loops: rint by the add-and-subtract of 1.5 * 2^23 (round to nearest even,
-// as rint in the default mode), which costs an add where rint may be a library call. NaN gives 0.
-inline int SatRintF(float v) {
-    if (!(v > 0.0f)) return 0;
-    if (v >= 255.0f) return 255;
-    return static_cast<int>((v + 12582912.0f) - 12582912.0f);
-}
-inline int SatRintD(double v) {
-    if (!(v > 0.0)) return 0;
-    if (v >= 255.0) return 255;
-    return static_cast<int>((v + 6755399441055744.0) - 6755399441055744.0);
-}
-
 // Truncated product of a frame size and a position fraction, held to +-1e9 (NaN gives 0), so that
 // any parameter gives an integer position whose differences with pixel coordinates stay in range.
 int ScaledPosition(int size, float fraction);

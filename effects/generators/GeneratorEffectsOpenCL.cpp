@@ -7,12 +7,12 @@
 #include "effects/generators/GeneratorEffects.h"
 #include "imagecpu/BlendTables.h"
 #include "gpu/GpuDispatch.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
 namespace {
 
-int32_t Held(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 bool TextureSize(const std::shared_ptr<zrp::Texture>& t, int* w, int* h) {
     if (!t || !t->GetContext()) return false;
@@ -42,8 +42,8 @@ ResultCode VideoEffectGrid::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::Te
     const GridLayout g = Layout(w, h);
     const PatternBlend b = Blend();
     KernelArgs args;
-    args.Int("anchor_x", g.px).Int("anchor_y", g.py).Int("cell_w", Held(g.cellW)).Int("cell_h", Held(g.cellH));
-    args.Int("thickness", g.thickness).Int("lines_h", Held(g.linesH)).Int("lines_v", Held(g.linesV));
+    args.Int("anchor_x", g.px).Int("anchor_y", g.py).Int("cell_w", ClampToInt32(g.cellW)).Int("cell_h", ClampToInt32(g.cellH));
+    args.Int("thickness", g.thickness).Int("lines_h", ClampToInt32(g.linesH)).Int("lines_v", ClampToInt32(g.linesV));
     args.Int("reverse_value", g.reverse ? 1 : 0).Int("feather_w", g.featherW).Int("feather_h", g.featherH);
     PatternArgs(args, b.color, alpha_, b.mode);
     return RunKernel(args, input, output);
@@ -56,7 +56,7 @@ ResultCode VideoEffectCheckerboard::ProcessOpenCL(int64_t, const std::shared_ptr
     const CheckerLayout g = Layout(w, h);
     const PatternBlend b = Blend();
     KernelArgs args;
-    args.Int("anchor_x", g.px).Int("anchor_y", g.py).Int("cell_w", Held(g.cellW)).Int("cell_h", Held(g.cellH));
+    args.Int("anchor_x", g.px).Int("anchor_y", g.py).Int("cell_w", ClampToInt32(g.cellW)).Int("cell_h", ClampToInt32(g.cellH));
     args.Int("feather_w", g.featherW).Int("feather_h", g.featherH);
     PatternArgs(args, b.color, alpha_, b.mode);
     return RunKernel(args, input, output);

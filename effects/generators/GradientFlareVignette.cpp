@@ -11,6 +11,7 @@
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/TableLookup.h"
+#include "imagecpu/SaturatingCasts.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -30,7 +31,6 @@
 
 namespace orvex {
 
-using colorfx::SatRint;
 
 namespace {
 
@@ -44,20 +44,20 @@ void GradientPixel(const GradientLayout& g, const float d2[4], const int32_t* pr
         const float d = 1.0f / FastInvSqrt(d2[i]);
         if (!(d < g.reach[i])) continue;
         const float t = d / std::max(g.reach[i], 1.0f);
-        const int w = SatRintF(255.0f - 255.0f * t);
+        const int w = RoundToByte(255.0f - 255.0f * t);
         weights += w;
         for (int c = 0; c < 3; ++c) {
-            const int L = SatRintF(static_cast<float>(g.color[i][c]) + static_cast<float>(128 - g.color[i][c]) * t);
+            const int L = RoundToByte(static_cast<float>(g.color[i][c]) + static_cast<float>(128 - g.color[i][c]) * t);
             acc[c] += products[w * 256 + L];
         }
     }
     const float divisor = static_cast<float>(std::max(weights, 1));
-    for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(SatRintF(static_cast<float>(acc[c]) / divisor));
+    for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(RoundToByte(static_cast<float>(acc[c]) / divisor));
 }
 
 #if ORVEX_GRADIENT_X86
 
-// SatRintF per lane with the same float steps: the clamp first (NaN to 0, as max_ps returns its
+// RoundToByte(float) per lane with the same float steps: the clamp first (NaN to 0, as max_ps returns its
 // second operand), then the add and subtract of 1.5 * 2^23.
 ORVEX_TARGET_AVX2 inline __m256 SatRint8(__m256 v) {
     const __m256 shift = _mm256_set1_ps(12582912.0f);
@@ -400,9 +400,6 @@ const Reflection kReflections[19] = {
     {-1.301f, 0.038f, kThinRing, {17, 4, 0}},
 };
 
-// NaN gives 0: clamping passes it through, and converting NaN to int is undefined.
-int HeldPosition(double v) { return v == v ? static_cast<int>(std::clamp(std::trunc(v), -1e9, 1e9)) : 0; }
-
 FlareComponent Component(float x, float y, float size, int type, int r, int g, int b) {
     return {x, y, size, type, {r / 255.0f, g / 255.0f, b / 255.0f}};
 }
@@ -495,11 +492,11 @@ std::array<FlareComponent, kFlareComponents> VideoEffectLensFlare::Components(in
         int qx, qy;
         if (k == 13) {
             // The light mirrored through the centre of the even part of the frame.
-            qx = HeldPosition(static_cast<double>(w & ~1) - lx);
-            qy = HeldPosition(static_cast<double>(h & ~1) - ly);
+            qx = TruncToInt(static_cast<double>(w & ~1) - lx);
+            qy = TruncToInt(static_cast<double>(h & ~1) - ly);
         } else {
-            qx = HeldPosition(zx + static_cast<double>(zx - static_cast<double>(lx)) * r.t);
-            qy = HeldPosition(zy + static_cast<double>(zy - static_cast<double>(ly)) * r.t);
+            qx = TruncToInt(zx + static_cast<double>(zx - static_cast<double>(lx)) * r.t);
+            qy = TruncToInt(zy + static_cast<double>(zy - static_cast<double>(ly)) * r.t);
         }
         c[5 + k] = Component(static_cast<float>(qx), static_cast<float>(qy), r.size * W, r.type, r.color[0],
                              r.color[1], r.color[2]);
@@ -573,7 +570,7 @@ public:
                 // A radius of 0 closes the vignette to its centre pixel.
                 const double f = closed_ ? (dist == 0 ? 1.0 : 0.0) : VignetteFactor(dist * k_);
                 const uint8_t alpha = s[3];
-                for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(SatRintD(tint_[c][s[c]] * f));
+                for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>(RoundToByte(tint_[c][s[c]] * f));
                 d[3] = alpha;
             }
         }
@@ -600,7 +597,7 @@ ResultCode VideoEffectVignette::ProcessCPU(int64_t, EffectFrame* input, EffectFr
     // Tinted bytes per channel, in the frame's B, G, R order (the maps are R, G, B).
     uint8_t tint[3][256];
     for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v) tint[c][v] = static_cast<uint8_t>(SatRint(map[2 - c][v] * s + v * (1 - s)));
+        for (int v = 0; v < 256; ++v) tint[c][v] = static_cast<uint8_t>(RoundToByte(map[2 - c][v] * s + v * (1 - s)));
     const int hw = in.cols / 2, hh = in.rows / 2;
     const double radius = std::clamp(static_cast<double>(radius_), 0.0, 20.0);
     const bool closed = !(radius > 0);

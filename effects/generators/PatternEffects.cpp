@@ -12,22 +12,17 @@
 #include "effects/EffectMath.h"
 #include "effects/LumaTable.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
-using colorfx::SatRint;
 
 cv::Mat PixelInput(const cv::Mat& in, const cv::Mat& out) {
     if (in.data == out.data && in.step == out.step) return in;
     return ReadableInput(in, out);
 }
 
-int ScaledPosition(int size, float fraction) {
-    const float p = static_cast<float>(size) * fraction;
-    if (!(p > -1e9f)) return p == p ? -1000000000 : 0;
-    if (!(p < 1e9f)) return 1000000000;
-    return static_cast<int>(p);
-}
+int ScaledPosition(int size, float fraction) { return TruncToInt(static_cast<float>(size) * fraction); }
 
 namespace {
 
@@ -401,7 +396,7 @@ uint8_t CircleShape::MaskByte(int x, int y) const {
     const float r = 1.0f / FastInvSqrt(dx * dx + dy * dy);
     float c = Coverage(r);
     if (reverse) c = 1.0f - c;
-    return static_cast<uint8_t>(SatRintF(c * 255.0f));
+    return static_cast<uint8_t>(RoundToByte(c * 255.0f));
 }
 
 VideoEffectCircle::VideoEffectCircle() {

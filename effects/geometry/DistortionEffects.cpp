@@ -9,6 +9,7 @@
 #include "effects/EffectMath.h"
 #include "effects/geometry/DistortionEffects.h"
 #include "imagecpu/CpuSupport.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 namespace {
@@ -51,7 +52,7 @@ public:
                     continue;
                 }
                 const float t = (m_ * dx - dy) * -2.0f / (m_ * m_ + 1.0f);
-                const int sx = Nearest(t * m_ + static_cast<float>(x)), sy = Nearest(static_cast<float>(y) - t);
+                const int sx = RoundToInt(t * m_ + static_cast<float>(x)), sy = RoundToInt(static_cast<float>(y) - t);
                 // The last column and row count as outside.
                 if (sx >= 0 && sx < w - 1 && sy >= 0 && sy < h - 1)
                     std::memcpy(d + 4 * x, in_.ptr(sy) + 4 * sx, 4);
@@ -243,8 +244,8 @@ ResultCode VideoEffectMirror::ProcessCPU(int64_t, EffectFrame* input, EffectFram
     if (!FramesUsable(input, output, &result)) return result;
     cv::Mat out = WrapBGRA(*output);
     const cv::Mat in = ReadableInput(WrapBGRA(*input), out);
-    const int cx = Nearest(in.cols * static_cast<double>(centerX_));
-    const int cy = Nearest(in.rows * static_cast<double>(centerY_));
+    const int cx = RoundToInt(in.cols * static_cast<double>(centerX_));
+    const int cy = RoundToInt(in.rows * static_cast<double>(centerY_));
     parallelMirror body(in, out, cx, cy, MirrorSlope(angle_));
     RunRowBands(body, in.cols, in.rows);
     return Ok;
@@ -254,8 +255,8 @@ ResultCode VideoEffectMirror::ProcessOpenCL(int64_t, const std::shared_ptr<zrp::
                                             const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
     KernelArgs args;
-    args.Int("reflect_center_x", Nearest(input->GetContext()->GetWidth() * static_cast<double>(centerX_)))
-        .Int("reflect_center_y", Nearest(input->GetContext()->GetHeight() * static_cast<double>(centerY_)))
+    args.Int("reflect_center_x", RoundToInt(input->GetContext()->GetWidth() * static_cast<double>(centerX_)))
+        .Int("reflect_center_y", RoundToInt(input->GetContext()->GetHeight() * static_cast<double>(centerY_)))
         .Float("line_slope", MirrorSlope(angle_));
     return RunKernel(args, input, output);
 }
@@ -377,14 +378,14 @@ void VideoEffectMagnify::Rects(int w, int h, cv::Rect* destination, cv::Rect* so
     // Sides beyond any frame are cut to a size that cannot overflow; the clip below does the rest.
     const int s = static_cast<int>(std::min(size_, 1e8f));
     const double k = magnification_ * 0.01;
-    const int cx = Nearest(w * static_cast<double>(centerX_)), cy = Nearest(h * static_cast<double>(centerY_));
+    const int cx = RoundToInt(w * static_cast<double>(centerX_)), cy = RoundToInt(h * static_cast<double>(centerY_));
     cv::Rect d(cx - s, cy - s, 2 * s, 2 * s);
     if (d.x < 0) d.width += d.x, d.x = 0;
     if (d.y < 0) d.height += d.y, d.y = 0;
     if (d.x + d.width > w) d.width = w - d.x;
     if (d.y + d.height > h) d.height = h - d.y;
     d.width = std::max(d.width, 0), d.height = std::max(d.height, 0);
-    const int sw = Nearest(d.width / k), sh = Nearest(d.height / k);
+    const int sw = RoundToInt(d.width / k), sh = RoundToInt(d.height / k);
     *destination = d;
     *source = cv::Rect(d.x + (d.width - sw) / 2, d.y + (d.height - sh) / 2, sw, sh);
 }
@@ -402,8 +403,8 @@ ResultCode VideoEffectMagnify::ProcessCPU(int64_t, EffectFrame* input, EffectFra
         cv::Mat enlarged;
         cv::resize(in(s), enlarged, d.size(), 0, 0, cv::INTER_LINEAR);
         const int radius = static_cast<int>(std::min(size_, 1e8f));
-        const cv::Point centre(Nearest(in.cols * static_cast<double>(centerX_)) - d.x,
-                               Nearest(in.rows * static_cast<double>(centerY_)) - d.y);
+        const cv::Point centre(RoundToInt(in.cols * static_cast<double>(centerX_)) - d.x,
+                               RoundToInt(in.rows * static_cast<double>(centerY_)) - d.y);
         // A circle that reaches every corner of D covers it whole.
         const double reach =
             std::hypot(std::max(centre.x, d.width - centre.x), std::max(centre.y, d.height - centre.y));

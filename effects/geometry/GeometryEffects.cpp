@@ -12,6 +12,7 @@
 #include "effects/EffectMath.h"
 #include "imagecpu/TableLookup.h"
 #include "imagecpu/CpuSupport.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 namespace {
@@ -357,8 +358,8 @@ bool VideoEffectMotion::IsIdentity() {
 }
 
 void VideoEffectMotion::BuildForward(int w, int h, int W, int H, double m[6]) const {
-    const double ax = Nearest(static_cast<double>(W) * anchorX_), ay = Nearest(static_cast<double>(H) * anchorY_);
-    const double px = Nearest(static_cast<double>(W) * positionX_), py = Nearest(static_cast<double>(H) * positionY_);
+    const double ax = RoundToInt(static_cast<double>(W) * anchorX_), ay = RoundToInt(static_cast<double>(H) * anchorY_);
+    const double px = RoundToInt(static_cast<double>(W) * positionX_), py = RoundToInt(static_cast<double>(H) * positionY_);
     const double kx = scaleX_ * 0.01, ky = scaleY_ * 0.01;
     const double theta = -rotation_ * kPi / 180;
     const double c = std::cos(theta), s = std::sin(theta);
@@ -522,7 +523,7 @@ VideoEffectCornerPin::VideoEffectCornerPin() {
 std::array<double, 9> VideoEffectCornerPin::DestinationToSource(int w, int h) const {
     const double xs = w - 1, ys = h - 1;
     auto corner = [&](float fx, float fy) {
-        return cv::Point2f(static_cast<float>(Nearest(fx * xs)), static_cast<float>(Nearest(fy * ys)));
+        return cv::Point2f(static_cast<float>(RoundToInt(fx * xs)), static_cast<float>(RoundToInt(fy * ys)));
     };
     const cv::Point2f dst[4] = {corner(ulX_, ulY_), corner(urX_, urY_), corner(llX_, llY_), corner(lrX_, lrY_)};
     const cv::Point2f src[4] = {{0.f, 0.f},

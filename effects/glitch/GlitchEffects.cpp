@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "effects/glitch/GlitchRandom.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 namespace {
@@ -52,10 +53,10 @@ const VideoEffectGlitchBoxShift::Boxes& VideoEffectGlitchBoxShift::Draw(int64_t 
     };
     fill(boxes_.widths, [&](GlitchRandom& r) { return r.NormalInt(W * baseWidth_ + 1, W * variantWidth_ / 3); });
     fill(boxes_.heights, [&](GlitchRandom& r) {
-        return r.UniformInt(TruncHeld(H * minHeight_ + 1), TruncHeld(H * maxHeight_ + 1));
+        return r.UniformInt(TruncToInt64(H * minHeight_ + 1), TruncToInt64(H * maxHeight_ + 1));
     });
     fill(boxes_.lefts, [&](GlitchRandom& r) { return r.NormalInt(W * baseLeft_, W * variantLeft_ / 3); });
-    fill(boxes_.tops, [&](GlitchRandom& r) { return r.UniformInt(TruncHeld(H * minTop_), TruncHeld(H * maxTop_)); });
+    fill(boxes_.tops, [&](GlitchRandom& r) { return r.UniformInt(TruncToInt64(H * minTop_), TruncToInt64(H * maxTop_)); });
     fill(boxes_.shifts, [&](GlitchRandom& r) { return r.NormalInt(W * baseShift_, W * variantShift_ / 3); });
     return boxes_;
 }
@@ -105,8 +106,8 @@ VideoEffectGlitchChromaticAberration::Draws VideoEffectGlitchChromaticAberration
     const float W = static_cast<float>(w), H = static_cast<float>(h);
     Draws d{};
     GlitchRandom horizontal(seed), vertical(seed), signs(seed), channels(seed);
-    d.dx = horizontal.UniformInt(TruncHeld(W * minHorizontal_ + 1), TruncHeld(W * maxHorizontal_ + 1));
-    d.dy = vertical.UniformInt(TruncHeld(H * minVertical_ + 1), TruncHeld(H * maxVertical_ + 1));
+    d.dx = horizontal.UniformInt(TruncToInt64(W * minHorizontal_ + 1), TruncToInt64(W * maxHorizontal_ + 1));
+    d.dy = vertical.UniformInt(TruncToInt64(H * minVertical_ + 1), TruncToInt64(H * maxVertical_ + 1));
     if (signs.UniformInt(0, 1) == 0) d.dx = -d.dx;
     if (signs.UniformInt(0, 1) == 0) d.dy = -d.dy;
     d.mask = static_cast<int>(channels.UniformInt(1, 7));
@@ -221,7 +222,7 @@ public:
             float* m = map_.ptr<float>(y);
             std::fill(m, m + w, 0.0f);
             for (size_t l = 0; l < f_.size(); ++l) {
-                const int64_t Y = TruncHeld(y * f_[l] + 0.5) & 0x7ff;
+                const int64_t Y = TruncToInt64(y * f_[l] + 0.5) & 0x7ff;
                 const int32_t* px = columns_.data() + l * static_cast<size_t>(w);  // P[X] per column
                 const float a = a_[l];
                 for (int x = 0; x < w; ++x) m[x] += a * V_[P_[px[x] + Y]];
@@ -252,7 +253,7 @@ void VideoEffectGlitchFractalBox::BuildMap() {
         f[l] = startFrequency_ * std::pow(static_cast<double>(frequencyMultiplier_), l);
         a[l] = static_cast<float>(std::pow(static_cast<double>(scaleMultiplier_), l));
         for (int x = 0; x < mapWidth_; ++x)
-            columns[static_cast<size_t>(l) * mapWidth_ + x] = indices_[TruncHeld(x * f[l] + 0.5) & 0x7ff];
+            columns[static_cast<size_t>(l) * mapWidth_ + x] = indices_[TruncToInt64(x * f[l] + 0.5) & 0x7ff];
     }
     ParallelBlockNoiseMap body(map_, values_, indices_, columns, f, a);
     ForRowBands(mapWidth_, mapHeight_, [&](int y0, int y1) { body(cv::Range(y0, y1)); });
@@ -279,8 +280,8 @@ void VideoEffectGlitchFractalBox::Window(int64_t position, const Axis& axis, int
     const int mw = map_.cols, mh = map_.rows;
     // A stretch below 1, 0 or NaN would ask for a window larger than the map or of no size: the
     // window is held between one pixel and the whole map.
-    const int64_t ww = std::clamp<int64_t>(TruncHeld(mw / static_cast<double>(axis.stretchX)), 1, mw);
-    const int64_t wh = std::clamp<int64_t>(TruncHeld(mh / static_cast<double>(axis.stretchY)), 1, mh);
+    const int64_t ww = std::clamp<int64_t>(TruncToInt64(mw / static_cast<double>(axis.stretchX)), 1, mw);
+    const int64_t wh = std::clamp<int64_t>(TruncToInt64(mh / static_cast<double>(axis.stretchY)), 1, mh);
     GlitchRandom r(static_cast<uint64_t>(position));
     int64_t ox, oy;
     if (axis.stretchX >= 2 && axis.stretchY >= 2) {

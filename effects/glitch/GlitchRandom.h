@@ -18,7 +18,7 @@
 #include <random>
 #include <utility>
 
-#include "imagecpu/CpuSupport.h"
+#include "imagecpu/SaturatingCasts.h"
 
 namespace orvex {
 
@@ -48,7 +48,7 @@ public:
 
     float Normal(float mean, float sigma) { return static_cast<float>(mean + sigma * StandardNormal()); }
 
-    int64_t NormalInt(float mean, float sigma) { return TruncHeld(static_cast<double>(Normal(mean, sigma)) + 0.5); }
+    int64_t NormalInt(float mean, float sigma) { return TruncToInt64(static_cast<double>(Normal(mean, sigma)) + 0.5); }
 
 private:
     double StandardNormal() {

@@ -15,6 +15,7 @@
 #include "effects/glitch/GlitchEffects.h"
 #include "effects/glitch/GlitchRandom.h"
 #include "frames.h"
+#include "imagecpu/SaturatingCasts.h"
 
 using namespace orvex;
 using namespace orvextest;
@@ -263,8 +264,8 @@ TEST(GlitchFractalBox, DeadZoneKeepsThePicture) {
 TEST(GlitchFractalBox, DisplacementMatchesThePlainSampling) {
     auto window = [](const cv::Mat& map, int64_t position, float sx, float sy, int w, int h) {
         const int mw = map.cols, mh = map.rows;
-        const int64_t ww = std::clamp<int64_t>(TruncHeld(mw / static_cast<double>(sx)), 1, mw);
-        const int64_t wh = std::clamp<int64_t>(TruncHeld(mh / static_cast<double>(sy)), 1, mh);
+        const int64_t ww = std::clamp<int64_t>(TruncToInt64(mw / static_cast<double>(sx)), 1, mw);
+        const int64_t wh = std::clamp<int64_t>(TruncToInt64(mh / static_cast<double>(sy)), 1, mh);
         GlitchRandom r(static_cast<uint64_t>(position));
         int64_t ox, oy;
         if (sx >= 2 && sy >= 2) {

@@ -91,13 +91,18 @@ TEST_P(EffectContract, RefusesFramesItCannotRenderAndLeavesThemUntouched) {
     };
     std::shared_ptr<IOrvexEffect> effect = Fresh();
     ASSERT_NE(effect, nullptr);
+    // The refusal the effect's manifest row names; every built-in row says UnsupportedFrame.
+    const BuiltinEffect* row = FindBuiltinEffect(GetParam().c_str());
+    ASSERT_NE(row, nullptr);
+    const ResultCode reject = row->reject;
+    EXPECT_EQ(reject, UnsupportedFrame);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         GuardedFrame in(c.inFmt, 12, 9), out(c.outFmt, 12, 9);
         if (c.claimedIn) in.frame.pixel_fmt = c.claimedIn;
         const auto before = out.Snapshot();
         orvextest::LogCapture log;
-        EXPECT_EQ(RenderOnce(*effect, View(in), View(out)), UnsupportedFrame);
+        EXPECT_EQ(RenderOnce(*effect, View(in), View(out)), reject);
         EXPECT_TRUE(out.SameAs(before)) << "output written";
         bool named = false;
         for (const auto& line : log.lines())
