@@ -19,6 +19,18 @@ constexpr double kToBT2020[3][9] = {
 
 }  // namespace
 
+const HlgTarget& SdrToHlg() {
+    // Inverse OOTF of a 1000 cd/m2 display, ahead of the HLG OETF on the HLG reference white.
+    static const HlgTarget t = [] {
+        const double peak = 1000.0 / MP_REF_WHITE;
+        const double gamma = std::max(1.0, 1.2 + 0.42 * std::log10(peak * MP_REF_WHITE / 1000.0));
+        return HlgTarget{std::pow(12.0 / MP_REF_WHITE_HLG, gamma) / peak, (gamma - 1.0) / gamma};
+    }();
+    return t;
+}
+
+const double* BT2020Matrix(int sdrMode) { return kToBT2020[sdrMode == 0 ? 1 : sdrMode == 1 ? 2 : 0]; }
+
 double TransferSteps::Decode(double v) const {
     switch (op) {
         case Transfer::SDR2HDR: return BT1886_EOTF(v) * (200.0 / MP_REF_WHITE);
@@ -39,7 +51,7 @@ void TransferSteps::Mix(double rgb[3]) const {
         HLG_OOTF(&r, &g, &b);
         return;
     }
-    mat3_apply(kToBT2020[sdrMode == 0 ? 1 : sdrMode == 1 ? 2 : 0], &r, &g, &b);
+    mat3_apply(BT2020Matrix(sdrMode), &r, &g, &b);
     const double mx = std::max(r, std::max(g, b));
     if (mx > 0.0) {
         const double k = inv_hable(mx * hable(1000.0 / MP_REF_WHITE)) / mx;
@@ -48,15 +60,12 @@ void TransferSteps::Mix(double rgb[3]) const {
         b *= k;
     }
     if (pqMode == 0) {
-        // Inverse OOTF of a 1000 cd/m2 display, ahead of the HLG OETF on the HLG reference white.
-        const double peak = 1000.0 / MP_REF_WHITE;
-        const double gamma = std::max(1.0, 1.2 + 0.42 * std::log10(peak * MP_REF_WHITE / 1000.0));
-        const double s = std::pow(12.0 / MP_REF_WHITE_HLG, gamma) / peak;
-        r *= s;
-        g *= s;
-        b *= s;
+        const HlgTarget& t = SdrToHlg();
+        r *= t.scale;
+        g *= t.scale;
+        b *= t.scale;
         const double ys = 0.2627 * r + 0.6780 * g + 0.0593 * b;
-        const double d = std::max(1e-6, std::pow(std::max(ys, 0.0), (gamma - 1.0) / gamma));
+        const double d = std::max(1e-6, std::pow(std::max(ys, 0.0), t.exponent));
         r /= d;
         g /= d;
         b /= d;

@@ -38,6 +38,17 @@ using std::sqrt;
 // lets the frame routine tabulate Decode by input code and invert Encode by output code.
 enum class Transfer { SDR2HDR, PQToHLG, HLGToPQ };
 
+// SDR2HDR's source primaries (sdrMode 0: BT.601 625-line, 1: 525-line, else BT.709) to BT.2020,
+// row-major.
+const double* BT2020Matrix(int sdrMode);
+
+// SDR2HDR's HLG target: the scale of its light onto the HLG reference white and the exponent of
+// the inverse OOTF of a 1000 cd/m2 display.
+struct HlgTarget {
+    double scale, exponent;
+};
+const HlgTarget& SdrToHlg();
+
 struct TransferSteps {
     Transfer op = Transfer::PQToHLG;
     int pqMode = 0, sdrMode = 0;  // SDR2HDR's target curve (1: PQ, else HLG) and source primaries

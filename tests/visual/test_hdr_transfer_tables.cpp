@@ -1,6 +1,6 @@
 // The table form of SDR2HDR, PQToHLG and HLGToPQ on host frames gives the bytes of their plain
 // double-precision body (TransferSteps::Pixel on every pixel, read and written as BGRAPlane does),
-// at every pair of 8- and 16-bit frames, opaque and translucent.
+// at every pair of 8- and 16-bit frames, opaque and translucent, on the vector rows and the plain.
 #include <cmath>
 #include <random>
 #include <string>
@@ -90,14 +90,19 @@ TEST(HdrTransferTables, FramesMatchThePlainBodyAtEveryDepth) {
                             in.Put(0, 4 * x + s, y, i < 256 ? i * top / 255 : static_cast<int>(rng() % (top + 1)));
                         in.Put(0, 4 * x + 3, y, alpha);
                     }
-                VisualProcess vp;
-                ASSERT_EQ(RunTransfer(vp, c.steps, in.frame, fast.frame), Ok) << c.name;
                 PlainBody(c.steps, in.frame, plain.frame);
-                std::string where;
-                EXPECT_EQ(fast.MaxDiff(plain, 0, &where), 0)
-                    << c.name << ", " << (inFmt == BGRA64 ? 16 : 8) << " to " << (outFmt == BGRA64 ? 16 : 8)
-                    << " bits, first at " << where;
-                EXPECT_TRUE(fast.GuardsIntact());
+                // Through the operation (the processor's vector rows where it has them), then the
+                // plain rows alone.
+                for (bool vectors : {true, false}) {
+                    VisualProcess vp;
+                    if (vectors) ASSERT_EQ(RunTransfer(vp, c.steps, in.frame, fast.frame), Ok) << c.name;
+                    else HdrTransferFrame(c.steps, in.frame, fast.frame, false);
+                    std::string where;
+                    EXPECT_EQ(fast.MaxDiff(plain, 0, &where), 0)
+                        << c.name << ", " << (inFmt == BGRA64 ? 16 : 8) << " to " << (outFmt == BGRA64 ? 16 : 8)
+                        << " bits, " << (vectors ? "vector" : "plain") << " rows, first at " << where;
+                    EXPECT_TRUE(fast.GuardsIntact());
+                }
             }
 }
 
