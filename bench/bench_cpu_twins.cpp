@@ -1,6 +1,7 @@
 // The CPU forms of GPU-only operations at 1920x1080, beside anchors measured in the same run:
-//   SDR2HDR, PQToHLG (8 and 16 bits) beside HDR2SDR through the 33-point cube (the 8-bit CPU
-//   tone map) and a frame copy;
+//   SDR2HDR, PQToHLG and HLGToPQ (8 and 16 bits) on opaque frames, as a video's are, and SDR2HDR
+//   on a translucent one (its premultiplied pixels take the plain curve), beside HDR2SDR through
+//   the 33-point cube (the 8-bit CPU tone map) and a frame copy;
 //   BlendMask2 and Blend_Mask_NoType beside the frame copy;
 //   BlendAndTransform of 16-bit frames (turned 30 degrees, scaled 0.8) beside the 8-bit CPU path.
 //
@@ -23,12 +24,15 @@ struct Frames {
     cv::Mat a8 = cv::Mat(kH, kW, CV_8UC4), b8 = cv::Mat(kH, kW, CV_8UC4), m8 = cv::Mat(kH, kW, CV_8UC4),
             out8 = cv::Mat(kH, kW, CV_8UC4);
     cv::Mat a16 = cv::Mat(kH, kW, CV_16UC4), b16 = cv::Mat(kH, kW, CV_16UC4), out16 = cv::Mat(kH, kW, CV_16UC4);
+    cv::Mat opaque8, opaque16;  // a8 and a16 with alpha at its top
     Frames() {
         cv::randu(a8, 0, 256);
         cv::randu(b8, 0, 256);
         cv::randu(m8, 0, 256);
         a8.convertTo(a16, CV_16U, 257.0);
         b8.convertTo(b16, CV_16U, 257.0);
+        opaque8 = a8 | cv::Scalar(0, 0, 0, 255);
+        opaque16 = a16 | cv::Scalar(0, 0, 0, 65535);
     }
 };
 
@@ -66,19 +70,28 @@ void Anchor_HDR2SDRCube(benchmark::State& state) {
 }
 BENCHMARK(Anchor_HDR2SDRCube)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void SDR2HDR(benchmark::State& state, bool sixteen) {
-    orvex::EffectFrame in = FrameOf(sixteen ? F().a16 : F().a8), out = FrameOf(sixteen ? F().out16 : F().out8);
+void SDR2HDR(benchmark::State& state, bool sixteen, bool opaque) {
+    cv::Mat& src = sixteen ? (opaque ? F().opaque16 : F().a16) : (opaque ? F().opaque8 : F().a8);
+    orvex::EffectFrame in = FrameOf(src), out = FrameOf(sixteen ? F().out16 : F().out8);
     Run(state, [&](orvex::VisualProcess& vp) { return vp.SDR2HDR(in, out, 1, 2); });
 }
-BENCHMARK_CAPTURE(SDR2HDR, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(SDR2HDR, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(SDR2HDR, 8bit, false, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(SDR2HDR, 16bit, true, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(SDR2HDR, 8bit_translucent, false, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void PQToHLG(benchmark::State& state, bool sixteen) {
-    orvex::EffectFrame in = FrameOf(sixteen ? F().a16 : F().a8), out = FrameOf(sixteen ? F().out16 : F().out8);
+    orvex::EffectFrame in = FrameOf(sixteen ? F().opaque16 : F().opaque8), out = FrameOf(sixteen ? F().out16 : F().out8);
     Run(state, [&](orvex::VisualProcess& vp) { return vp.PQToHLG(in, out); });
 }
 BENCHMARK_CAPTURE(PQToHLG, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(PQToHLG, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void HLGToPQ(benchmark::State& state, bool sixteen) {
+    orvex::EffectFrame in = FrameOf(sixteen ? F().opaque16 : F().opaque8), out = FrameOf(sixteen ? F().out16 : F().out8);
+    Run(state, [&](orvex::VisualProcess& vp) { return vp.HLGToPQ(in, out); });
+}
+BENCHMARK_CAPTURE(HLGToPQ, 8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(HLGToPQ, 16bit, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BlendMask2(benchmark::State& state) {
     orvex::EffectFrame a = FrameOf(F().a8), b = FrameOf(F().b8), m = FrameOf(F().m8), out = FrameOf(F().out8);

@@ -41,7 +41,9 @@ int imageMatrixYuvToBGRA(const YuvMatrixPicture& src, const YuvMatrixScale& scal
 // and a plane of Cb, Cr pairs with chroma from each 2x2 block's average, the rows and columns past
 // an odd edge repeating the last. With M = 2^bits: Y = rne(clamp(y (M - 1) + yoffset)),
 // C = rne(clamp(c (M - 1) + M / 2)) with yoffset = 16 * 2^(bits - 8) or 0 when full, each shifted
-// up by `shift` bits (0 for NV12, 16 - bits for P010) and stored in dstSampleBytes.
+// up by `shift` bits (0 for NV12, 16 - bits for P010) and stored in dstSampleBytes. NV12 from 8-bit
+// BGRA takes the fixed-point form of the same matrix (host/yuv/yuv_fixed_encode.h): the codes of
+// the YV12 encoders, within one code of the formula.
 int imageMatrixBGRAToSemiPlanar(const uint8_t* src, int srcPitch, int srcSampleBytes, uint8_t* dstY, int pitchY,
                                 uint8_t* dstUV, int pitchUV, int dstSampleBytes, int width, int height,
                                 int colormatrix, bool full, int bits, int shift);

@@ -1,5 +1,5 @@
-// The CPU forms of SDR2HDR, PQToHLG and HLGToPQ: the kernels' per-pixel arithmetic (sdr2hdr.cl,
-// pq_hlg.cl) in double precision.
+// The per-pixel arithmetic of the SDR2HDR, PQToHLG and HLGToPQ kernels (sdr2hdr.cl, pq_hlg.cl)
+// in double precision: the reference of the CPU frame routine (HdrTransferCpu).
 #include <algorithm>
 #include <cmath>
 
@@ -19,11 +19,39 @@ constexpr double kToBT2020[3][9] = {
 
 }  // namespace
 
-void SDR2HDRPixel(int pqMode, int sdrMode, double rgb[3], double alpha) {
-    const double white = 200.0 / MP_REF_WHITE;
-    double r = BT1886_EOTF(rgb[0]) * white, g = BT1886_EOTF(rgb[1]) * white, b = BT1886_EOTF(rgb[2]) * white;
-    mat3_apply(kToBT2020[sdrMode == 0 ? 1 : sdrMode == 1 ? 2 : 0], &r, &g, &b);
+const HlgTarget& SdrToHlg() {
+    // Inverse OOTF of a 1000 cd/m2 display, ahead of the HLG OETF on the HLG reference white.
+    static const HlgTarget t = [] {
+        const double peak = 1000.0 / MP_REF_WHITE;
+        const double gamma = std::max(1.0, 1.2 + 0.42 * std::log10(peak * MP_REF_WHITE / 1000.0));
+        return HlgTarget{std::pow(12.0 / MP_REF_WHITE_HLG, gamma) / peak, (gamma - 1.0) / gamma};
+    }();
+    return t;
+}
 
+const double* BT2020Matrix(int sdrMode) { return kToBT2020[sdrMode == 0 ? 1 : sdrMode == 1 ? 2 : 0]; }
+
+double TransferSteps::Decode(double v) const {
+    switch (op) {
+        case Transfer::SDR2HDR: return BT1886_EOTF(v) * (200.0 / MP_REF_WHITE);
+        // Display light relative to the 1000 cd/m2 peak, clipped there.
+        case Transfer::PQToHLG: return std::min(PQ_EOTF(v) * 10.0, 1.0);
+        case Transfer::HLGToPQ: return HLG_INV_OETF(v);
+    }
+    return 0.0;
+}
+
+void TransferSteps::Mix(double rgb[3]) const {
+    double &r = rgb[0], &g = rgb[1], &b = rgb[2];
+    if (op == Transfer::PQToHLG) {
+        HLG_INV_OOTF(&r, &g, &b);
+        return;
+    }
+    if (op == Transfer::HLGToPQ) {
+        HLG_OOTF(&r, &g, &b);
+        return;
+    }
+    mat3_apply(BT2020Matrix(sdrMode), &r, &g, &b);
     const double mx = std::max(r, std::max(g, b));
     if (mx > 0.0) {
         const double k = inv_hable(mx * hable(1000.0 / MP_REF_WHITE)) / mx;
@@ -32,47 +60,30 @@ void SDR2HDRPixel(int pqMode, int sdrMode, double rgb[3], double alpha) {
         b *= k;
     }
     if (pqMode == 0) {
-        // Inverse OOTF of a 1000 cd/m2 display, then the HLG OETF on the HLG reference white.
-        const double peak = 1000.0 / MP_REF_WHITE;
-        const double gamma = std::max(1.0, 1.2 + 0.42 * std::log10(peak * MP_REF_WHITE / 1000.0));
-        const double s = std::pow(12.0 / MP_REF_WHITE_HLG, gamma) / peak;
-        r *= s;
-        g *= s;
-        b *= s;
+        const HlgTarget& t = SdrToHlg();
+        r *= t.scale;
+        g *= t.scale;
+        b *= t.scale;
         const double ys = 0.2627 * r + 0.6780 * g + 0.0593 * b;
-        const double d = std::max(1e-6, std::pow(std::max(ys, 0.0), (gamma - 1.0) / gamma));
-        double v[3] = {r / d, g / d, b / d};
-        for (double& x : v) {
-            const double e = x * MP_REF_WHITE_HLG;
-            x = e <= 1.0 ? 0.5 * std::sqrt(std::max(e, 0.0)) : HLG_A * std::log(e - HLG_B) + HLG_C;
-        }
-        r = v[0], g = v[1], b = v[2];
-    } else {
-        r = PQ_INV_EOTF(r * MP_REF_WHITE / 10000.0);
-        g = PQ_INV_EOTF(g * MP_REF_WHITE / 10000.0);
-        b = PQ_INV_EOTF(b * MP_REF_WHITE / 10000.0);
+        const double d = std::max(1e-6, std::pow(std::max(ys, 0.0), t.exponent));
+        r /= d;
+        g /= d;
+        b /= d;
     }
-    rgb[0] = hdr_clamp01(r) * alpha;
-    rgb[1] = hdr_clamp01(g) * alpha;
-    rgb[2] = hdr_clamp01(b) * alpha;
 }
 
-void PQToHLGPixel(double rgb[3]) {
-    // Display light relative to the 1000 cd/m2 peak, clipped there.
-    double r = std::min(PQ_EOTF(rgb[0]) * 10.0, 1.0), g = std::min(PQ_EOTF(rgb[1]) * 10.0, 1.0),
-           b = std::min(PQ_EOTF(rgb[2]) * 10.0, 1.0);
-    HLG_INV_OOTF(&r, &g, &b);
-    rgb[0] = hdr_clamp01(HLG_OETF(r));
-    rgb[1] = hdr_clamp01(HLG_OETF(g));
-    rgb[2] = hdr_clamp01(HLG_OETF(b));
-}
-
-void HLGToPQPixel(double rgb[3]) {
-    double r = HLG_INV_OETF(rgb[0]), g = HLG_INV_OETF(rgb[1]), b = HLG_INV_OETF(rgb[2]);
-    HLG_OOTF(&r, &g, &b);
-    rgb[0] = hdr_clamp01(PQ_INV_EOTF(std::min(r * 0.1, 1.0)));
-    rgb[1] = hdr_clamp01(PQ_INV_EOTF(std::min(g * 0.1, 1.0)));
-    rgb[2] = hdr_clamp01(PQ_INV_EOTF(std::min(b * 0.1, 1.0)));
+double TransferSteps::Encode(double x) const {
+    switch (op) {
+        case Transfer::SDR2HDR:
+            if (pqMode == 0) {
+                const double e = x * MP_REF_WHITE_HLG;
+                return hdr_clamp01(e <= 1.0 ? 0.5 * std::sqrt(std::max(e, 0.0)) : HLG_A * std::log(e - HLG_B) + HLG_C);
+            }
+            return hdr_clamp01(PQ_INV_EOTF(x * MP_REF_WHITE / 10000.0));
+        case Transfer::PQToHLG: return hdr_clamp01(HLG_OETF(x));
+        case Transfer::HLGToPQ: return hdr_clamp01(PQ_INV_EOTF(std::min(x * 0.1, 1.0)));
+    }
+    return 0.0;
 }
 
 }  // namespace orvex::hdr64

@@ -8,6 +8,7 @@
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
 #include "visual/HdrCurves.h"
+#include "visual/HdrTransferCpu.h"
 #include "visual/PixelMap.h"
 #include "visual/VisualProcess.h"
 
@@ -71,7 +72,7 @@ void MapHostPixels(const EffectFrame& in, EffectFrame& out, const Fn& fn) {
 
 // PQ <-> HLG: the kernel when both frames are textures, else its arithmetic on the host frames.
 ResultCode HdrTransfer(const char* tag, const char* kernel, const EffectFrame& in, EffectFrame& out,
-                       void (*pixel)(double rgb[3])) {
+                       hdr64::Transfer op) {
     if (in.texture && out.texture) {
         TextureInfo ti, to;
         if (const ResultCode r = BGRATextures(tag, in, out, &ti, &to); r != Ok) return r;
@@ -84,7 +85,7 @@ ResultCode HdrTransfer(const char* tag, const char* kernel, const EffectFrame& i
     }
     FrameLayout li, lo;
     if (const ResultCode r = HostPair(tag, in, out, &li, &lo); r != Ok) return r;
-    MapHostPixels(in, out, [pixel](double px[4]) { pixel(px); });
+    HdrTransferFrame({op}, in, out);
     return Ok;
 }
 
@@ -158,16 +159,16 @@ ResultCode VisualProcess::SDR2HDR(const EffectFrame& in, EffectFrame& out, int32
     }
     FrameLayout li, lo;
     if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
-    MapHostPixels(in, out, [pqMode, sdrMode](double px[4]) { hdr64::SDR2HDRPixel(pqMode, sdrMode, px, px[3]); });
+    HdrTransferFrame({hdr64::Transfer::SDR2HDR, pqMode, sdrMode}, in, out);
     return Ok;
 }
 
 ResultCode VisualProcess::PQToHLG(const EffectFrame& in, EffectFrame& out) {
-    return HdrTransfer("orvex:PQToHLG", "PQToHLG", in, out, hdr64::PQToHLGPixel);
+    return HdrTransfer("orvex:PQToHLG", "PQToHLG", in, out, hdr64::Transfer::PQToHLG);
 }
 
 ResultCode VisualProcess::HLGToPQ(const EffectFrame& in, EffectFrame& out) {
-    return HdrTransfer("orvex:HLGToPQ", "HLGToPQ", in, out, hdr64::HLGToPQPixel);
+    return HdrTransfer("orvex:HLGToPQ", "HLGToPQ", in, out, hdr64::Transfer::HLGToPQ);
 }
 
 ResultCode VisualProcess::ChangeColorSpace(const EffectFrame& in, EffectFrame& out,

@@ -20,6 +20,7 @@
 #endif
 
 #include "host/simd/simd_level.h"
+#include "host/yuv/yuv_fixed_encode.h"
 #include "host/yuv/yuv_simd.h"
 #include "yuv.h"
 
@@ -453,9 +454,14 @@ ORVEX_TARGET_AVX2 int EncodeRowPairAvx2(const EncodeMatrix& m, const uint8_t* r0
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(y0 + x), _mm256_permutevar8x32_epi32(Pack4(ya), order));
         if (y1) _mm256_storeu_si256(reinterpret_cast<__m256i*>(y1 + x), _mm256_permutevar8x32_epi32(Pack4(yb), order));
-        // Blocks in order, then U0..U7 V0..V7 | U8..U15 V8..V15, then U0..U15 | V0..V15.
-        const __m256i c = _mm256_permute4x64_epi64(
-            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(Pack4(uv), order), split), _MM_SHUFFLE(3, 1, 2, 0));
+        // Blocks in order (the U, V pairs NV12 stores), then U0..U7 V0..V7 | U8..U15 V8..V15, then
+        // U0..U15 | V0..V15.
+        const __m256i pairs = _mm256_permutevar8x32_epi32(Pack4(uv), order);
+        if (!v) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(u + x), pairs);
+            continue;
+        }
+        const __m256i c = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(pairs, split), _MM_SHUFFLE(3, 1, 2, 0));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(u + x / 2), _mm256_castsi256_si128(c));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(v + x / 2), _mm256_extracti128_si256(c, 1));
     }
@@ -518,9 +524,14 @@ ORVEX_TARGET_AVX512 int EncodeRowPairAvx512(const EncodeMatrix& m, const uint8_t
         }
         _mm512_storeu_si512(y0 + x, _mm512_permutexvar_epi32(order, Pack4x512(ya)));
         if (y1) _mm512_storeu_si512(y1 + x, _mm512_permutexvar_epi32(order, Pack4x512(yb)));
-        // Blocks in order, then U and V apart in each 128-bit lane, then U0..U31 | V0..V31.
-        const __m512i c = _mm512_permutexvar_epi64(
-            halves, _mm512_shuffle_epi8(_mm512_permutexvar_epi32(order, Pack4x512(uv)), split));
+        // Blocks in order (the U, V pairs NV12 stores), then U and V apart in each 128-bit lane, then
+        // U0..U31 | V0..V31.
+        const __m512i pairs = _mm512_permutexvar_epi32(order, Pack4x512(uv));
+        if (!v) {
+            _mm512_storeu_si512(u + x, pairs);
+            continue;
+        }
+        const __m512i c = _mm512_permutexvar_epi64(halves, _mm512_shuffle_epi8(pairs, split));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(u + x / 2), _mm512_castsi512_si256(c));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + x / 2), _mm512_extracti64x4_epi64(c, 1));
     }
@@ -563,8 +574,9 @@ void EncodeLuma(YuvSimd simd, const EncodeMatrix& m, const uint8_t* bgra, uint8_
     }
 }
 
+// Cb to u and Cr to v, step bytes apart (2 with v = u + 1 for NV12's pairs).
 void EncodeChroma(YuvSimd simd, const EncodeMatrix& m, const uint8_t* r0, const uint8_t* r1, uint8_t* u, uint8_t* v,
-                  int w) {
+                  int step, int w) {
     const int pairs = w / 2;
     int c = 0;
 #if defined(__SSE2__)
@@ -582,14 +594,19 @@ void EncodeChroma(YuvSimd simd, const EncodeMatrix& m, const uint8_t* r0, const 
                 blocks[i] = _mm_unpacklo_epi64(_mm_add_epi16(lo, _mm_srli_si128(lo, 8)),
                                                _mm_add_epi16(hi, _mm_srli_si128(hi, 8)));
             }
-            auto out = [&](__m128i k, uint8_t* dst) {
+            auto codes = [&](__m128i k) {
                 const __m128i q0 = _mm_srai_epi32(_mm_add_epi32(Weigh4(blocks[0], blocks[1], k), bias), 17);
                 const __m128i q1 = _mm_srai_epi32(_mm_add_epi32(Weigh4(blocks[2], blocks[3], k), bias), 17);
                 const __m128i p = _mm_packs_epi32(q0, q1);
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + c), _mm_packus_epi16(p, p));
+                return _mm_packus_epi16(p, p);
             };
-            out(ku, u);
-            out(kv, v);
+            const __m128i cu = codes(ku), cv = codes(kv);
+            if (step == 2) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(u + 2 * c), _mm_unpacklo_epi8(cu, cv));
+            } else {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(u + c), cu);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(v + c), cv);
+            }
         }
     }
 #endif
@@ -599,24 +616,28 @@ void EncodeChroma(YuvSimd simd, const EncodeMatrix& m, const uint8_t* r0, const 
         const int32_t sb = a[0] + a[4] + b[0] + b[4];
         const int32_t sg = a[1] + a[5] + b[1] + b[5];
         const int32_t sr = a[2] + a[6] + b[2] + b[6];
-        u[c] = Clamp255((m.ub * sb + m.ug * sg + m.ur * sr + kChromaBias) >> 17);
-        v[c] = Clamp255((m.vb * sb + m.vg * sg + m.vr * sr + kChromaBias) >> 17);
+        u[step * c] = Clamp255((m.ub * sb + m.ug * sg + m.ur * sr + kChromaBias) >> 17);
+        v[step * c] = Clamp255((m.vb * sb + m.vg * sg + m.vr * sr + kChromaBias) >> 17);
     }
     if (w & 1) {  // the last column pairs with itself
         const uint8_t* a = r0 + 4 * (w - 1);
         const uint8_t* b = r1 + 4 * (w - 1);
         const int32_t sb = 2 * (a[0] + b[0]), sg = 2 * (a[1] + b[1]), sr = 2 * (a[2] + b[2]);
-        u[pairs] = Clamp255((m.ub * sb + m.ug * sg + m.ur * sr + kChromaBias) >> 17);
-        v[pairs] = Clamp255((m.vb * sb + m.vg * sg + m.vr * sr + kChromaBias) >> 17);
+        u[step * pairs] = Clamp255((m.ub * sb + m.ug * sg + m.ur * sr + kChromaBias) >> 17);
+        v[step * pairs] = Clamp255((m.vb * sb + m.vg * sg + m.vr * sr + kChromaBias) >> 17);
     }
 }
 
+// Chroma to planes u and v, or as Cb, Cr pairs to u when v is null (NV12).
 int Encode(const EncodeMatrix& m, const uint8_t* src, int ps, uint8_t* y, int py, uint8_t* u, int pu, uint8_t* v,
            int pv, int w, int h) {
-    if (!SizeOk(w, h) || !PlaneOk(src, ps, w * 4) || !PlaneOk(y, py, w) || !PlaneOk(u, pu, Half(w)) ||
-        !PlaneOk(v, pv, Half(w)))
+    const bool pairs = !v;
+    if (!SizeOk(w, h) || !PlaneOk(src, ps, w * 4) || !PlaneOk(y, py, w) ||
+        !PlaneOk(u, pu, pairs ? 2 * Half(w) : Half(w)) || (!pairs && !PlaneOk(v, pv, Half(w))))
         return 1;
     const YuvSimd simd = Level();
+    // Column x's chroma sits at byte x of an NV12 row and x / 2 of a planar one.
+    const auto at = [pairs](uint8_t* row, int x) { return row ? row + (pairs ? x : x / 2) : nullptr; };
     for (int row = 0; row < h; row += 2) {
         const uint8_t* r0 = src + static_cast<size_t>(ps) * row;
         // An odd last row pairs with itself.
@@ -624,7 +645,7 @@ int Encode(const EncodeMatrix& m, const uint8_t* src, int ps, uint8_t* y, int py
         uint8_t* y0 = y + static_cast<size_t>(py) * row;
         uint8_t* y1 = row + 1 < h ? y0 + py : nullptr;
         uint8_t* ur = u + static_cast<size_t>(pu) * (row / 2);
-        uint8_t* vr = v + static_cast<size_t>(pv) * (row / 2);
+        uint8_t* vr = pairs ? nullptr : v + static_cast<size_t>(pv) * (row / 2);
         int x = 0;  // columns done by the wider bodies, always even
 #if ORVEX_YUV_X86
         if (simd >= YuvSimd::Avx512) {
@@ -636,15 +657,16 @@ int Encode(const EncodeMatrix& m, const uint8_t* src, int ps, uint8_t* y, int py
             const int lead = off % 8 == 0 && off && w >= 64 + (64 - off) / 4 ? (64 - off) / 4 : 0;
             if (lead) EncodeRowPairAvx512(m, r0, r1, y0, y1, ur, vr, 64);
             x = lead + EncodeRowPairAvx512(m, r0 + 4 * lead, r1 + 4 * lead, y0 + lead, y1 ? y1 + lead : nullptr,
-                                           ur + lead / 2, vr + lead / 2, w - lead);
+                                           at(ur, lead), at(vr, lead), w - lead);
         }
         if (simd >= YuvSimd::Avx2)
-            x += EncodeRowPairAvx2(m, r0 + 4 * x, r1 + 4 * x, y0 + x, y1 ? y1 + x : nullptr, ur + x / 2, vr + x / 2,
+            x += EncodeRowPairAvx2(m, r0 + 4 * x, r1 + 4 * x, y0 + x, y1 ? y1 + x : nullptr, at(ur, x), at(vr, x),
                                    w - x);
 #endif
         EncodeLuma(simd, m, r0 + 4 * x, y0 + x, w - x);
         if (y1) EncodeLuma(simd, m, r1 + 4 * x, y1 + x, w - x);
-        EncodeChroma(simd, m, r0 + 4 * x, r1 + 4 * x, ur + x / 2, vr + x / 2, w - x);
+        if (pairs) EncodeChroma(simd, m, r0 + 4 * x, r1 + 4 * x, ur + x, ur + x + 1, 2, w - x);
+        else EncodeChroma(simd, m, r0 + 4 * x, r1 + 4 * x, ur + x / 2, vr + x / 2, 1, w - x);
     }
     return 0;
 }
@@ -746,6 +768,14 @@ int imageRGBToYV12BT2020_Limited(const uint8_t* s, int ps, uint8_t* y, int py, u
 int imageRGBToYV12BT2020_FULL(const uint8_t* s, int ps, uint8_t* y, int py, uint8_t* u, int pu, uint8_t* v, int pv,
                               int w, int h) {
     return Encode(kEncode2020F, s, ps, y, py, u, pu, v, pv, w, h);
+}
+
+int imageEncodeFixed420(const float m[3][3], int yOffset, const uint8_t* src, int srcPitch, uint8_t* y, int pitchY,
+                        uint8_t* u, int pitchU, uint8_t* v, int pitchV, int width, int height) {
+    if (yOffset < 0 || yOffset > 255) return 1;
+    const EncodeMatrix k{Fixed(m[0][2]), Fixed(m[0][1]), Fixed(m[0][0]), Fixed(m[1][2]), Fixed(m[1][1]),
+                         Fixed(m[1][0]), Fixed(m[2][2]), Fixed(m[2][1]), Fixed(m[2][0]), (yOffset << 15) + (1 << 14)};
+    return Encode(k, src, srcPitch, y, pitchY, u, pitchU, v, pitchV, width, height);
 }
 
 int imageP010ToARGB64(const uint8_t* srcY, int pitchY, const uint8_t* srcUV, int pitchUV, uint8_t* dst, int dstPitch,

@@ -23,6 +23,7 @@
 #define ORVEX_MATRIX_X86 0
 #endif
 
+#include "host/yuv/yuv_fixed_encode.h"
 #include "host/yuv/yuv_simd.h"
 #include "yuv_matrix.h"
 
@@ -721,10 +722,15 @@ int imageMatrixBGRAToSemiPlanar(const uint8_t* src, int srcPitch, int srcSampleB
     if (!src || !dstY || !dstUV || srcPitch < 4 * srcSampleBytes * width || pitchY < dstSampleBytes * width ||
         pitchUV < 2 * cw * dstSampleBytes)
         return -1;
+    if (srcSampleBytes == 1 && dstSampleBytes == 1 && bits == 8 && shift == 0) {
+        // NV12 from bytes: the fixed-point form of the same matrix (that of the YV12 encoders), a
+        // third of the float body's work and within one code of it.
+        return imageEncodeFixed420(kRgbToYuv[MatrixIndex(colormatrix)], full ? 0 : 16, src, srcPitch, dstY, pitchY,
+                                   dstUV, pitchUV, nullptr, 0, width, height);
+    }
     const EncodeK k = MakeEncode(colormatrix, full, bits, shift, srcSampleBytes);
     if (srcSampleBytes == 1) {
-        if (dstSampleBytes == 1) EncodeRows<uint8_t, uint8_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
-        else EncodeRows<uint8_t, uint16_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
+        EncodeRows<uint8_t, uint16_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
     } else {
         if (dstSampleBytes == 1) EncodeRows<uint16_t, uint8_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);
         else EncodeRows<uint16_t, uint16_t>(k, src, srcPitch, dstY, pitchY, dstUV, pitchUV, width, height);

@@ -301,7 +301,7 @@ TEST_F(ConvertOpenCL, RepackingAgrees) {
                       0, &where),
               0)
         << where;
-    // BGRA -> NV12 has no host encoder; the kernel agrees with YV12 encoded on the host and repacked.
+    // The kernel's NV12 agrees with YV12 encoded on the host and repacked.
     PlanarFrame src(BGRA32, 14, 10), hostYv12(YV12, 14, 10), hostNv12(NV12, 14, 10), gpuNv12(NV12, 14, 10);
     src.FillRandom(8);
     ASSERT_EQ(Convert(1, src.frame, hostYv12.frame), Ok);
@@ -363,7 +363,8 @@ std::ostream& operator<<(std::ostream& os, const MatrixCase& c) { return os << c
 
 // The host computes the kernels' float arithmetic with the matrix folded into its constants, so the
 // two round apart only where a value sits within a hair of half a code: 1 code of 255, 2 of 65535
-// for 16-bit BGRA, and 1 code of 1023 (64 in the word) for P010. Random samples, including codes
+// for 16-bit BGRA, and 1 code of 1023 (64 in the word) for P010; NV12 from 8-bit BGRA, the fixed-point
+// form of the matrix, within 1 code as well. Random samples, including codes
 // outside the video range, so that the clamps and every chroma position are exercised.
 const MatrixCase kMatrixCases[] = {
     {"yv12p10_709l", YV12P10, BGRA32, 37, 23, 37, 23, 0, 0},

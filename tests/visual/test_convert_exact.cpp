@@ -14,6 +14,7 @@
 
 #include "host/yuv/yuv_simd.h"
 #include "yuv.h"
+#include "yuv_matrix.h"
 
 namespace {
 
@@ -177,6 +178,42 @@ TEST(ConvertExact, EncodersMatchTheReferenceOnAWholeFrameAtEveryLevel) {
             EXPECT_TRUE(v.Image() == rv.Image()) << Name(level) << " offset " << offset;
         }
     }
+}
+
+TEST(ConvertExact, NV12EncoderIsTheFixedPointEncoderInPairsAtEveryLevel) {
+    // 8-bit BGRA -> NV12 in every mode of the kernels' tables (0-2 limited BT.2020, 709, 601, 3-5
+    // full): the reference's Y, and its U and V interleaved, with the padding and guards untouched.
+    LevelGuard restore;
+    std::mt19937 rng(13);
+    const Reference refs[] = {Reference(0.2627, 0.0593, false), Reference(0.2126, 0.0722, false),
+                              Reference(0.299, 0.114, false),   Reference(0.2627, 0.0593, true),
+                              Reference(0.2126, 0.0722, true),  Reference(0.299, 0.114, true)};
+    for (int mode = 0; mode < 6; ++mode)
+        for (int w : kWidths)
+            for (int h : {1, 2, 5}) {
+                const int pad = static_cast<int>(rng() % 40), cw = (w + 1) / 2, ch = (h + 1) / 2;
+                const int offset = std::vector<int>{1, 8, 16, 40, 0, 3}[rng() % 6];
+                Plane src(w * 4, h, pad, offset), ry(w, h, pad), ru(cw, ch, 0), rv(cw, ch, 0), ruv(2 * cw, ch, pad + 1);
+                src.Random(rng);
+                refs[mode].Run(src, ry, ru, rv, w, h);
+                for (int cy = 0; cy < ch; ++cy)
+                    for (int cx = 0; cx < cw; ++cx) {
+                        ruv.row(cy)[2 * cx] = ru.row(cy)[cx];
+                        ruv.row(cy)[2 * cx + 1] = rv.row(cy)[cx];
+                    }
+                for (YuvSimd level : Levels()) {
+                    imageYuvCapSimd(level);
+                    Plane y(w, h, pad), uv(2 * cw, ch, pad + 1);
+                    ASSERT_EQ(imageMatrixBGRAToSemiPlanar(src.data(), src.pitch, 1, y.data(), y.pitch, uv.data(),
+                                                          uv.pitch, 1, w, h, mode, mode >= 3, 8, 0),
+                              0);
+                    const std::string what = "mode " + std::to_string(mode) + " " + Name(level) + " " +
+                                             std::to_string(w) + "x" + std::to_string(h) + " offset " +
+                                             std::to_string(offset);
+                    EXPECT_TRUE(y.Image() == ry.Image()) << what << " Y";
+                    EXPECT_TRUE(uv.Image() == ruv.Image()) << what << " UV";
+                }
+            }
 }
 
 // --- YUV -> BGRA -------------------------------------------------------------------------------------
