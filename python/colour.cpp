@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include "devices.h"
 #include "frames.h"
 #include "imagecpu/CubeLut.h"
 #include "messages.h"
@@ -82,7 +83,8 @@ py::array Hdr2Sdr(const py::handle& frame, const std::optional<std::string>& tra
     const int pq = Transfer(transfer, "hdr2sdr");
     Frame in = InputFrame(frame, "frame");
     if (in.wide) throw py::type_error("hdr2sdr works on 8-bit BGRA (uint8) frames");
-    const std::string root = orvexcli::FindCubeRoot(resources.value_or(""));
+    // The HDR cubes of the module's resource tree unless a tree is given.
+    const std::string root = orvexcli::FindCubeRoot(resources.value_or(Resources()));
     if (device == "cpu" && root.empty())
         throw py::value_error("no resource tree with the HDR cubes found; give resources=DIR");
     Output target = OutputFrame(out, in.width, in.height, false);

@@ -81,14 +81,23 @@ public:
     Effect(const std::string& name, const std::string& device, const py::kwargs& params) : name_(name) {
         if (device != "best" && device != "cpu" && device != "opencl" && device != "opengl")
             throw py::value_error("device must be 'cpu', 'opencl', 'opengl' or 'best', not '" + device + "'");
-        const std::vector<std::string> names = EffectNames();
-        if (std::find(names.begin(), names.end(), name) == names.end()) UnknownEffect(name, names);
         session_.SetSeedOutput(false);
         // "best": OpenCL on a GPU or accelerator, else the CPU; a shader effect renders on OpenGL
         // (llvmpipe without a GPU), as `orvex render` chooses.
         const bool gpu = device == "opencl" || device == "opengl" || (device == "best" && HasGpu());
-        Call([&] { return session_.OpenOn(name_, gpu ? Factory(device) : nullptr, Resources()); });
-        if (device == "best" && !gpu && session_.shader()) Call([&] { return session_.Reopen(Factory("opengl")); });
+        {
+            orvexcli::MessageCapture capture;
+            if (session_.OpenOn(name_, gpu ? Factory(device) : nullptr, Resources()) != orvexcli::kOk) {
+                if (session_.lab() && !session_.effect())
+                    UnknownEffect(name_, orvexcli::CreatableEffects(session_.lab()));
+                throw std::runtime_error("cannot open " + name_ + ": " + capture.text());
+            }
+        }
+        if (device == "best" && !gpu && session_.shader()) {
+            orvexcli::MessageCapture capture;
+            if (session_.Reopen(Factory("opengl")) != orvexcli::kOk)
+                throw std::runtime_error("cannot open " + name_ + " on OpenGL: " + capture.text());
+        }
         if (device == "opengl" && !session_.shader()) {
             std::string paths;
             for (const std::string& p : Paths(*session_.effect())) paths += (paths.empty() ? "" : ", ") + p;
@@ -180,17 +189,6 @@ private:
         return f;
     }
 
-    // Runs a session step; its message becomes a RuntimeError when it fails.
-    template <typename Step>
-    void Call(Step step) {
-        orvexcli::MessageCapture capture;
-        if (step() != orvexcli::kOk) {
-            std::string said = capture.text();
-            if (said.rfind("orvex: ", 0) == 0) said.erase(0, 7);
-            throw std::runtime_error("cannot open " + name_ + ": " + said);
-        }
-    }
-
     const orvex::ParamDecl* Find(const std::string& name) const {
         if (orvex::EffectSurface* s = session_.surface())
             for (const orvex::ParamDecl& p : s->Params())
@@ -217,12 +215,10 @@ private:
 };
 
 py::dict Info(const std::string& name) {
-    const std::vector<std::string> names = EffectNames();
-    if (std::find(names.begin(), names.end(), name) == names.end()) UnknownEffect(name, names);
     orvexcli::Lab lab;
     orvexcli::UseResources(lab.lab, Resources());
-    orvex::IOrvexEffect* effect = lab.lab->CreateOrvexEffect(name.c_str());
-    if (!effect) throw std::runtime_error("cannot create " + name);
+    orvex::IOrvexEffect* effect = lab.lab ? lab.lab->CreateOrvexEffect(name.c_str()) : nullptr;
+    if (!effect) UnknownEffect(name, orvexcli::CreatableEffects(lab.lab));
     py::dict info;
     info["name"] = name;
     info["paths"] = Paths(*effect);

@@ -45,19 +45,22 @@ int Usage(const std::string& message) {
     return kUsage;
 }
 
-std::string FindResources(const std::string& given) {
-    if (!given.empty()) return given;
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+std::string FindResourceTree(const std::string& given, const char* inside) {
     std::vector<std::filesystem::path> candidates;
+    if (!given.empty()) candidates.emplace_back(given);
+    std::error_code ec;
     // prefix/bin/orvex -> prefix/share/orvex/resources
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share/orvex/resources");
     candidates.emplace_back(ORVEX_INSTALL_RESOURCES);
     candidates.emplace_back(ORVEX_SOURCE_RESOURCES);
-    for (const auto& dir : candidates) {
-        if (std::filesystem::is_directory(dir / "video/effect", ec)) return dir.string();
-    }
+    for (const auto& dir : candidates)
+        if (std::filesystem::is_directory(dir / inside, ec)) return dir.string();
     return {};
+}
+
+std::string FindResources(const std::string& given) {
+    return given.empty() ? FindResourceTree("", "video/effect") : given;
 }
 
 void UseResources(orvex::IOrvex* lab, const std::string& root) {

@@ -41,6 +41,8 @@ int Usage(const std::string& message);
 // The resource tree: the given folder, else the one installed beside this program, else the
 // configured install prefix, else the source tree; empty when none exists.
 std::string FindResources(const std::string& given);
+// The first of those trees (the given one first) that holds the folder `inside`; empty when none.
+std::string FindResourceTree(const std::string& given, const char* inside);
 // Points a lab at the resource tree: the root, then the effect folders.
 void UseResources(orvex::IOrvex* lab, const std::string& root);
 

@@ -143,41 +143,36 @@ int RenderSession::OpenOn(const std::string& effect, std::shared_ptr<zrp::ATLUFa
         Say("orvex: cannot create the lab\n");
         return kRender;
     }
-    factory_ = std::move(factory);
     UseResources(lab_.lab, FindResources(resources));
-    if (factory_) {
-        lab_.lab->SetATLUFactory(factory_.get());
-        lab_.lab->LoadBuiltinPrograms();
-    }
-    effect_ = lab_.lab->CreateOrvexEffect(effect.c_str());
-    if (!effect_) {
+    effectName_ = effect;
+    if (!Create(std::move(factory))) {
         ReportUnknownEffect(effect, lab_.lab);
         return kInput;
     }
     shader_ = dynamic_cast<orvex::VideoEffectOpenGLSurface*>(effect_) != nullptr;
-    effectName_ = effect;
-    surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
     return kOk;
 }
 
 int RenderSession::Reopen(std::shared_ptr<zrp::ATLUFactory> factory) {
     lab_.lab->ReleaseOrvexEffect(effect_);
-    effect_ = nullptr;
-    surface_ = nullptr;
     inTexture_.reset();
     outTexture_.reset();
+    if (!Create(std::move(factory))) {
+        Say("orvex: cannot make %s again on the new device\n", effectName_.c_str());
+        return kRender;
+    }
+    return kOk;
+}
+
+bool RenderSession::Create(std::shared_ptr<zrp::ATLUFactory> factory) {
     factory_ = std::move(factory);
     if (factory_) {
         lab_.lab->SetATLUFactory(factory_.get());
         lab_.lab->LoadBuiltinPrograms();
     }
     effect_ = lab_.lab->CreateOrvexEffect(effectName_.c_str());
-    if (!effect_) {
-        Say("orvex: cannot make %s again on the new device\n", effectName_.c_str());
-        return kRender;
-    }
     surface_ = dynamic_cast<orvex::EffectSurface*>(effect_);
-    return kOk;
+    return effect_ != nullptr;
 }
 
 const orvex::ParamDecl* RenderSession::FindDecl(const std::string& name) const {

@@ -81,6 +81,8 @@ public:
     orvex::EffectSurface* surface() const { return surface_; }
 
 private:
+    // Binds the lab to the factory (null: the CPU) and makes the effect named effectName_.
+    bool Create(std::shared_ptr<zrp::ATLUFactory> factory);
     int ApplyTracks(int64_t frame);
     int RenderFrames(const orvex::EffectFramePtr& in, orvex::EffectFramePtr out, int64_t frame,
                      const std::shared_ptr<orvex::EffectAudioFrame>& audio);

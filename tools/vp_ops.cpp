@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli_common.h"
 #include "host/kit/kit.h"
 
 namespace orvexcli {
@@ -71,16 +72,8 @@ orvex::ResultCode RunOnDevice(zrp::ATLUFactory* factory, orvex::IVisualProcess& 
 }
 
 std::string FindCubeRoot(const std::string& given) {
-    std::vector<std::filesystem::path> candidates;
-    if (!given.empty()) candidates.emplace_back(given);
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) candidates.push_back(exe.parent_path().parent_path() / "share/orvex/resources");
-    candidates.emplace_back(ORVEX_INSTALL_RESOURCES);
-    candidates.emplace_back(ORVEX_SOURCE_RESOURCES);
-    for (const auto& dir : candidates)
-        if (std::filesystem::is_directory(dir / "tvx_effect/nle_default/PQCube", ec)) return dir.parent_path().string();
-    return {};
+    const std::string tree = FindResourceTree(given, "tvx_effect/nle_default/PQCube");
+    return tree.empty() ? tree : std::filesystem::path(tree).parent_path().string();
 }
 
 namespace {

@@ -134,3 +134,28 @@ def test_a_failed_operation_leaves_out_alone():
         orvex.vp.blend(wide, wide, out=out)
     assert error.value.code != 0 and "blend failed" in str(error.value)
     assert np.all(out == 5)
+
+
+def test_library_lines_reach_stderr_from_the_level_asked(capfd):
+    effect = orvex.Effect("video/effect/gamma_correction", device="cpu")
+    wide = np.zeros((4, 4, 4), np.uint16)
+    try:
+        orvex.set_log_level(6)
+        with pytest.raises(orvex.RenderError):
+            effect.render(wide)
+        assert "unsupported frame format" in capfd.readouterr().err
+    finally:
+        orvex.set_log_level(7)
+    with pytest.raises(orvex.RenderError):
+        effect.render(wide)
+    assert capfd.readouterr().err == "", "the default prints nothing: the exception carries the words"
+
+
+def test_set_resources_names_the_tree_in_use(tmp_path):
+    before = orvex.resources()
+    try:
+        orvex.set_resources(str(tmp_path))
+        assert orvex.resources() == str(tmp_path)
+    finally:
+        orvex.set_resources("")
+    assert orvex.resources() == before, "an empty path goes back to the tree found as the command finds it"
