@@ -11,6 +11,7 @@
 
 #include "corelog.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/CpuSupport.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/RowBands.h"
 #include "visual/AffineWarp.h"
@@ -174,7 +175,7 @@ ResultCode VisualProcess::Blend(const EffectFrame& overlay, fxRectf overlayRoi, 
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         const cv::Mat ovl = PlaneMat(overlay, 0, lo, 4), bg = PlaneMat(background, 0, lb, 4);
         cv::Mat dst = PlaneMat(out, 0, ld, 4);
         // The overlay region scaled onto the background region of a transparent canvas, then the
@@ -193,11 +194,8 @@ ResultCode VisualProcess::Blend(const EffectFrame& overlay, fxRectf overlayRoi, 
         const int stripes = BandsFor(static_cast<int64_t>(dst.total()));
         if (bg.data == dst.data) BlendLayers(blendScratch_, dst, blendMode, op, ovlAlphaPreMul != 0, stripes);
         else BlendLayersAlone(blendScratch_, bg, dst, blendMode, op, ovlAlphaPreMul != 0, stripes);
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 // --- CenterPointAlignBlend ------------------------------------------------------------------------------
@@ -286,7 +284,7 @@ ResultCode VisualProcess::CenterPointAlignBlend(const EffectFrame& overlay, fxRe
         ZRPObjectFree(format);
         return r == 0 ? Ok : Failed;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         if (out.pixel_fmt == YV12)
             return CenterPointAlignYV12Blend(overlay, overlayRect, background, bx, by, out, opacity);
         FrameLayout lo, lb, ld;
@@ -324,11 +322,8 @@ ResultCode VisualProcess::CenterPointAlignBlend(const EffectFrame& overlay, fxRe
                              ovlAlphaPreMul != 0, stripes);
         else
             BlendLayers(blendScratch_, target, blendMode, op, ovlAlphaPreMul != 0, stripes);
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 // --- BlendMask and BlendMask2 ---------------------------------------------------------------------------
@@ -675,7 +670,7 @@ ResultCode VisualProcess::Motion(const EffectFrame& in, EffectFrame& out, fxRect
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         const cv::Mat src = PlaneMat(in, 0, li, 4);
         cv::Mat dst = PlaneMat(out, 0, lo, 4);
         const double sx = sourceRoi.x * static_cast<double>(src.cols), sy = sourceRoi.y * static_cast<double>(src.rows);
@@ -701,11 +696,8 @@ ResultCode VisualProcess::Motion(const EffectFrame& in, EffectFrame& out, fxRect
         const double kx = rw / sw, ky = rh / sh;
         const cv::Matx23d M(kx, 0, rx - sx * kx - cols.start, 0, ky, ry - sy * ky - rows.start);
         AffineWarp(*from, part, M, 1);
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 }  // namespace orvex

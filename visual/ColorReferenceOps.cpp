@@ -3,6 +3,7 @@
 
 #include "corelog.h"
 #include "imagecpu/ChromaKeyLut.h"
+#include "imagecpu/CpuSupport.h"
 #include "imagecpu/WhiteBalance.h"
 #include "visual/FramePlanes.h"
 #include "visual/VisualProcess.h"
@@ -30,7 +31,7 @@ ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame& reference) {
         ORVEX_LOG(6, kTag, "input is nullptr!!");
         return Failed;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         const cv::Mat picture = PlaneMat(reference, 0, l, 4);
         cv::Mat channels[4];
         cv::split(picture, channels);
@@ -60,11 +61,8 @@ ResultCode VisualProcess::AnalyzeColorReference(const EffectFrame& reference) {
             statsCache_[i] = refMean_.at<double>(i);
             statsCache_[3 + i] = refStdDev_.at<double>(i);
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 ResultCode VisualProcess::EstimateWhiteBalance(const uint8_t* pixels, int32_t width, int32_t height,

@@ -12,6 +12,7 @@
 
 #include "colorspace.h"
 #include "corelog.h"
+#include "imagecpu/CpuSupport.h"
 #include "visual/ConvertOps.h"
 #include "visual/FramePlanes.h"
 #include "visual/VisualProcess.h"
@@ -243,7 +244,7 @@ ResultCode VisualProcess::BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out,
     }
     const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
     const cv::Mat src = PlaneMat(in, 0, li, 4);
-    try {
+    return GuardImageLibrary("orvex:BGRAToYV12", [&]() -> ResultCode {
         cv::Mat bgra = src;
         if (li.sixteen) {
             src.convertTo(convertPicture_, CV_8U, 1.0 / 257.0);
@@ -317,10 +318,7 @@ ResultCode VisualProcess::BGRAToYUV_CPU(const EffectFrame& in, EffectFrame& out,
             }
         }
         return Ok;
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, "orvex:BGRAToYV12", "%s", e.what());
-        return Failed;
-    }
+    });
 }
 
 ResultCode VisualProcess::GenericMatrix_CPU(const EffectFrame& in, EffectFrame& out,
@@ -404,15 +402,12 @@ ResultCode VisualProcess::BGRAToBGR(const EffectFrame& in, EffectFrame& out) {
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         const cv::Mat src = PlaneMat(in, 0, li, 4);
         cv::Mat dst(src.rows, src.cols, CV_8UC3, out.data[0], static_cast<size_t>(out.pitch[0]));
         cv::cvtColor(src, dst, cv::COLOR_BGRA2BGR);
         return Ok;
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
+    });
 }
 
 ResultCode VisualProcess::BGRToBGRA(const EffectFrame& in, EffectFrame& out) {
@@ -426,15 +421,12 @@ ResultCode VisualProcess::BGRToBGRA(const EffectFrame& in, EffectFrame& out) {
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         cv::Mat dst = PlaneMat(out, 0, lo, 4);
         const cv::Mat src(dst.rows, dst.cols, CV_8UC3, in.data[0], static_cast<size_t>(in.pitch[0]));
         cv::cvtColor(src, dst, cv::COLOR_BGR2BGRA);
         return Ok;
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
+    });
 }
 
 }  // namespace orvex

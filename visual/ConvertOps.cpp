@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "corelog.h"
+#include "imagecpu/CpuSupport.h"
 #include "visual/ConvertCpu16.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
@@ -264,7 +265,7 @@ const char* HighQualityTag(uint32_t fmt, bool gpu) {
 ResultCode VisualProcess::Convert(pl_color_repr repr, pl_color_space space, const EffectFrame& in,
                                   EffectFrame& intermediate, EffectFrame& out, int32_t resizeType, int32_t quality,
                                   int32_t alphaMode) {
-    try {
+    return GuardImageLibrary(kConvertTag, [&]() -> ResultCode {
         if (IsBGRALike(in.pixel_fmt) && IsBGRALike(out.pixel_fmt)) return Resize(in, out, resizeType, quality);
         const int32_t mode = ColorModeOf(repr, space);
         if (mode < 0) {
@@ -291,10 +292,7 @@ ResultCode VisualProcess::Convert(pl_color_repr repr, pl_color_space space, cons
         }
         ORVEX_LOG(6, kConvertTag, "pixel_fmt %u To %u is not supported!!", fi, fo);
         return WrongFormat;
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kConvertTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
+    });
 }
 
 ResultCode VisualProcess::ConvertYUVToBGRA(const EffectFrame& in, EffectFrame& intermediate, EffectFrame& out,
@@ -412,7 +410,7 @@ ResultCode VisualProcess::BGRToRGB(const EffectFrame& in, EffectFrame& out) {
             ORVEX_LOG(6, kTag, "input or output is nullptr!!");
             return InvalidArgument;
         }
-        try {
+        return GuardImageLibrary(kTag, [&]() -> ResultCode {
             const cv::Mat src = PlaneMat(in, 0, li, 4);
             cv::Mat dst = PlaneMat(out, 0, lo, 4);
             const int fromTo[] = {0, 2, 1, 1, 2, 0, 3, 3};
@@ -423,10 +421,7 @@ ResultCode VisualProcess::BGRToRGB(const EffectFrame& in, EffectFrame& out) {
                 cv::mixChannels(&src, 1, &dst, 1, fromTo, 4);
             }
             return Ok;
-        } catch (const cv::Exception& e) {
-            ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-            return Failed;
-        }
+        });
     }
     TextureInfo ti, to;
     if (!QueryTexture(in.texture, &ti) || !QueryTexture(out.texture, &to) || ti.colorSpace != zrp::kColorSpaceBGRA ||

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "corelog.h"
+#include "imagecpu/CpuSupport.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/RowBands.h"
 #include "visual/AffineWarp.h"
@@ -261,7 +262,7 @@ ResultCode VisualProcess::CropFrame(const EffectFrame& in, fxRectf rect, EffectF
         ORVEX_LOG(6, kTag, "input format is not equal to output format!!");
         return WrongFormat;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         switch (in.pixel_fmt) {
         case BGRA32:
         case BGRA32_ALT:
@@ -281,16 +282,9 @@ ResultCode VisualProcess::CropFrame(const EffectFrame& in, fxRectf rect, EffectF
         }
         default: break;
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
-        return Failed;
-    }
-    ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
-    return WrongFormat;
+        ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
+        return WrongFormat;
+    });
 }
 
 // --- quarter turns and mirrors ---------------------------------------------------------------------
@@ -426,7 +420,7 @@ ResultCode VisualProcess::PixelRotate(const EffectFrame& in, EffectFrame& out, i
         ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         switch (in.pixel_fmt) {
         case BGRA32:
         case BGRA32_ALT:
@@ -449,16 +443,9 @@ ResultCode VisualProcess::PixelRotate(const EffectFrame& in, EffectFrame& out, i
         case YUVAP10: return YV12Rotate(in, out, type);
         default: break;
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
-        return Failed;
-    }
-    ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
-    return WrongFormat;
+        ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
+        return WrongFormat;
+    });
 }
 
 // --- free rotation and flips ------------------------------------------------------------------------
@@ -496,20 +483,13 @@ ResultCode VisualProcess::Rotate(const EffectFrame& in, EffectFrame& out, double
     const double cix = src.cols / 2.0, ciy = src.rows / 2.0, cox = dst.cols / 2.0, coy = dst.rows / 2.0;
     const cv::Matx23d M(c, -s, cox - (c * cix - s * ciy),  //
                         s, c, coy - (s * cix + c * ciy));
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         if (!AffineWarp(src, dst, M, sampler)) {
             ORVEX_LOG(4, kTag, "warp failed!!");
             return Failed;
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 namespace {
@@ -545,18 +525,11 @@ ResultCode Flip(const EffectFrame& in, EffectFrame& out, bool horizontal) {
         ORVEX_LOG(6, tag, "input resolution is not equal output!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(tag, [&]() -> ResultCode {
         cv::Mat dst = PlaneMat(out, 0, lo, 4);
         cv::flip(PlaneMat(in, 0, li, 4), dst, horizontal ? 1 : 0);
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, tag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, tag, "failed,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "corelog.h"
+#include "imagecpu/CpuSupport.h"
 #include "imagecpu/LayerBlend.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
@@ -198,17 +199,14 @@ ResultCode VisualProcess::FrameInterpolation(const EffectFrame& frame0, const Ef
         return InvalidArgument;
     }
     // Each row exactly to its width: the caller's pitch need not hold anything past it.
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         for (int p = 0; p < l.planes; ++p) {
             const cv::Mat a = PlaneMat(frame0, p, l), b = PlaneMat(frame1, p, l);
             cv::Mat d = PlaneMat(out, p, l);
             cv::addWeighted(b, factor, a, 1.0 - factor, 0.0, d);
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 ResultCode VisualProcess::Premultiply(const EffectFrame& in, EffectFrame& out, int32_t alphaType, bool yMinFlag) {

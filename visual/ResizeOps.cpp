@@ -9,6 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "corelog.h"
+#include "imagecpu/CpuSupport.h"
 #include "visual/AffineWarp.h"
 #include "visual/FramePlanes.h"
 #include "visual/GpuTask.h"
@@ -356,7 +357,7 @@ ResultCode NV12Resize(const EffectFrame& in, EffectFrame& out, int32_t type, int
 }  // namespace
 
 ResultCode VisualProcess::Resize(const EffectFrame& in, EffectFrame& out, int32_t resizeType, int32_t quality) {
-    try {
+    return GuardImageLibrary(kResizeTag, [&]() -> ResultCode {
         if (IsBGRALike(in.pixel_fmt)) {
             if (in.texture) {
                 const ResultCode r = ResizeBGRA_GPU(in, out, resizeType, quality);
@@ -384,14 +385,7 @@ ResultCode VisualProcess::Resize(const EffectFrame& in, EffectFrame& out, int32_
             ORVEX_LOG(6, kResizeTag, "format %u is not handled!!", in.pixel_fmt);
             return FormatNotHandled;
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kResizeTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, kResizeTag, "failed,msg: %s", e.what());
-        return Failed;
-    }
+    });
 }
 
 // --- reductions with a pre-blur ------------------------------------------------------------------
@@ -422,7 +416,7 @@ ResultCode VisualProcess::ResizeWithPrefilter(const EffectFrame& in, EffectFrame
         ORVEX_LOG(6, kTag, "input or output is nullptr!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         const cv::Mat src = PlaneMat(in, 0, li, 4);
         cv::Mat dst = PlaneMat(out, 0, lo, 4);
         const int r = std::min(5, ReductionRadius(src.total(), dst.total()));
@@ -436,14 +430,7 @@ ResultCode VisualProcess::ResizeWithPrefilter(const EffectFrame& in, EffectFrame
         else cv::blur(src, pictureScratch_, cv::Size(k, k));
         cv::resize(pictureScratch_, dst, dst.size(), 0, 0, cv::INTER_LINEAR);
         return Ok;
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
-        return Failed;
-    }
+    });
 }
 
 ResultCode VisualProcess::ResizeBlur(const EffectFrame& in, EffectFrame& out, int32_t targetWidth,
@@ -487,7 +474,7 @@ ResultCode VisualProcess::ResizeBlur(const EffectFrame& in, EffectFrame& out, in
         ORVEX_LOG(6, kTag, "input resolution is not equal output!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         const cv::Mat src = PlaneMat(in, 0, li, 4);
         cv::Mat dst = PlaneMat(out, 0, lo, 4);
         const int r = std::min(ReductionRadius(src.total(), target), std::max(maxRadius, 0));
@@ -504,14 +491,7 @@ ResultCode VisualProcess::ResizeBlur(const EffectFrame& in, EffectFrame& out, in
             BoxFilterBGRA(src, dst, r);
         }
         return Ok;
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    } catch (const std::exception& e) {
-        // Scratch memory for a frame this large could not be had: fail the call, not the host.
-        ORVEX_LOG(4, kTag, "failed,msg: %s", e.what());
-        return Failed;
-    }
+    });
 }
 
 }  // namespace orvex

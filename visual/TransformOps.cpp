@@ -12,6 +12,7 @@
 
 #include "corelog.h"
 #include "imagecpu/BlendTables.h"
+#include "imagecpu/CpuSupport.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/RowBands.h"
 #include "visual/AffineWarp.h"
@@ -598,18 +599,15 @@ ResultCode VisualProcess::BlendAndTransform(const EffectFrame& overlay, fxPointd
         ORVEX_LOG(6, kTag, "transform parameters are out of range!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         cv::invertAffineTransform(p.toBackground, inverse);
         if (backBlank) dst.setTo(cv::Scalar::all(0));
         else if (background.data[0] != out.data[0]) PlaneMat(background, 0, lb, 4).copyTo(dst);
         // The one-pixel fade antialiases the turned overlay's edges; an upright one keeps them.
         TransformBlendBGRA(ovl, dst, p.pixels(), inverse, sampleType, std::abs(theta) > 1e-5, blendMode,
                            OpacityByte(opacity), ovlAlphaPreMul != 0);
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 // --- BlendAndTransform_BaseOnBackFrame ------------------------------------------------------------------
@@ -659,15 +657,12 @@ ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(const EffectFrame& b
             win.width = static_cast<int>(std::max<int64_t>(1, w));
         }
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         // Through a scratch picture: the back frame may be the output itself.
         cv::resize(src(win), pictureScratch_, dst.size(), 0, 0, sampler == 0 ? cv::INTER_NEAREST_EXACT : cv::INTER_LINEAR);
         pictureScratch_.copyTo(dst);
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(
@@ -731,7 +726,7 @@ ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(
         ORVEX_LOG(6, kTag, "transform parameters are out of range!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         // The background resized into a picture of its own, so that the blend writes a separate
         // output (its alpha is coverage, as on the GPU) and the background may be the output.
         backScratch_.create(dst.size(), CV_8UC4);
@@ -752,11 +747,8 @@ ResultCode VisualProcess::BlendAndTransform_BaseOnBackFrame(
         }
         BlendLayersAlone(blendScratch_, backScratch_, dst, blendMode, OpacityByte(opacity), ovlAlphaPreMul != 0,
                          BandsFor(static_cast<int64_t>(dst.total())));
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 zrp::TexturePtr VisualProcess::ScratchTexture(const TextureInfo& like) {
@@ -861,7 +853,7 @@ ResultCode VisualProcess::Transform(const EffectFrame& in, fxPointd anchor, Effe
         ORVEX_LOG(6, kTag, "transform parameters are out of range!!");
         return InvalidArgument;
     }
-    try {
+    return GuardImageLibrary(kTag, [&]() -> ResultCode {
         if (out.texture && (out.pixel_fmt == BGRA32 || out.pixel_fmt == BGRA32_ALT)) {
             TextureInfo ti, to;
             if (!QueryTexture(in.texture, &ti) || !QueryTexture(out.texture, &to) ||
@@ -882,12 +874,9 @@ ResultCode VisualProcess::Transform(const EffectFrame& in, fxPointd anchor, Effe
             return YV12Transform(in, anchor, out, backgroundCenter, theta, scaleX, scaleY, skewX, skewY, rangeMode);
         default: break;
         }
-    } catch (const cv::Exception& e) {
-        ORVEX_LOG(4, kTag, "opencv crash,msg: %s", e.what());
+        ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
         return Failed;
-    }
-    ORVEX_LOG(6, kTag, "format %u is not supported!!", in.pixel_fmt);
-    return Failed;
+    });
 }
 
 // --- TransformPoint -------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "effects/analysis/AnalysisEffects.h"
 #include "effects/ColorEffectsShared.h"
+#include "imagecpu/CpuSupport.h"
 
 namespace orvex {
 
@@ -118,7 +119,7 @@ ResultCode VideoEffectHistogramEqualize::ProcessCPU(int64_t, EffectFrame* input,
         CopyFrame(in, out);
         return Ok;
     }
-    try {
+    return GuardImageLibrary([&] {
         const std::array<int32_t, 256> Q = CdfTable(in);
         const float s = static_cast<float>(grain_) * 0.01f;
         if (mode_ == 1) {
@@ -133,10 +134,8 @@ ResultCode VideoEffectHistogramEqualize::ProcessCPU(int64_t, EffectFrame* input,
             colorfx::parallelColorTable body(in, out, table, table, table);
             RunRowBands(body, in.cols, in.rows);
         }
-    } catch (const cv::Exception&) {
-        return Failed;
-    }
-    return Ok;
+        return Ok;
+    });
 }
 
 }  // namespace orvex

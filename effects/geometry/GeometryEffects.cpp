@@ -555,11 +555,11 @@ ResultCode VideoEffectCornerPin::ProcessOpenCL(int64_t, const std::shared_ptr<zr
                                                const std::shared_ptr<zrp::Texture>& output) {
     if (!SameTextureSize(input, output)) return Failed;
     std::array<double, 9> m;
-    try {
-        m = DestinationToSource(input->GetContext()->GetWidth(), input->GetContext()->GetHeight());
-    } catch (const cv::Exception&) {
+    if (GuardImageLibrary([&] {
+            m = DestinationToSource(input->GetContext()->GetWidth(), input->GetContext()->GetHeight());
+            return Ok;
+        }) != Ok)
         return Failed;
-    }
     // Each entry as a float pair: the float nearest it and the float nearest the rest.
     float pairs[18];
     for (size_t i = 0; i < m.size(); ++i) {
