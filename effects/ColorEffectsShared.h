@@ -1,6 +1,6 @@
 #pragma once
-// Helpers the table and colour-space bodies share: the three-table body, and the strip walk of
-// the bodies that convert colour spaces.
+// Helpers the colour bodies share: the three-table body, the row body over a wrapped input and
+// output, and the strip walk of the bodies that convert colour spaces.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -30,6 +30,16 @@ private:
     const uint8_t* tb_;
     const uint8_t* tg_;
     const uint8_t* tr_;
+};
+
+// A body over the wrapped input and output; derived bodies add their per-frame tables.
+class ColorRows : public RowBandBody {
+public:
+    ColorRows(const cv::Mat& in, cv::Mat& out) : in_(in), out_(out) {}
+
+protected:
+    const cv::Mat& in_;
+    cv::Mat& out_;
 };
 
 // Rows a conversion body handles at a time: small enough that its scratch stays in cache.
