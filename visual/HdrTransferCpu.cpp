@@ -289,7 +289,7 @@ bool Avx2Rows() {
 // ones. Its one pow is replaced by exp(p log y) from series whose error stays below 1e-14; the
 // plain result then lies within a relative kWindow of the lanes' one, and a channel whose code is
 // the same at both ends of that window has the plain code. Lanes that are not settled so (or are
-// translucent SDR2HDR pixels, or out of the tables' range) take the plain pixel.
+// out of the tables' range) take the plain pixel.
 constexpr double kWindow = 1.0 / (1LL << 36);
 
 ORVEX_TARGET_AVX2 inline __m256d Set(double v) { return _mm256_set1_pd(v); }
@@ -391,6 +391,85 @@ ORVEX_TARGET_AVX2 __attribute__((always_inline)) inline void Mix4(const Transfer
     *windowed = true;
 }
 
+// SDR2HDR's Encode of four Mix results, before its clamp: the same curves as the double body with
+// its pows and log by the series above, so within a small relative error of the plain values
+// (the translucent lanes below settle that error against a window of kTranslucentWindow).
+ORVEX_TARGET_AVX2 inline __m256d EncodeSdrToHdr4(const TransferSteps& steps, __m256d x) {
+    const __m256d tiny = Set(1e-300);
+    if (steps.pqMode == 0) {
+        const __m256d e = _mm256_mul_pd(x, F(MP_REF_WHITE_HLG));
+        const __m256d root = _mm256_mul_pd(Set(0.5), _mm256_sqrt_pd(_mm256_max_pd(e, _mm256_setzero_pd())));
+        const __m256d logged = _mm256_add_pd(
+            _mm256_mul_pd(F(HLG_A), Log4(_mm256_max_pd(_mm256_sub_pd(e, F(HLG_B)), tiny))), F(HLG_C));
+        return _mm256_blendv_pd(logged, root, _mm256_cmp_pd(e, Set(1.0), _CMP_LE_OQ));
+    }
+    const __m256d y = _mm256_div_pd(_mm256_mul_pd(x, F(MP_REF_WHITE)), Set(10000.0));
+    const __m256d lit = _mm256_cmp_pd(y, _mm256_setzero_pd(), _CMP_GT_OQ);
+    const __m256d p = _mm256_and_pd(Exp4(_mm256_mul_pd(F(PQ_M1), Log4(_mm256_max_pd(y, tiny)))), lit);
+    const __m256d ratio = _mm256_div_pd(_mm256_add_pd(F(PQ_C1), _mm256_mul_pd(F(PQ_C2), p)),
+                                        _mm256_add_pd(Set(1.0), _mm256_mul_pd(F(PQ_C3), p)));
+    return Exp4(_mm256_mul_pd(F(PQ_M2), Log4(ratio)));
+}
+
+// The relative error that a translucent lane's Encode may carry: its series and those of Mix
+// stay below 1e-13, far inside it.
+constexpr double kTranslucentWindow = 1.0 / (1LL << 30);
+
+// nearbyint(clamp(clamp(e) a) max), as Quantized stores Encode's result times alpha.
+ORVEX_TARGET_AVX2 inline __m256d Premultiplied(__m256d e, __m256d alpha, __m256d max) {
+    const __m256d zero = _mm256_setzero_pd(), one = Set(1.0);
+    e = _mm256_min_pd(_mm256_max_pd(e, zero), one);
+    const __m256d v = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(e, alpha), zero), one);
+    return _mm256_round_pd(_mm256_mul_pd(v, max), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+}
+
+// Codes of the three channels of four SDR2HDR pixels, premultiplied by their alphas as the plain
+// body does: nearbyint(clamp(Encode(x) a) max), Encode clamped first. Every step after Encode
+// rises with it, so a lane whose code is the same at both ends of the window around its Encode
+// has the plain code; returns the lanes that are not settled so.
+ORVEX_TARGET_AVX2 int TranslucentCodes(const TransferSteps& steps, const __m256d c[3], __m256d alpha, double outMax,
+                                       int code[3][4]) {
+    const __m256d zero = _mm256_setzero_pd(), max = Set(outMax);
+    const __m256d clear = _mm256_cmp_pd(alpha, zero, _CMP_EQ_OQ);
+    int unsettled = 0;
+    for (int j = 0; j < 3; ++j) {
+        const __m256d e = EncodeSdrToHdr4(steps, c[j]);
+        const __m256d lo = Premultiplied(_mm256_mul_pd(e, Set(1.0 - kTranslucentWindow)), alpha, max);
+        const __m256d hi = Premultiplied(_mm256_mul_pd(e, Set(1.0 + kTranslucentWindow)), alpha, max);
+        // NaN anywhere compares unequal and leaves the lane to the plain body.
+        const __m256d settled = _mm256_or_pd(_mm256_cmp_pd(lo, hi, _CMP_EQ_OQ), clear);
+        unsettled |= ~_mm256_movemask_pd(settled) & 15;
+        const __m256d codes = _mm256_andnot_pd(clear, lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(code[j]), _mm256_cvttpd_epi32(_mm256_max_pd(codes, zero)));
+    }
+    return unsettled;
+}
+
+// Codes of the three channels of four opaque pixels through the tables; returns the lanes that
+// are not settled (out of the tables' range, or a different code at the two ends of the window).
+ORVEX_TARGET_AVX2 int OpaqueCodes(const Tables& t, const __m256d c[3], bool windowed, int code[3][4]) {
+    int unsettled = 0;
+    for (int j = 0; j < 3; ++j) {
+        const __m256d lo = windowed ? _mm256_mul_pd(c[j], Set(1.0 - kWindow)) : c[j];
+        const __m256d hi = windowed ? _mm256_mul_pd(c[j], Set(1.0 + kWindow)) : c[j];
+        const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(lo, _mm256_setzero_pd(), _CMP_GE_OQ),
+                                             _mm256_cmp_pd(hi, Set(kMaxTabled), _CMP_LE_OQ));
+        unsettled |= ~_mm256_movemask_pd(inside) & 15;
+        // Lanes outside the range look up 0; they are redone by the plain body.
+        const __m128i a = t.encode.Codes(_mm256_and_pd(lo, inside));
+        const __m128i bq = windowed ? t.encode.Codes(_mm256_and_pd(hi, inside)) : a;
+        unsettled |= ~_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, bq))) & 15;
+        _mm_store_si128(reinterpret_cast<__m128i*>(code[j]), a);
+    }
+    return unsettled;
+}
+
+// The alphas of four pixels as the plain body reads them (code times 1 / max).
+template <typename In>
+ORVEX_TARGET_AVX2 inline __m256d Alphas4(const In* s, double inK) {
+    return _mm256_mul_pd(_mm256_setr_pd(s[3], s[7], s[11], s[15]), Set(inK));
+}
+
 // The pixels of one row from x on, four at a time; returns the pixels done.
 template <typename In, typename Out>
 ORVEX_TARGET_AVX2 int RowAvx2(const TransferSteps& steps, const Tables& t, double inK, double outMax, const In* s,
@@ -404,29 +483,16 @@ ORVEX_TARGET_AVX2 int RowAvx2(const TransferSteps& steps, const Tables& t, doubl
             idx[0][i] = s[4 * i + 2], idx[1][i] = s[4 * i + 1], idx[2][i] = s[4 * i];
             opaque = opaque && s[4 * i + 3] == top;
         }
-        if (steps.op == Transfer::SDR2HDR && !opaque) {
-            for (int i = 0; i < 4; ++i) Pixel(steps, t, inK, outMax, s + 4 * i, d + 4 * i);
-            continue;
-        }
         __m256d c[3];
         for (int j = 0; j < 3; ++j)
             c[j] = _mm256_i32gather_pd(t.decode.data(), _mm_load_si128(reinterpret_cast<const __m128i*>(idx[j])), 8);
         bool windowed = false;
         Mix4(steps, &c[0], &c[1], &c[2], &windowed);
         alignas(16) int code[3][4];
-        int unsettled = 0;
-        for (int j = 0; j < 3; ++j) {
-            const __m256d lo = windowed ? _mm256_mul_pd(c[j], Set(1.0 - kWindow)) : c[j];
-            const __m256d hi = windowed ? _mm256_mul_pd(c[j], Set(1.0 + kWindow)) : c[j];
-            const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(lo, _mm256_setzero_pd(), _CMP_GE_OQ),
-                                                 _mm256_cmp_pd(hi, Set(kMaxTabled), _CMP_LE_OQ));
-            unsettled |= ~_mm256_movemask_pd(inside) & 15;
-            // Lanes outside the range look up 0; they are redone below.
-            const __m128i a = t.encode.Codes(_mm256_and_pd(lo, inside));
-            const __m128i bq = windowed ? t.encode.Codes(_mm256_and_pd(hi, inside)) : a;
-            unsettled |= ~_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, bq))) & 15;
-            _mm_store_si128(reinterpret_cast<__m128i*>(code[j]), a);
-        }
+        // Translucent SDR2HDR pixels are premultiplied after Encode, which the tables do not hold.
+        const int unsettled = steps.op == Transfer::SDR2HDR && !opaque
+                                  ? TranslucentCodes(steps, c, Alphas4(s, inK), outMax, code)
+                                  : OpaqueCodes(t, c, windowed, code);
         for (int i = 0; i < 4; ++i) {
             if (unsettled >> i & 1) {
                 Pixel(steps, t, inK, outMax, s + 4 * i, d + 4 * i);

@@ -11,8 +11,9 @@
 // On AVX2 processors four pixels go at a time, Mix's pow by a series whose small error is settled
 // against the thresholds (HdrTransferCpu.cpp says how). The tables are built on a transfer's first
 // frame (up to a few hundred milliseconds of both cores for 16-bit output) and kept for the
-// process. Pixels that SDR2HDR premultiplies by an alpha strictly between 0 and 1 take the plain
-// Encode.
+// process. Pixels that SDR2HDR premultiplies by an alpha strictly between 0 and 1 are not in the
+// tables: the AVX2 rows run Encode by the same series and settle the premultiplied code the same
+// way; the plain rows take the plain Encode.
 #include "orvex/EffectFrame.h"
 #include "visual/HdrCurves.h"
 
