@@ -70,11 +70,15 @@ constexpr int kBlocks = 8;
 struct Corners {
     alignas(32) int32_t off[8][8 * kBlocks];
     alignas(32) float w[4][8 * kBlocks];
+    // Trilinear: 1 - f on each axis, and whether every pixel of a block steps on all three axes.
+    alignas(32) float rest[3][8 * kBlocks];
+    bool full[kBlocks];
 };
 
 struct Constants {
     __m256i byte, last, scaleR, scaleG, scaleB, alphaMask;
     __m256 one, spacing;
+    int stepR, stepG;  // floats from a grid entry to its red and green neighbours
 };
 
 ORVEX_TARGET_AVX2 inline void StoreOffsets(int32_t* to, __m256i o) {
@@ -124,7 +128,30 @@ ORVEX_TARGET_AVX2 inline void Prepare(const Constants& k, Interpolation mode, __
         _mm256_store_ps(c->w[0] + i, r.frac);
         _mm256_store_ps(c->w[1] + i, g.frac);
         _mm256_store_ps(c->w[2] + i, b.frac);
+        _mm256_store_ps(c->rest[0] + i, _mm256_sub_ps(k.one, r.frac));
+        _mm256_store_ps(c->rest[1] + i, _mm256_sub_ps(k.one, g.frac));
+        _mm256_store_ps(c->rest[2] + i, _mm256_sub_ps(k.one, b.frac));
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i still = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi32(r.step, zero), _mm256_cmpeq_epi32(g.step, zero)),
+                                              _mm256_cmpeq_epi32(b.step, zero));
+        c->full[i / 8] = _mm256_testz_si256(still, still);
     }
+}
+
+// One pixel's trilinear colour when it steps on every axis: the two corners along blue are
+// neighbours in the grid, so each 32-byte load brings a pair and the red and green steps run on
+// both at once; the blue step then weighs the halves. The same products and sums as Colour's.
+ORVEX_TARGET_AVX2 inline __m128 TrilinearPairs(const float* grid, const Corners& c, int p, int sr, int sg) {
+    const float* base = grid + c.off[0][p];
+    const __m256 fr = _mm256_broadcast_ss(c.w[0] + p), fr1 = _mm256_broadcast_ss(c.rest[0] + p);
+    const __m256 fg = _mm256_broadcast_ss(c.w[1] + p), fg1 = _mm256_broadcast_ss(c.rest[1] + p);
+    const __m256 along0 = _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(base), fr1),
+                                        _mm256_mul_ps(_mm256_loadu_ps(base + sr), fr));
+    const __m256 along1 = _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(base + sg), fr1),
+                                        _mm256_mul_ps(_mm256_loadu_ps(base + sr + sg), fr));
+    const __m256 blue = _mm256_add_ps(_mm256_mul_ps(along0, fg1), _mm256_mul_ps(along1, fg));
+    return _mm_add_ps(_mm_mul_ps(_mm256_castps256_ps128(blue), _mm_broadcast_ss(c.rest[2] + p)),
+                      _mm_mul_ps(_mm256_extractf128_ps(blue, 1), _mm_broadcast_ss(c.w[2] + p)));
 }
 
 // (a*v + 127) / 255 in 16-bit lanes (a, v bytes): every sum below stays under 65536.
@@ -163,8 +190,15 @@ ORVEX_TARGET_AVX2 inline void Interpolate(const Constants& k, const float* grid,
     __m256 w[4];
     for (int n = 0; n < (Tetrahedral ? 4 : 3); ++n) w[n] = _mm256_load_ps(c.w[n] + i);
     __m256i v[4];
+    if (!Tetrahedral && c.full[i / 8]) {
 #pragma GCC unroll 4
-    for (int j = 0; j < 4; ++j) v[j] = _mm256_cvtps_epi32(Colour<Tetrahedral>(grid, c, i, j, w));
+        for (int j = 0; j < 4; ++j)
+            v[j] = _mm256_cvtps_epi32(_mm256_insertf128_ps(_mm256_castps128_ps256(TrilinearPairs(grid, c, i + j, k.stepR, k.stepG)),
+                                                           TrilinearPairs(grid, c, i + j + 4, k.stepR, k.stepG), 1));
+    } else {
+#pragma GCC unroll 4
+        for (int j = 0; j < 4; ++j) v[j] = _mm256_cvtps_epi32(Colour<Tetrahedral>(grid, c, i, j, w));
+    }
     const __m256i byte16 = _mm256_set1_epi16(0xff);
     // Words 0..7 of a lane are pixels j, j + 1 (j + 4, j + 5 in the high lane); each alpha to the
     // four words of its pixel.
@@ -213,6 +247,7 @@ ORVEX_TARGET_AVX2 int CubeBGRAAvx2(const TetraTables& t, Interpolation mode, con
     k.alphaMask = _mm256_set1_epi32(static_cast<int>(0xff000000u));
     k.one = _mm256_set1_ps(1.0f);
     k.spacing = _mm256_set1_ps(255.0f / static_cast<float>(n - 1));
+    k.stepR = n * n * 4, k.stepG = n * 4;
     const int whole = pixels / 8 * 8;
     if (mode == Interpolation::Nearest) {
         for (int x = 0; x < whole; x += 8) Nearest(k, t.bytes, LoadPixels(src + 4 * x), dst + 4 * x);

@@ -42,33 +42,36 @@ void BytesScalar(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* 
 
 // --- AVX2 ------------------------------------------------------------------------------------------
 
-// The table as sixteen 16-byte segments, each in both lanes.
+// The table as sixteen 16-byte segments, each in both lanes, each but the first of a half stored
+// as its exclusive or with the segment before it.
 struct Segments {
     __m256i s[16];
 };
 
 ORVEX_TARGET_AVX2 inline void LoadSegments(const uint8_t* t, Segments* out) {
-    for (int k = 0; k < 16; ++k)
-        out->s[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * k)));
+    for (int k = 0; k < 16; ++k) {
+        __m128i seg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * k));
+        if (k % 8) seg = _mm_xor_si128(seg, _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * (k - 1))));
+        out->s[k] = _mm256_broadcastsi128_si256(seg);
+    }
 }
 
-// Sixteen pshufb look up every byte's low nibble in the sixteen segments at once; a tree of
-// byte blends then keeps, for each byte, the segment its high nibble names: bits 4, 5, 6 and 7
-// in turn, each moved to bit 7 (which pblendvb reads) by a shift within the byte's 16-bit word.
+// pshufb gives 0 where an index byte is negative. Index v - 16k (saturating, as signed bytes) is
+// non-negative for segments k up to v's own in its half of the table, so the exclusive or of those
+// lookups telescopes to v's entry; the other half starts from v with bit 7 flipped, negative for
+// every byte of the first half. No blends: the lookups share the shuffle ports with nothing else.
 ORVEX_TARGET_AVX2 inline __m256i Lookup256(__m256i v, const Segments& t) {
-    const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0f));
-    __m256i r[8];
-    const __m256i bit4 = _mm256_slli_epi16(v, 3);
-#pragma GCC unroll 8
-    for (int k = 0; k < 8; ++k)
-        r[k] = _mm256_blendv_epi8(_mm256_shuffle_epi8(t.s[2 * k], low), _mm256_shuffle_epi8(t.s[2 * k + 1], low), bit4);
-    const __m256i bit5 = _mm256_slli_epi16(v, 2);
-#pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit5);
-    const __m256i bit6 = _mm256_add_epi8(v, v);
-#pragma GCC unroll 2
-    for (int k = 0; k < 2; ++k) r[k] = _mm256_blendv_epi8(r[2 * k], r[2 * k + 1], bit6);
-    return _mm256_blendv_epi8(r[0], r[1], v);
+    const __m256i sixteen = _mm256_set1_epi8(16);
+    __m256i lo = v, hi = _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80)));
+    __m256i a = _mm256_shuffle_epi8(t.s[0], lo), b = _mm256_shuffle_epi8(t.s[8], hi);
+#pragma GCC unroll 7
+    for (int k = 1; k < 8; ++k) {
+        lo = _mm256_subs_epi8(lo, sixteen);
+        hi = _mm256_subs_epi8(hi, sixteen);
+        a = _mm256_xor_si256(a, _mm256_shuffle_epi8(t.s[k], lo));
+        b = _mm256_xor_si256(b, _mm256_shuffle_epi8(t.s[8 + k], hi));
+    }
+    return _mm256_xor_si256(a, b);
 }
 
 ORVEX_TARGET_AVX2 void BytesAvx2(const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* t) {

@@ -3,8 +3,8 @@
 //   BGRA:  d.b = Tb[s.b], d.g = Tg[s.g], d.r = Tr[s.r], d.a = s.a
 //   bytes: d[i] = T[s[i]]
 // Three bodies give the same bytes: AVX-512 VBMI (vpermi2b looks up 128 entries, two of them and
-// a select on bit 7 cover 256), AVX2 (sixteen 16-entry pshufb lookups of the low nibble and a
-// tree of blends by the high one) and plain C. The fastest the processor runs is chosen at run time; ORVEX_SIMD and CapLookupPath
+// a select on bit 7 cover 256), AVX2 (sixteen 16-entry pshufb lookups whose exclusive or keeps
+// the segment the high nibble names) and plain C. The fastest the processor runs is chosen at run time; ORVEX_SIMD and CapLookupPath
 // lower it (to measure and test the slower paths).
 #include <cstddef>
 #include <cstdint>

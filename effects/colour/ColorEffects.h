@@ -150,16 +150,15 @@ public:
                              const std::shared_ptr<zrp::Texture>& output) override;
 
 private:
-    // The kernel's per-frame table: (L', S') by (max, min) of the pixel's channels, from the CPU
-    // body's own tables.
+    // The kernel's per-frame table: the CPU body's own (L', S') by (max, min) of the pixel's
+    // channels, 2 * 65536 bytes (and two of padding).
     const std::vector<uint8_t>& KernelTable();
 
     float hue_ = 0;
     float lightness_ = 0;
     float saturation_ = 0;
     BandScratchSet scratch_;
-    std::vector<uint8_t> saturationTable_;  // per frame: S' by (max, min) of the pixel's channels
-    std::vector<uint8_t> kernelTable_;
+    std::vector<uint8_t> pairs_;  // per frame: (L', S') by (max, min) of the pixel's channels
 };
 
 class VideoEffectColorCorrectionColorBalance : public EffectSurface {

@@ -29,7 +29,7 @@ ResultCode VideoEffectColorBalanceHLS::ProcessOpenCL(int64_t, const std::shared_
     static const uint8_t kUnused[256] = {};
     args.Block("m_b", kUnused, 256).Block("m_g", kUnused, 256).Block("m_r", kUnused, 256).Int("mode", 1);
     const std::vector<uint8_t>& table = KernelTable();
-    args.Block("ls_table", table.data(), table.size());
+    args.Block("ls_table", table.data(), 2 * 256 * 256);
     return RunKernel(args, input, output);
 }
 

@@ -9,6 +9,7 @@
 
 #include "effects/colour/ColorEffects.h"
 #include "effects/ColorEffectsShared.h"
+#include "effects/colour/HlsRows.h"
 #include "imagecpu/BlendTables.h"
 #include "imagecpu/LayerBlend.h"
 #include "imagecpu/TableLookup.h"
@@ -92,14 +93,15 @@ public:
         int hueShift;          // trunc(hue / 2), in the 0..179 hue bytes
         double saturation;     // 1 + saturation / 100
         uint8_t lightness[256];  // L -> L'
-        const uint8_t* saturationOf;  // S' by max * 256 + min (FillSaturation)
+        const uint8_t* ls;     // (L', S') at 2 (max * 256 + min) (FillPairs)
     };
     parallelColorBalanceHLS(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, const Frame& f)
         : ScratchRowsBody(in, out, scratch), f_(f) {}
 
     // S' depends on the pixel only through its largest and smallest channel (L' through them too:
     // HlsLightnessBytes), so the frame's formulas run once per pair of them, not once per pixel.
-    static void FillSaturation(const Frame& f, uint8_t* table) {
+    // `table` holds 2 * 65536 bytes and two more, which the vector rows' 4-byte reads may touch.
+    static void FillPairs(const Frame& f, uint8_t* table) {
         const float* unit = colorfx::UnitFloats();
         const uint8_t* lightnessOf = HlsLightnessBytes();
         for (int mxb = 0; mxb < 256; ++mxb)
@@ -125,18 +127,34 @@ public:
                     s0 = L < 255 ? delta * 32385 / (255 - L) : 0;
                 }
                 const double rounded = std::trunc(s0 + 0.5);
-                table[mxb * 256 + mnb] = static_cast<uint8_t>(RoundToByte(rounded * f.saturation));
+                table[2 * (mxb * 256 + mnb)] = static_cast<uint8_t>(L);
+                table[2 * (mxb * 256 + mnb) + 1] = static_cast<uint8_t>(RoundToByte(rounded * f.saturation));
             }
     }
 
     void Rows(int y0, int y1) const override {
+        // The vector rows do the columns the library's conversions do in vector lanes; its scalar
+        // row tails, which round differently, stay with the library.
+        int from = 0;
+        if (BestLookupPath() >= LookupPath::Avx2 && hlsrows::Available()) {
+            from = in_.cols - in_.cols % 8;
+            for (int y = y0; y < y1; ++y)
+                hlsrows::BalanceBGRA(f_.ls, f_.hueShift, in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), from);
+        }
+        if (from < in_.cols) LibraryRows(y0, y1, from);
+    }
+
+private:
+    // Columns [from, width) of rows [y0, y1) through the library's two conversions.
+    void LibraryRows(int y0, int y1, int from) const {
         BandScratch& sc = Scratch(y0);
         // In locals: the byte stores below could alias the frame's fields.
-        const int cols = in_.cols, shift = f_.hueShift;
+        const int cols = in_.cols - from, shift = f_.hueShift;
         const uint8_t* lightness = f_.lightness;
-        const uint8_t* saturation = f_.saturationOf;
+        const uint8_t* pairs = f_.ls;
+        const cv::Range columns(from, in_.cols);
         ForStrips(y0, y1, [&](int y, int n) {
-            const cv::Mat src = in_.rowRange(y, y + n);
+            const cv::Mat src = in_(cv::Range(y, y + n), columns);
             cv::Mat hls = ScratchRows(sc.m[0], n, cols, CV_8UC3);
             cv::cvtColor(src, hls, cv::COLOR_BGR2HLS);
             for (int r = 0; r < n; ++r) {
@@ -147,16 +165,16 @@ public:
                     const int hue = h[0] + shift;
                     h[0] = static_cast<uint8_t>(hue >= 180 ? hue - 180 : hue);
                     h[1] = lightness[h[1]];
-                    h[2] = saturation[mx * 256 + mn];
+                    h[2] = pairs[2 * (mx * 256 + mn) + 1];
                 }
             }
-            cv::Mat bgr = ScratchRows(sc.m[1], n, in_.cols, CV_8UC3);
+            cv::Mat bgr = ScratchRows(sc.m[1], n, cols, CV_8UC3);
             cv::cvtColor(hls, bgr, cv::COLOR_HLS2BGR);
-            WriteWithAlpha(bgr, in_, out_, y, n);
+            cv::Mat dst = out_(cv::Range::all(), columns);
+            WriteWithAlpha(bgr, in_(cv::Range::all(), columns), dst, y, n);
         });
     }
 
-private:
     const Frame& f_;
 };
 
@@ -427,9 +445,9 @@ VideoEffectColorBalanceHLS::VideoEffectColorBalanceHLS() {
 
 namespace {
 
-// The frame's parameters of the HLS balance, its S' table filled into `saturationTable`.
+// The frame's parameters of the HLS balance, its (L', S') table filled into `pairs`.
 parallelColorBalanceHLS::Frame HlsBalanceFrame(float hue, float lightness, float saturation,
-                                               std::vector<uint8_t>& saturationTable) {
+                                               std::vector<uint8_t>& pairs) {
     parallelColorBalanceHLS::Frame f;
     f.lighten = lightness > 1e-6;
     f.hueShift = static_cast<int>(hue * 0.5);
@@ -437,31 +455,23 @@ parallelColorBalanceHLS::Frame HlsBalanceFrame(float hue, float lightness, float
     const double l = lightness * 0.01;
     for (int L = 0; L < 256; ++L)
         f.lightness[L] = static_cast<uint8_t>(RoundToByte((f.lighten ? 255 - L : L) * l + L));
-    saturationTable.resize(256 * 256);
-    parallelColorBalanceHLS::FillSaturation(f, saturationTable.data());
-    f.saturationOf = saturationTable.data();
+    pairs.resize(2 * 256 * 256 + 2);
+    parallelColorBalanceHLS::FillPairs(f, pairs.data());
+    f.ls = pairs.data();
     return f;
 }
 
 }  // namespace
 
 const std::vector<uint8_t>& VideoEffectColorBalanceHLS::KernelTable() {
-    const parallelColorBalanceHLS::Frame f = HlsBalanceFrame(hue_, lightness_, saturation_, saturationTable_);
-    const uint8_t* lightnessOf = HlsLightnessBytes();
-    kernelTable_.assign(256 * 256 * 2, 0);
-    for (int mx = 0; mx < 256; ++mx)
-        for (int mn = 0; mn <= mx; ++mn) {
-            const int i = mx * 256 + mn;
-            kernelTable_[2 * i] = f.lightness[lightnessOf[i]];
-            kernelTable_[2 * i + 1] = saturationTable_[i];
-        }
-    return kernelTable_;
+    HlsBalanceFrame(hue_, lightness_, saturation_, pairs_);
+    return pairs_;
 }
 
 ResultCode VideoEffectColorBalanceHLS::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result = Ok;
     if (!FramesUsable(input, output, &result)) return result;
-    const parallelColorBalanceHLS::Frame f = HlsBalanceFrame(hue_, lightness_, saturation_, saturationTable_);
+    const parallelColorBalanceHLS::Frame f = HlsBalanceFrame(hue_, lightness_, saturation_, pairs_);
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
     parallelColorBalanceHLS body(in, out, scratch_, f);

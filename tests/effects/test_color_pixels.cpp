@@ -9,6 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "color_support.h"
+#include "effects/colour/HlsRows.h"
 #include "imagecpu/TableLookup.h"
 
 using namespace colortest;
@@ -577,6 +578,62 @@ TEST(ColorBalanceHLS, OutputKeepsItsPinnedBytes) {
         ASSERT_EQ(Render(*e, in, out), Ok);
         EXPECT_EQ(orvextest::PictureHash(out.image), pin.hash) << "hue " << pin.params[0].second;
     }
+}
+
+// The HLS balance's vector rows repeat the image library's vector lanes: each conversion on a
+// sample (random colours; every hue and lightness byte with a third of the saturations), then the
+// balance itself against the library's two conversions, on frames whose width leaves them a tail.
+TEST(ColorBalanceHLS, VectorRowsGiveTheLibraryBytes) {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) GTEST_SKIP() << "no AVX2 and FMA";
+    ASSERT_TRUE(orvex::hlsrows::Available()) << "the vector rows no longer match the library's lanes";
+
+    HostFrame colours = orvextest::RandomFrame(4096, 64, 8);
+    cv::Mat hls;
+    cv::cvtColor(colours.image, hls, cv::COLOR_BGR2HLS);
+    std::vector<uint8_t> hl(2 * 4096);
+    for (int y = 0; y < 64; ++y) {
+        orvex::hlsrows::HueLightness(colours.image.ptr<uint8_t>(y), hl.data(), 4096);
+        for (int x = 0; x < 4096; ++x) {
+            const cv::Vec3b want = hls.at<cv::Vec3b>(y, x);
+            ASSERT_TRUE(want[0] == hl[2 * x] && want[1] == hl[2 * x + 1])
+                << colours.image.at<cv::Vec4b>(y, x) << ": library " << want << ", rows " << int{hl[2 * x]} << " "
+                << int{hl[2 * x + 1]};
+        }
+    }
+    cv::Mat triples(181 * 256, 88, CV_8UC3), bgr;
+    for (int h = 0; h <= 180; ++h)
+        for (int l = 0; l < 256; ++l)
+            for (int k = 0; k < 88; ++k) triples.at<cv::Vec3b>(h * 256 + l, k) = cv::Vec3b(h, l, std::min(3 * k, 255));
+    cv::cvtColor(triples, bgr, cv::COLOR_HLS2BGR);
+    std::vector<uint8_t> rows(3 * 88);
+    for (int y = 0; y < triples.rows; ++y) {
+        orvex::hlsrows::BgrOfHls(triples.ptr<uint8_t>(y), rows.data(), 88);
+        for (int k = 0; k < 88; ++k)
+            ASSERT_EQ(bgr.at<cv::Vec3b>(y, k), cv::Vec3b(rows[3 * k], rows[3 * k + 1], rows[3 * k + 2]))
+                << "HLS " << triples.at<cv::Vec3b>(y, k);
+    }
+
+    const Params settings[] = {
+        {},
+        {{"hue", 100}, {"lightness", 30}, {"saturation", -40}},
+        {{"hue", 359}, {"lightness", -30}, {"saturation", 60}},
+        {{"hue", 45}, {"lightness", 100}, {"saturation", 25}},
+        {{"hue", 200}, {"lightness", -100}, {"saturation", 100}},
+    };
+    struct PathCap {
+        ~PathCap() { CapLookupPath(LookupPath::Avx512Vbmi); }
+    } restore;
+    for (const Params& p : settings)
+        for (int width : {1003, 64}) {
+            auto e = Create("color_balance_hls");
+            Set(*e, p);
+            CapLookupPath(LookupPath::Scalar);
+            const auto [in, library] = RenderRandom(*e, width, 19, 5);
+            CapLookupPath(LookupPath::Avx2);
+            const auto [in2, vector] = RenderRandom(*e, width, 19, 5);
+            EXPECT_TRUE(SamePixels(library, vector)) << "width " << width;
+        }
 }
 
 // The HLS balance tabulates its saturation by each pixel's largest and smallest channel, which
