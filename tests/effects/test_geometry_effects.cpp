@@ -93,24 +93,6 @@ const ParamCase kParamCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, GeometryParams, testing::ValuesIn(kParamCases));
 
-TEST(GeometryParams, DefaultsAsTabled) {
-    VideoEffectOffset offset;
-    EXPECT_FLOAT_EQ(Stored(offset, "ShiftCenterToX"), 0.25);
-    EXPECT_FLOAT_EQ(Stored(offset, "BlendWithOrigin"), 0);
-    VideoEffectTransform transform;
-    EXPECT_EQ(transform.ScaleType(), 4);  // until the host sets it
-    EXPECT_FLOAT_EQ(Stored(transform, "Scale_x"), 100);
-    EXPECT_FLOAT_EQ(Stored(transform, "Opacity"), 100);
-    VideoEffectCornerPin pin;
-    EXPECT_FLOAT_EQ(Stored(pin, "Upper_Right_x"), 1);
-    EXPECT_FLOAT_EQ(Stored(pin, "Lower_Left_y"), 1);
-    VideoEffectMagnify magnify;
-    EXPECT_FLOAT_EQ(Stored(magnify, "Magnification"), 150);
-    EXPECT_FLOAT_EQ(Stored(magnify, "Size"), 100);
-    VideoEffectEdgeFeather feather;
-    EXPECT_FLOAT_EQ(Stored(feather, "Amount"), 20);
-}
-
 TEST(GeometryParams, FlipsKnowNoParameter) {
     VideoEffectHorizontalFilp h;
     VideoEffectVerticalFilp v;
@@ -336,6 +318,20 @@ TEST(EdgeFeather, AmountZeroKeepsColourAndCopiesAlpha) {
         }
 }
 
+TEST(EdgeFeather, DefaultFeathersATwentiethOfTheShorterSide) {
+    // 100 x 60, Amount 20: f = trunc(0.2 x 60 x 0.2) = 2, m = 1; the mask is 255 on [1, 99) x
+    // [1, 59) filtered 2 x 2 (window [x - 1, x + 1), reflect-101). Column 0 covers -1 (= 1) and 0,
+    // column 1 covers 0 and 1: 1 of 2 each, 255 / 2 = 128 (rounded); the corner 1 of 4, 64; from
+    // column 2 on 255.
+    VideoEffectEdgeFeather e;
+    HostFrame in = SolidFrame(100, 60, cv::Scalar(255, 255, 255, 30)), out = SolidFrame(100, 60, cv::Scalar::all(7));
+    ASSERT_EQ(Render(e, in, out), Ok);
+    EXPECT_EQ(At(out, 0, 30), cv::Vec4b(128, 128, 128, 30));
+    EXPECT_EQ(At(out, 1, 30), cv::Vec4b(128, 128, 128, 30));
+    EXPECT_EQ(At(out, 0, 0), cv::Vec4b(64, 64, 64, 30));
+    EXPECT_EQ(At(out, 2, 30), cv::Vec4b(255, 255, 255, 30));
+}
+
 TEST(EdgeFeather, HandComputedMaskAtTheEdge) {
     // 100 x 100, Amount 100: f = trunc(100 x 0.2) = 20, m = 10; the mask is 255 on [10, 90)
     // filtered 20 x 20 (window [x - 10, x + 10), reflect-101). Column 0 covers only the reflection
@@ -499,6 +495,16 @@ TEST(Magnify, SizeLargerThanTheFrameClipsTheSquare) {
             for (int x = 0; x < 40; ++x)
                 ASSERT_EQ(At(out, x, y), cv::Vec4b(90, 80, 70, 60)) << shape << " " << x << "," << y;
     }
+}
+
+TEST(Magnify, DefaultsMagnifyTheCentreByOneAndAHalf) {
+    // Size 100 at the centre of 40 x 30: D = (-80, -85, 200, 200) clipped to the frame; magnification
+    // 150 reads a 27 x 20 source (40 / 1.5 = 26.67 rounded) centred in it.
+    VideoEffectMagnify e;
+    cv::Rect d, s;
+    e.Rects(40, 30, &d, &s);
+    EXPECT_EQ(d, cv::Rect(0, 0, 40, 30));
+    EXPECT_EQ(s, cv::Rect(6, 5, 27, 20));
 }
 
 TEST(Magnify, CircleLeavesTheSquaresCornersUnchanged) {
