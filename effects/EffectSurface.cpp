@@ -322,6 +322,11 @@ ResultCode EffectSurface::RejectCode() const {
     return row ? row->reject : UnsupportedFrame;
 }
 
+FrameRules EffectSurface::Rules() const {
+    const BuiltinEffect* row = FindBuiltinEffect(typeid(*this));
+    return {!row || row->outputSize == OutputSize::SameAsInput};
+}
+
 bool EffectSurface::CanRenderOnCPU(const EffectFrame& in, const EffectFrame& out) const {
     if (IsBGRA8(in.pixel_fmt) && IsBGRA8(out.pixel_fmt)) return true;
     ORVEX_LOG(6, "orvex::EffectSurface::Render", "%s: unsupported frame format, input %u output %u",

@@ -39,6 +39,11 @@ struct ParamDecl {
     double kernelScale = 1;
 };
 
+// What a CPU body asks of its frames beyond 8-bit BGRA planes it can read and write.
+struct FrameRules {
+    bool sameSize = true;  // false for the warps, whose output size may differ
+};
+
 class EffectSurface : public IOrvexEffect {
 public:
     EffectSurface();
@@ -90,6 +95,9 @@ public:
     // What Render returns for frames CanRenderOnCPU refuses: the effect's manifest row says it;
     // UnsupportedFrame for an effect without a row.
     ResultCode RejectCode() const;
+    // The rules its CPU body checks frames by: the output size from the manifest row (the
+    // input's size for an effect without a row).
+    FrameRules Rules() const;
     bool OpenCLEnabled() const { return openclEnabled_; }
     bool OpenGLEnabled() const { return openglEnabled_; }
     IVisualProcess* VisualProcess() const { return visualProcess_; }
@@ -171,10 +179,6 @@ ResultCode RunEffectKernel(const char* key, KernelArgs& args, const std::shared_
                            const std::shared_ptr<zrp::Texture>& output);
 
 // --- CPU-body helpers shared by the effect families ---------------------------------------------
-
-struct FrameRules {
-    bool sameSize = true;  // false for the warps, whose output size may differ
-};
 
 // True when the body may run. Otherwise *result is what ProcessCPU returns: UnsupportedFrame for
 // a frame that is not 8-bit BGRA on either side, InvalidArgument for frames it cannot read or

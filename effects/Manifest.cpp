@@ -26,8 +26,8 @@ constexpr uint32_t kCpuAndOpenCL = kPathCpu | kPathOpenCL;
 // so that a host never reads a refusal as a rendered frame.
 template <class T>
 BuiltinEffect Row(const char* name, const char* kernelKey, const char* programFile, uint32_t paths,
-                  ResultCode reject = UnsupportedFrame) {
-    return {name, &Make<T>, kernelKey, programFile, paths, &typeid(T), reject};
+                  ResultCode reject = UnsupportedFrame, OutputSize outputSize = OutputSize::SameAsInput) {
+    return {name, &Make<T>, kernelKey, programFile, paths, &typeid(T), reject, outputSize};
 }
 
 #define VE(n) "video/effect/" n
@@ -41,7 +41,7 @@ BuiltinEffect Row(const char* name, const char* kernelKey, const char* programFi
 const BuiltinEffect* Table(size_t* count) {
     static const BuiltinEffect kBuiltins[] = {
         Row<VideoEffectOffset>(NAMED("offset"), kCpuAndOpenCL),
-        Row<VideoEffectTransform>(NAMED("transform"), kCpuAndOpenCL),
+        Row<VideoEffectTransform>(NAMED("transform"), kCpuAndOpenCL, UnsupportedFrame, OutputSize::Any),
         Row<VideoEffectSharpen>(NAMED("sharpen"), kCpuAndOpenCL),
         Row<VideoEffectHorizontalFilp>(NAMED("horizontal_filp"), kCpuAndOpenCL),
         Row<VideoEffectVerticalFilp>(NAMED("vertical_filp"), kCpuAndOpenCL),
@@ -91,7 +91,8 @@ const BuiltinEffect* Table(size_t* count) {
         Row<VideoEffectColorEmboss>(NAMED("color_emboss"), kCpuAndOpenCL),
         Row<VideoEffectFindEdges>(NAMED("find_edges"), kCpuAndOpenCL),
         Row<VideoEffectThreshold>(NAMED("threshold"), kCpuAndOpenCL),
-        Row<VideoEffectMotion>(VE("motion"), KEY("transform"), CL("transform"), kCpuAndOpenCL),
+        Row<VideoEffectMotion>(VE("motion"), KEY("transform"), CL("transform"), kCpuAndOpenCL, UnsupportedFrame,
+                               OutputSize::Any),
         Row<VideoEffectGlitchBoxShift>(VE("glitch_box_shift"), nullptr, nullptr, kPathNone),
         Row<VideoEffectGlitchChromaticAberration>(VE("glitch_chromatic_aberration"), nullptr, nullptr,
                                                   kPathNone),

@@ -20,6 +20,10 @@ using EffectFactory = EffectSurface* (*)();
 // The paths an effect renders on, as a host is told through GetSupportedPaths.
 enum EffectPath : uint32_t { kPathCpu = 1, kPathOpenCL = 2, kPathOpenGL = 4 };
 
+// The output a CPU body takes: most bodies map pixel to pixel and need the input's size; the
+// warps place the input in an output of any size.
+enum class OutputSize : uint8_t { SameAsInput, Any };
+
 struct BuiltinEffect {
     const char* name;             // "video/effect/..."
     EffectFactory create;         // null while the effect's family has not been built
@@ -28,6 +32,7 @@ struct BuiltinEffect {
     uint32_t paths;               // EffectPath bits
     const std::type_info* type;   // the class `create` makes
     ResultCode reject;            // what rendering a frame the CPU body cannot take returns
+    OutputSize outputSize;        // whether the output may differ in size from the input
 };
 
 // The 54 rows in table order.

@@ -217,7 +217,7 @@ const AffineWarpEffect::Matrices& AffineWarpEffect::WarpMatrices(int w, int h, i
 
 ResultCode AffineWarpEffect::ProcessCPU(int64_t, EffectFrame* input, EffectFrame* output) {
     ResultCode result;
-    if (!FramesUsable(input, output, &result, {false})) return result;
+    if (!FramesUsable(input, output, &result, Rules())) return result;
     return GuardImageLibrary([&] {
         cv::Mat out = WrapBGRA(*output);
         const cv::Mat in = ReadableInput(WrapBGRA(*input), out);

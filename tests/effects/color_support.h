@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "effect_settings.h"
 #include "effects/colour/ColorEffects.h"
 #include "frames.h"
 
@@ -47,6 +48,13 @@ inline const std::vector<EffectInfo>& ColorEffects() {
     return list;
 }
 
+// True for a colour effect's full or short name.
+inline bool IsColorEffect(const std::string& name) {
+    for (const EffectInfo& e : ColorEffects())
+        if (name == e.name || name == std::string(e.name).substr(13)) return true;
+    return false;
+}
+
 inline std::unique_ptr<EffectSurface> Create(const std::string& name) {
     for (const EffectInfo& e : ColorEffects())
         if (name == e.name || name == std::string(e.name).substr(13)) return std::unique_ptr<EffectSurface>(e.make());
@@ -69,7 +77,7 @@ inline EffectParamValue ValueFor(EffectParamType type, double v) {
     }
 }
 
-using Params = std::vector<std::pair<const char*, double>>;
+using Params = orvextest::ParamValues;
 
 // Sets each parameter through SetParam with its declared type and expects it accepted.
 inline void Set(EffectSurface& e, const Params& params) {

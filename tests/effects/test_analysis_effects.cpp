@@ -1,4 +1,4 @@
-// The analysis-driven effects: parameters, reject codes, hand-computed pixels, the kept
+// The analysis-driven effects: parameters, hand-computed pixels, the kept
 // measurements of the automatic effects, equalisation, threshold, extract and the paint bucket.
 #include <climits>
 #include <cmath>
@@ -26,17 +26,16 @@ std::unique_ptr<EffectSurface> Make() {
 struct Info {
     const char* name;
     std::unique_ptr<EffectSurface> (*make)();
-    bool opencl;
 };
 
 const Info kEffects[] = {
-    {"auto_contrast", &Make<VideoEffectAutoContrast>, true},
-    {"auto_levels", &Make<VideoEffectAutoLevels>, true},
-    {"auto_color", &Make<VideoEffectAutoColor>, true},
-    {"equalizer", &Make<VideoEffectHistogramEqualize>, true},
-    {"threshold", &Make<VideoEffectThreshold>, true},
-    {"extract", &Make<VideoEffectExtract>, true},
-    {"paint_bucket", &Make<VideoEffectPaintBucket>, false},
+    {"auto_contrast", &Make<VideoEffectAutoContrast>},
+    {"auto_levels", &Make<VideoEffectAutoLevels>},
+    {"auto_color", &Make<VideoEffectAutoColor>},
+    {"equalizer", &Make<VideoEffectHistogramEqualize>},
+    {"threshold", &Make<VideoEffectThreshold>},
+    {"extract", &Make<VideoEffectExtract>},
+    {"paint_bucket", &Make<VideoEffectPaintBucket>},
 };
 
 // A frame of gray pixels (v, v, v, 200) from a list of levels, one per pixel, row by row.
@@ -98,48 +97,6 @@ TEST(AnalysisEffects, ParameterTables) {
                                                       : SetF(*e, r.name, static_cast<float>(r.bad));
             EXPECT_EQ(got, r.onBad);
             EXPECT_EQ(Stored(*e, r.name), r.substitute);
-        }
-    }
-    for (const Info& i : kEffects) {
-        auto e = i.make();
-        EXPECT_EQ(SetI(*e, "nope", 1), NotFound) << i.name;
-        bool cpu = false, cl = false, gl = true;
-        e->GetSupportedPaths(&cpu, &cl, &gl);
-        EXPECT_TRUE(cpu) << i.name;
-        EXPECT_EQ(cl, i.opencl) << i.name;
-        EXPECT_FALSE(gl) << i.name;
-    }
-}
-
-// An output that is not 8-bit BGRA is refused and left as it was.
-TEST(AnalysisEffects, OtherFormatsAreRefusedAndLeaveTheOutputUntouched) {
-    for (const Info& i : kEffects) {
-        auto e = i.make();
-        HostFrame in = RandomFrame(20, 10, 3);
-        HostFrame out = SolidFrame(20, 10, cv::Scalar(1, 2, 3, 4));
-        out.frame->pixel_fmt = NV12;
-        EXPECT_EQ(Render(*e, in, out), UnsupportedFrame) << i.name;
-        ExpectSamePicture(out.image, cv::Mat(10, 20, CV_8UC4, cv::Scalar(1, 2, 3, 4)), i.name);
-        HostFrame small = SolidFrame(19, 10, cv::Scalar::all(0));
-        EXPECT_EQ(Render(*e, in, small), InvalidArgument) << i.name;
-    }
-}
-
-// Rendering in place gives the picture of two buffers, serially (small) and in bands (large).
-TEST(AnalysisEffects, InPlaceMatchesSeparateBuffers) {
-    for (const Info& i : kEffects) {
-        for (auto [w, h] : {std::pair{37, 11}, std::pair{211, 97}}) {
-            SCOPED_TRACE(std::string(i.name) + " " + std::to_string(w));
-            HostFrame in = RandomFrame(w, h, 9);
-            HostFrame out = SolidFrame(w, h, cv::Scalar::all(0));
-            auto e = i.make();
-            SetI(*e, "mode", 1);
-            ASSERT_EQ(Render(*e, in, out), Ok);
-            auto f = i.make();
-            SetI(*f, "mode", 1);
-            HostFrame same = RandomFrame(w, h, 9);
-            ASSERT_EQ(Render(*f, same, same), Ok);
-            ExpectSamePicture(same.image, out.image, i.name);
         }
     }
 }
@@ -364,28 +321,6 @@ TEST(Extract, KeyTables) {
     SetB(e, "Reverse", true);
     ASSERT_EQ(Render(e, in, out), Ok);
     EXPECT_EQ(At(out, 2, 2), cv::Vec4b(0, 0, 0, 33));
-}
-
-// Parameters without a range take any value of their type: the tables stay bytes.
-TEST(AnalysisEffects, WildParametersRender) {
-    const float fl = std::numeric_limits<float>::max(), nan = std::numeric_limits<float>::quiet_NaN();
-    for (const Info& i : kEffects) {
-        auto probe = i.make();
-        for (const ParamDecl& p : probe->Params()) {
-            if (p.hasRange || p.type == ParamBool) continue;
-            const std::vector<double> values = p.type == ParamInt ? std::vector<double>{INT_MIN, INT_MAX, -1}
-                                                                  : std::vector<double>{-fl, fl, nan, -1e6, 1e6};
-            for (double v : values) {
-                SCOPED_TRACE(std::string(i.name) + " " + p.name + " " + std::to_string(v));
-                auto e = i.make();
-                if (p.type == ParamInt) SetI(*e, p.name.c_str(), static_cast<int>(v));
-                else SetF(*e, p.name.c_str(), static_cast<float>(v));
-                HostFrame in = RandomFrame(23, 17, 2);
-                HostFrame out = SolidFrame(23, 17, cv::Scalar::all(0));
-                EXPECT_EQ(Render(*e, in, out), Ok);
-            }
-        }
-    }
 }
 
 namespace {

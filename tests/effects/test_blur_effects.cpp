@@ -1,4 +1,4 @@
-// Blur, sharpen and edge effects on the CPU: parameters, hand-computed pictures, frames.
+// Blur, sharpen and edge effects on the CPU: parameters and hand-computed pictures.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -84,23 +84,6 @@ const ParamCase kParamCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, BlurParams, testing::ValuesIn(kParamCases));
 
-TEST(BlurParams, DefaultsAsTabled) {
-    VideoEffectGaussianBlur g;
-    EXPECT_EQ(Stored(g, "Blurriness"), 1);
-    VideoEffectEmboss emboss;
-    EXPECT_FLOAT_EQ(Stored(emboss, "concave"), 1);
-    EXPECT_FLOAT_EQ(Stored(emboss, "angle"), 45);
-    VideoEffectColorEmboss colour;
-    EXPECT_FLOAT_EQ(Stored(colour, "concave"), 5);
-    VideoEffectUnsharpenMask unsharp;
-    EXPECT_FLOAT_EQ(Stored(unsharp, "Amount"), 50);
-    EXPECT_FLOAT_EQ(Stored(unsharp, "Radius"), 1);
-    VideoEffectCompoundBlur compound;
-    EXPECT_FLOAT_EQ(Stored(compound, "Maximum_Blur"), 20);
-    VideoEffectDirectionBlur direction;
-    EXPECT_FLOAT_EQ(Stored(direction, "blur_length"), 5);
-}
-
 // --- the shared three-box approximation -----------------------------------------------------------------
 
 TEST(ThreeBox, SidesAsHandComputed) {
@@ -171,6 +154,27 @@ TEST(GaussianBlur, BlurrinessZeroLeavesThePicture) {
     ExpectSamePicture(out.image, in.image, "gaussian 0");
 }
 
+TEST(GaussianBlur, DefaultSpreadsAPointOverItsEightNeighboursOnly) {
+    // Blurriness 1: a 3 x 3 window; sigma 10 weighs its taps almost alike (exp(-2/200) = 0.99 at
+    // the corners), so a point of 255 becomes about 255 / 9 = 28 over the nine pixels, and no
+    // further.
+    VideoEffectGaussianBlur e;
+    HostFrame in = SolidFrame(9, 7, cv::Scalar(0, 0, 0, 255));
+    in.image.at<cv::Vec4b>(3, 4) = cv::Vec4b(255, 255, 255, 255);
+    HostFrame out = SolidFrame(9, 7, cv::Scalar::all(1));
+    ASSERT_EQ(Render(e, in, out), Ok);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const bool window = std::abs(x - 4) <= 1 && std::abs(y - 3) <= 1;
+            if (window) {
+                EXPECT_NEAR(At(out, x, y)[0], 28, 1) << x << "," << y;
+            } else {
+                EXPECT_EQ(At(out, x, y)[0], 0) << x << "," << y;
+            }
+            EXPECT_EQ(At(out, x, y)[3], 255);
+        }
+}
+
 TEST(GaussianBlur, IsTheLibrarysGaussianWithSigmaTen) {
     // Two flat halves: far from the boundary the picture keeps its value, at the boundary it meets
     // halfway (the kernel is symmetric), and the blur spreads r = 10 pixels.
@@ -237,6 +241,27 @@ TEST(CompoundBlur, MaximumZeroCopies) {
     HostFrame in = RandomFrame(21, 13, 4), out = SolidFrame(21, 13, cv::Scalar::all(0));
     ASSERT_EQ(Render(e, in, out), Ok);
     ExpectSamePicture(out.image, in.image, "compound blur 0");
+}
+
+TEST(CompoundBlur, DefaultBlursTheBrightSideByThreeBoxesOfFifteen) {
+    // Maximum 20: sigma = (10 - 1.5) 0.3 + 0.8 = 3.35, v = 134.67, wl = trunc(sqrt(45.89)) = 6 -> 5,
+    // m = trunc((134.67 - 75 - 60 - 9) / -24) = 0: sides 15, 15, 15. Where the map is white the
+    // output is that blur, where it is black the input; alpha is kept.
+    HostFrame in = SolidFrame(61, 9, cv::Scalar(0, 0, 0, 200));
+    in.image.colRange(30, 61).setTo(cv::Scalar(255, 255, 255, 200));
+    cv::Mat blurred = in.image.clone();
+    for (int side : {15, 15, 15}) cv::blur(blurred, blurred, cv::Size(side, side));
+    cv::Mat expected = in.image.clone();
+    for (int x = 30; x < 61; ++x)
+        for (int y = 0; y < 9; ++y) {
+            const cv::Vec4b b = blurred.at<cv::Vec4b>(y, x);
+            expected.at<cv::Vec4b>(y, x) = cv::Vec4b(b[0], b[1], b[2], 200);
+        }
+    VideoEffectCompoundBlur e;
+    HostFrame out = SolidFrame(61, 9, cv::Scalar::all(1));
+    ASSERT_EQ(Render(e, in, out), Ok);
+    ExpectSamePicture(out.image, expected, "compound blur at its default");
+    EXPECT_LT(At(out, 30, 4)[0], 255);
 }
 
 TEST(CompoundBlur, BrightAreasBlurAndReverseBlursTheDarkOnes) {
@@ -382,6 +407,23 @@ TEST(UnsharpMask, Threshold255LeavesEveryPixelWithASmallerDifference) {
     ExpectSamePicture(out.image, in.image, "threshold 255");
 }
 
+TEST(UnsharpMask, DefaultsAddHalfTheDifferenceFromTheRadiusOneBlur) {
+    // Amount 50, Radius 1 (sides 3, 3, 7), Threshold 0: out = rint(1.5 in - 0.5 blur), halves to
+    // even, for a 100 on a field of 50.
+    HostFrame in = SolidFrame(21, 17, cv::Scalar(50, 50, 50, 9));
+    in.image.at<cv::Vec4b>(8, 10) = cv::Vec4b(100, 100, 100, 9);
+    cv::Mat blurred = in.image.clone();
+    for (int side : {3, 3, 7}) cv::blur(blurred, blurred, cv::Size(side, side));
+    VideoEffectUnsharpenMask e;
+    HostFrame out = SolidFrame(21, 17, cv::Scalar::all(0));
+    ASSERT_EQ(Render(e, in, out), Ok);
+    for (auto [x, y] : {std::pair{10, 8}, std::pair{11, 8}, std::pair{13, 10}, std::pair{0, 0}}) {
+        const int b = blurred.at<cv::Vec4b>(y, x)[0], v = At(in, x, y)[0];
+        EXPECT_EQ(At(out, x, y)[0], std::clamp(static_cast<int>(std::nearbyint(1.5 * v - 0.5 * b)), 0, 255)) << x << "," << y;
+    }
+    EXPECT_EQ(At(out, 10, 8)[3], 9);
+}
+
 TEST(UnsharpMask, HandComputedBoost) {
     // A 100 on a field of 50 with Radius 1 (sides 3, 3, 7): the peak's blur is
     // 50 + 50 x (its weight in the three boxes); Amount 100 gives out = sat(2 x 100 - blur).
@@ -437,6 +479,20 @@ TEST(Emboss, HandComputedRowDifference) {
     EXPECT_EQ(At(out, 2, 0)[0], 120);
 }
 
+TEST(ColorEmboss, DefaultComparesEachRowWithTheFifthBelow) {
+    // concave 5 at angle 45: d = round(sin(90 degrees) x 5) = 5. Only row 5 is 60 on a field of
+    // 100: row 0 alone compares with it, e = 100 + (100 - 60) = 140; the others meet a 100 (or
+    // themselves past the last row) and keep 100, and row 5 itself compares with row 10.
+    HostFrame in = SolidFrame(7, 11, cv::Scalar(100, 100, 100, 255));
+    in.image.row(5).setTo(cv::Scalar(60, 60, 60, 255));
+    HostFrame out = SolidFrame(7, 11, cv::Scalar::all(0));
+    VideoEffectColorEmboss e;
+    ASSERT_EQ(Render(e, in, out), Ok);
+    EXPECT_EQ(At(out, 3, 0), cv::Vec4b(140, 140, 140, 255));
+    for (int y : {1, 4, 6, 10}) EXPECT_EQ(At(out, 3, y), cv::Vec4b(100, 100, 100, 255)) << y;
+    EXPECT_EQ(At(out, 3, 5), cv::Vec4b(20, 20, 20, 255));  // 60 + (60 - 100)
+}
+
 TEST(Emboss, RowOffsetRoundsHalvesUp) {
     VideoEffectEmboss e;
     SetF(e, "angle", 105);  // sin(30 degrees) = 0.5: one row down, though 0.49999999999999994 in double
@@ -479,85 +535,3 @@ TEST(FindEdges, HandComputedVerticalEdge) {
     EXPECT_EQ(At(out, 10, 4)[0], 162);
 }
 
-// --- every effect of the family: frames, paths, in-place rendering ---------------------------------------
-
-struct FamilyCase {
-    const char* name;
-    bool opencl;
-    std::function<void(EffectSurface&)> configure;
-};
-
-const FamilyCase kFamily[] = {
-    {"video/effect/gaussian_blur", true, [](EffectSurface& e) { SetI(e, "Blurriness", 4); }},
-    {"video/effect/direction_blur", false, nullptr},
-    {"video/effect/camera_blur", false, nullptr},
-    {"video/effect/compound_blur", false, [](EffectSurface& e) { SetB(e, "Reverse", true); }},
-    {"video/effect/channel_blur", false, [](EffectSurface& e) { SetI(e, "Red_Blurriness", 6); }},
-    {"video/effect/sharpen", true, nullptr},
-    {"video/effect/unsharpen_mask", false, [](EffectSurface& e) { SetF(e, "Radius", 6); }},
-    {"video/effect/emboss", true, nullptr},
-    {"video/effect/color_emboss", true, nullptr},
-    {"video/effect/find_edges", true, nullptr},
-};
-
-class BlurFamily : public testing::TestWithParam<FamilyCase> {};
-
-TEST_P(BlurFamily, CreatableWithTheTabledPaths) {
-    const FamilyCase& c = GetParam();
-    const BuiltinEffect* row = FindBuiltinEffect(c.name);
-    ASSERT_TRUE(row && row->create);
-    std::unique_ptr<EffectSurface> e(row->create());
-    bool cpu = false, opencl = true, opengl = true;
-    e->GetSupportedPaths(&cpu, &opencl, &opengl);
-    EXPECT_TRUE(cpu);
-    EXPECT_EQ(opencl, c.opencl);
-    EXPECT_FALSE(opengl);
-    EXPECT_EQ(e->SetParam("NoSuchParameter", ParamFloat, EffectParamValue::Float(1)), NotFound);
-}
-
-TEST_P(BlurFamily, OtherFormatsAreRefusedWithoutWriting) {
-    const FamilyCase& c = GetParam();
-    std::unique_ptr<EffectSurface> e(FindBuiltinEffect(c.name)->create());
-    if (c.configure) c.configure(*e);
-    HostFrame in = RandomFrame(24, 16, 20), out = SolidFrame(24, 16, cv::Scalar::all(5));
-    out.frame->pixel_fmt = P010;
-    EXPECT_EQ(Render(*e, in, out), UnsupportedFrame);
-    EXPECT_EQ(cv::norm(out.image, SolidFrame(24, 16, cv::Scalar::all(5)).image, cv::NORM_INF), 0);
-    HostFrame small = SolidFrame(23, 16, cv::Scalar::all(5));
-    EXPECT_EQ(Render(*e, in, small), InvalidArgument);
-}
-
-TEST_P(BlurFamily, InPlaceRenderingMatchesSeparateFrames) {
-    const FamilyCase& c = GetParam();
-    std::unique_ptr<EffectSurface> e(FindBuiltinEffect(c.name)->create());
-    if (c.configure) c.configure(*e);
-    for (int w : {100, 101}) {  // serial and banded
-        HostFrame in = RandomFrame(w, 100, 21), out = SolidFrame(w, 100, cv::Scalar::all(0));
-        ASSERT_EQ(Render(*e, in, out), Ok);
-        HostFrame same = RandomFrame(w, 100, 21);
-        std::vector<EffectFramePtr> inputs{same.frame};
-        ASSERT_EQ(e->Render(nullptr, 0, nullptr, inputs, same.frame), Ok);
-        ExpectSamePicture(same.image, out.image, std::string(c.name) + " in place");
-    }
-}
-
-TEST_P(BlurFamily, PaddedRowsAreReadAndWrittenWithinTheirPitch) {
-    // Frames whose rows carry 12 bytes of padding: the padding of the output is never written.
-    const FamilyCase& c = GetParam();
-    std::unique_ptr<EffectSurface> e(FindBuiltinEffect(c.name)->create());
-    if (c.configure) c.configure(*e);
-    HostFrame in = RandomFrame(37, 25, 22, 12), out = RandomFrame(37, 25, 23, 12);
-    cv::Mat before(out.image.rows, static_cast<int>(out.image.step[0]), CV_8UC1, out.image.data);
-    cv::Mat padding = before.colRange(37 * 4, static_cast<int>(out.image.step[0])).clone();
-    HostFrame packed = SolidFrame(37, 25, cv::Scalar::all(0)), packedIn = SolidFrame(37, 25, cv::Scalar::all(0));
-    in.image.copyTo(packedIn.image);
-    ASSERT_EQ(Render(*e, in, out), Ok);
-    ASSERT_EQ(Render(*e, packedIn, packed), Ok);
-    ExpectSamePicture(out.image, packed.image, std::string(c.name) + " padded");
-    EXPECT_EQ(cv::norm(before.colRange(37 * 4, static_cast<int>(out.image.step[0])), padding, cv::NORM_INF), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Effects, BlurFamily, testing::ValuesIn(kFamily),
-                         [](const testing::TestParamInfo<BlurFamily::ParamType>& info) {
-                             return std::string(info.param.name).substr(std::string("video/effect/").size());
-                         });

@@ -1,4 +1,4 @@
-// Brightness and contrast through the effect base: parameters, the table, banding, frames.
+// Brightness and contrast through the effect base: parameters, the table, banding.
 #include <cmath>
 #include <limits>
 
@@ -124,48 +124,6 @@ TEST(BrightnessContrast, SerialAndBandedRenderingAgree) {
                 ASSERT_EQ(out.image.at<cv::Vec4b>(y, x), Mapped(t, in.image.at<cv::Vec4b>(y, x)))
                     << w << "x100 at " << x << "," << y;
     }
-}
-
-TEST(BrightnessContrast, InPlaceRendering) {
-    VideoEffectBrightnessContrast e;
-    HostFrame f = orvextest::RandomFrame(120, 90, 3);
-    cv::Mat before = f.image.clone();
-    bool identity;
-    auto t = e.BuildTable(&identity);
-    std::vector<EffectFramePtr> inputs{f.frame};
-    ASSERT_EQ(e.Render(nullptr, 0, nullptr, inputs, f.frame), Ok);
-    EXPECT_EQ(f.image.at<cv::Vec4b>(45, 60), Mapped(t, before.at<cv::Vec4b>(45, 60)));
-}
-
-TEST(BrightnessContrast, BadFramesLeaveTheOutputUntouched) {
-    VideoEffectBrightnessContrast e;
-    HostFrame in = orvextest::RandomFrame(16, 8, 2);
-    struct Case {
-        const char* what;
-        void (*spoil)(EffectFrame& in, EffectFrame& out);
-        ResultCode expected;
-    } cases[] = {
-        {"NV12 output", [](EffectFrame&, EffectFrame& o) { o.pixel_fmt = NV12; }, UnsupportedFrame},
-        {"BGRA64 output", [](EffectFrame&, EffectFrame& o) { o.pixel_fmt = BGRA64; }, UnsupportedFrame},
-        {"YV12 input", [](EffectFrame& i, EffectFrame&) { i.pixel_fmt = YV12; }, UnsupportedFrame},
-        {"null input plane", [](EffectFrame& i, EffectFrame&) { i.data[0] = nullptr; }, InvalidArgument},
-        {"short pitch", [](EffectFrame&, EffectFrame& o) { o.pitch[0] = 16 * 4 - 1; }, InvalidArgument},
-        {"negative pitch", [](EffectFrame& i, EffectFrame&) { i.pitch[0] = -64; }, InvalidArgument},
-        {"size mismatch", [](EffectFrame&, EffectFrame& o) { o.height[0] = 7; }, InvalidArgument},
-        {"zero width", [](EffectFrame& i, EffectFrame& o) { i.width[0] = o.width[0] = 0; }, InvalidArgument},
-    };
-    for (const Case& c : cases) {
-        HostFrame inCopy{in.image, orvextest::WrapFrame(in.image)};
-        HostFrame out = orvextest::SolidFrame(16, 8, cv::Scalar(9, 9, 9, 9));
-        c.spoil(*inCopy.frame, *out.frame);
-        EXPECT_EQ(Render(e, inCopy, out), c.expected) << c.what;
-        EXPECT_EQ(cv::norm(out.image, cv::Mat(8, 16, CV_8UC4, cv::Scalar(9, 9, 9, 9)), cv::NORM_INF), 0) << c.what;
-    }
-    // An empty input list or a null output is a failure, not a crash.
-    EffectFramePtr nullOut;
-    EXPECT_EQ(e.Render(nullptr, 0, nullptr, {}, in.frame), Failed);
-    EXPECT_EQ(e.Render(nullptr, 0, nullptr, {in.frame}, nullOut), Failed);
-    EXPECT_EQ(e.Render(nullptr, 0, nullptr, {nullptr}, in.frame), Failed);
 }
 
 TEST(EffectSurface, BaseSlots) {

@@ -1,5 +1,5 @@
-// The colour effects as a family: parameter tables, substitutes, reject codes, serial versus
-// banded and in-place rendering, creation through the lab and the orvex command.
+// The colour effects as a family: parameter tables, substitutes, serial versus banded rendering,
+// creation through the lab and the orvex command.
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -216,20 +216,6 @@ TEST(ColorEffects, OutOfRangeValuesStoreTheSubstituteAndReport3) {
     }
 }
 
-TEST(ColorEffects, WrongTypesAndUnknownNamesLeaveTheFieldAlone) {
-    for (const EffectTable& t : Tables()) {
-        SCOPED_TRACE(t.effect);
-        auto e = Create(t.effect);
-        ASSERT_TRUE(e);
-        const ParamRow& row = t.params.front();
-        const EffectParamType wrong = row.type == ParamFloat ? ParamInt : ParamFloat;
-        EXPECT_EQ(e->SetParam(row.name.c_str(), wrong, ValueFor(wrong, 1)), WrongFormat);
-        EXPECT_EQ(e->SetParam(row.name.c_str(), ParamText, EffectParamValue::Text("1")), WrongFormat);
-        EXPECT_NEAR(Stored(*e, row.name), row.def, 1e-4);
-        EXPECT_EQ(e->SetParam("no such parameter", ParamFloat, EffectParamValue::Float(1)), NotFound);
-    }
-}
-
 TEST(ColorEffects, ByteParametersKeepTheLowByte) {
     auto pass = Create("color_pass");
     EXPECT_EQ(pass->SetParam("Pass_Green", ParamInt, EffectParamValue::Int(256 + 7)), Ok);
@@ -239,98 +225,13 @@ TEST(ColorEffects, ByteParametersKeepTheLowByte) {
     EXPECT_EQ(Stored(*replace, "Replace_Red"), 255);
 }
 
-TEST(ColorEffects, EveryEffectReportsItsCpuBody) {
-    // OpenCL is reported by the effects whose kernels exist; none of the family draws with OpenGL.
-    for (const EffectInfo& info : ColorEffects()) {
-        std::unique_ptr<EffectSurface> e(info.make());
-        bool cpu = false, cl = false, gl = true;
-        e->GetSupportedPaths(&cpu, &cl, &gl);
-        EXPECT_TRUE(cpu) << info.name;
-        EXPECT_FALSE(gl) << info.name;
-    }
-}
-
-TEST(ColorEffects, FramesOfAnotherFormatAreRefusedAndStayUntouched) {
-    const cv::Scalar fill(9, 8, 7, 6);
-    for (const EffectInfo& info : ColorEffects()) {
-        std::unique_ptr<EffectSurface> e(info.make());
-        struct Case {
-            const char* what;
-            void (*spoil)(EffectFrame& in, EffectFrame& out);
-            bool formatReject;
-        } cases[] = {
-            {"NV12 output", [](EffectFrame&, EffectFrame& o) { o.pixel_fmt = NV12; }, true},
-            {"BGRA64 output", [](EffectFrame&, EffectFrame& o) { o.pixel_fmt = BGRA64; }, true},
-            {"P010 input", [](EffectFrame& i, EffectFrame&) { i.pixel_fmt = P010; }, true},
-            {"null output plane", [](EffectFrame&, EffectFrame& o) { o.data[0] = nullptr; }, false},
-            {"size mismatch", [](EffectFrame&, EffectFrame& o) { o.width[0] = 5; }, false},
-        };
-        for (const Case& c : cases) {
-            HostFrame in = orvextest::RandomFrame(12, 6, 3);
-            HostFrame out = orvextest::SolidFrame(12, 6, fill);
-            c.spoil(*in.frame, *out.frame);
-            EXPECT_EQ(Render(*e, in, out), c.formatReject ? UnsupportedFrame : InvalidArgument) << info.name << ": " << c.what;
-            EXPECT_EQ(cv::norm(out.image, cv::Mat(6, 12, CV_8UC4, fill), cv::NORM_INF), 0) << info.name << ": " << c.what;
-        }
-        // The second 8-bit BGRA format is processed like the first.
-        HostFrame in = orvextest::RandomFrame(12, 6, 3);
-        HostFrame out = orvextest::SolidFrame(12, 6, fill);
-        out.frame->pixel_fmt = BGRA32_ALT;
-        EXPECT_EQ(Render(*e, in, out), Ok) << info.name;
-    }
-}
-
-namespace {
-
-// Parameter sets that take each effect through its distinct code paths.
-struct Config {
-    const char* effect;
-    Params params;
-};
-
-std::vector<Config> PathConfigs() {
-    std::vector<Config> c = {
-        {"brightness_contrast", {{"bright", -12}, {"contrast", 63}}},
-        {"gamma_correction", {{"Gamma", 17}}},
-        {"tint", {{"black_red", 40}, {"white_blue", 90}, {"amount", 63}}},
-        {"channel_mixer", {{"red_channel_green", -70}, {"green_channel_const", 40}, {"blue_channel_red", 130}}},
-        {"channel_mixer", {{"red_channel_blue", 60}, {"monochrome", 1}}},
-        {"color_banlance", {{"Red", 140}, {"Green", 55}, {"Blue", 101}}},
-        {"black_white_hitfilm", {{"Red", 150}, {"Cyan", 30}, {"Magenta", 210}}},
-        {"color_balance_hls", {{"hue", 100}, {"lightness", 30}, {"saturation", -40}}},
-        {"color_balance_hls", {{"hue", 300}, {"lightness", -30}, {"saturation", 60}}},
-        {"color_correction_color_balance", {{"shadow_red", 40}, {"midtone_green", -30}, {"highlight_blue", 70}}},
-        {"color_correction_color_balance",
-         {{"shadow_blue", -40}, {"midtone_red", 50}, {"reserve_luminosity", 1}}},
-        {"adjust_levels", {{"rgb_input_black_level", 20}, {"green_gray_level", 140}, {"red_output_white_level", 200}}},
-        {"color_pass", {{"Similar", 40}, {"Pass_Green", 128}}},
-        {"color_pass", {{"Similar", 40}, {"Reverse", 1}}},
-        {"color_replace", {{"Similar", 60}, {"Target_Blue", 100}}},
-        {"color_replace", {{"Similar", 60}, {"Solid", 1}}},
-        {"leave_color", {{"amount", 70}, {"tolerance", 40}, {"blue_leave", 90}}},
-        {"change_to_color", {{"tolerance_h", 40}, {"to_h", 200}, {"changeType", 3}, {"to_s", 50}}},
-        {"change_to_color", {{"from_h", 180}, {"tolerance_h", 60}, {"changeModeType", 1}, {"to_h", 250}, {"softness", 20}}},
-        {"change_to_color", {{"tolerance_h", 60}, {"view_correction_matte", 1}}},
-    };
-    for (int i = 0; i <= 12; ++i)
-        c.push_back({"channel_invert", {{"channel_index", static_cast<double>(i)}, {"alpha_blend", 30}}});
-    return c;
-}
-
-std::string Describe(const Config& c) {
-    std::string s = c.effect;
-    for (const auto& [name, v] : c.params) s += " " + std::string(name) + "=" + std::to_string(v);
-    return s;
-}
-
-}  // namespace
-
 TEST(ColorEffects, SerialAndBandedRenderingGiveTheSamePixels) {
     // 103 x 100 pixels run in 8 bands; its left 100 x 100 (10000 pixels) runs serially. Every
     // pixel depends on that pixel alone, so both must agree. Rows of padding catch band overruns.
     HostFrame in = orvextest::RandomFrame(103, 100, 21, 12);
-    for (const Config& c : PathConfigs()) {
-        SCOPED_TRACE(Describe(c));
+    for (const orvextest::EffectSetting& c : orvextest::PathSettings()) {
+        if (!IsColorEffect(c.effect)) continue;
+        SCOPED_TRACE(std::string(c.effect) + " " + orvextest::Describe(c.params));
         auto e = Create(c.effect);
         ASSERT_TRUE(e);
         Set(*e, c.params);
@@ -353,21 +254,6 @@ TEST(ColorEffects, SerialAndBandedRenderingGiveTheSamePixels) {
             EXPECT_TRUE(SamePixels(smallOut.image(cv::Rect(0, 0, part.cols, part.rows)), partOut.image))
                 << size.width << "x" << size.height;
         }
-    }
-}
-
-TEST(ColorEffects, InPlaceRenderingEqualsSeparateOutput) {
-    for (const Config& c : PathConfigs()) {
-        SCOPED_TRACE(Describe(c));
-        auto e = Create(c.effect);
-        ASSERT_TRUE(e);
-        Set(*e, c.params);
-        HostFrame in = orvextest::RandomFrame(131, 97, 8);
-        HostFrame out = orvextest::SolidFrame(131, 97, cv::Scalar::all(0));
-        ASSERT_EQ(Render(*e, in, out), Ok);
-        std::vector<EffectFramePtr> inputs{in.frame};
-        ASSERT_EQ(e->Render(nullptr, 0, nullptr, inputs, in.frame), Ok);
-        EXPECT_TRUE(SamePixels(in.image, out.image));
     }
 }
 

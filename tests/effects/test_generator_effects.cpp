@@ -1,6 +1,5 @@
 // The generator effects: hand-computed masks and pixels, the blend-mode bodies at zero opacity, the
-// image library's random generator, parameter substitutes, reject codes, in-place rendering and
-// extreme parameters.
+// image library's random generator and parameter substitutes.
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -408,31 +407,7 @@ TEST(Vignette, RadiusZeroIsAPoint) {
         }
 }
 
-// --- the family ---------------------------------------------------------------------------------------
-
-namespace {
-
-struct Family {
-    const char* name;
-    std::function<std::unique_ptr<EffectSurface>()> make;
-};
-
-template <class T>
-std::unique_ptr<EffectSurface> MakeEffect() {
-    return std::make_unique<T>();
-}
-
-const Family kFamily[] = {
-    {"grid", MakeEffect<VideoEffectGrid>},
-    {"checkerboard", MakeEffect<VideoEffectCheckerboard>},
-    {"ramp", MakeEffect<VideoEffectRamp>},
-    {"circle", MakeEffect<VideoEffectCircle>},
-    {"4_color_gradient", MakeEffect<VideoEffect4ColorGradient>},
-    {"lens_flare", MakeEffect<VideoEffectLensFlare>},
-    {"vignette", MakeEffect<VideoEffectVignette>},
-};
-
-}  // namespace
+// --- the family ------------------------------------------------------------------------------------
 
 TEST(GeneratorEffects, SubstitutesOutOfRangeValues) {
     VideoEffectGrid grid;
@@ -456,59 +431,3 @@ TEST(GeneratorEffects, SubstitutesOutOfRangeValues) {
     EXPECT_EQ(SetI(circle, "radius", 5), WrongFormat);
 }
 
-TEST(GeneratorEffects, OtherFormatsAreRefusedAndStayUntouched) {
-    for (const Family& f : kFamily) {
-        auto e = f.make();
-        HostFrame in = RandomFrame(20, 10, 1);
-        HostFrame out = SolidFrame(20, 10, cv::Scalar::all(3));
-        out.frame->pixel_fmt = NV12;
-        EXPECT_EQ(Render(*e, in, out), UnsupportedFrame) << f.name;
-        EXPECT_EQ(cv::countNonZero(out.image.reshape(1) != 3), 0) << f.name;
-    }
-}
-
-// In place, banded and serial: the same pixels. HLS modes and feathers included.
-TEST(GeneratorEffects, InPlaceMatchesSeparateOutput) {
-    for (const Family& f : kFamily) {
-        for (int variant = 0; variant < 2; ++variant) {
-            auto a = f.make();
-            auto b = f.make();
-            for (EffectSurface* e : {a.get(), b.get()}) {
-                if (variant == 1) {
-                    SetI(*e, "Blend_mode", 16);
-                    SetI(*e, "blend_mode", 16);
-                    SetI(*e, "Feather_width", 5);
-                    SetI(*e, "Scatter", 9);
-                    SetI(*e, "Red", 30);
-                    SetI(*e, "red", 30);
-                }
-            }
-            HostFrame in = RandomFrame(131, 97, 12);
-            HostFrame separate = SolidFrame(131, 97, cv::Scalar::all(0));
-            ASSERT_EQ(Render(*a, in, separate), Ok) << f.name;
-            HostFrame inPlace{in.image.clone(), nullptr};
-            inPlace.frame = WrapFrame(inPlace.image);
-            ASSERT_EQ(Render(*b, inPlace, inPlace), Ok) << f.name;
-            ExpectSamePicture(separate.image, inPlace.image, std::string(f.name) + " variant " + std::to_string(variant));
-        }
-    }
-}
-
-TEST(GeneratorEffects, ExtremeParametersRender) {
-    const float floats[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                            -std::numeric_limits<float>::infinity(), 1e30f, -1e30f, 0.0f};
-    const int ints[] = {INT32_MIN, INT32_MAX, -1, 0};
-    for (const Family& f : kFamily) {
-        for (size_t i = 0; i < 6; ++i) {
-            auto e = f.make();
-            for (const ParamDecl& p : e->Params()) {
-                if (p.type == ParamFloat) SetF(*e, p.name.c_str(), floats[i]);
-                if (p.type == ParamInt) SetI(*e, p.name.c_str(), ints[i % 4]);
-                if (p.type == ParamBool) SetB(*e, p.name.c_str(), i % 2);
-            }
-            HostFrame in = RandomFrame(33, 17, 2);
-            HostFrame out = SolidFrame(33, 17, cv::Scalar::all(0));
-            EXPECT_EQ(Render(*e, in, out), Ok) << f.name << " set " << i;
-        }
-    }
-}

@@ -1,4 +1,4 @@
-// Geometry and distortion effects on the CPU: parameters, hand-computed pictures, frames.
+// Geometry and distortion effects on the CPU: parameters and hand-computed pictures.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -92,24 +92,6 @@ const ParamCase kParamCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, GeometryParams, testing::ValuesIn(kParamCases));
-
-TEST(GeometryParams, DefaultsAsTabled) {
-    VideoEffectOffset offset;
-    EXPECT_FLOAT_EQ(Stored(offset, "ShiftCenterToX"), 0.25);
-    EXPECT_FLOAT_EQ(Stored(offset, "BlendWithOrigin"), 0);
-    VideoEffectTransform transform;
-    EXPECT_EQ(transform.ScaleType(), 4);  // until the host sets it
-    EXPECT_FLOAT_EQ(Stored(transform, "Scale_x"), 100);
-    EXPECT_FLOAT_EQ(Stored(transform, "Opacity"), 100);
-    VideoEffectCornerPin pin;
-    EXPECT_FLOAT_EQ(Stored(pin, "Upper_Right_x"), 1);
-    EXPECT_FLOAT_EQ(Stored(pin, "Lower_Left_y"), 1);
-    VideoEffectMagnify magnify;
-    EXPECT_FLOAT_EQ(Stored(magnify, "Magnification"), 150);
-    EXPECT_FLOAT_EQ(Stored(magnify, "Size"), 100);
-    VideoEffectEdgeFeather feather;
-    EXPECT_FLOAT_EQ(Stored(feather, "Amount"), 20);
-}
 
 TEST(GeometryParams, FlipsKnowNoParameter) {
     VideoEffectHorizontalFilp h;
@@ -322,29 +304,6 @@ TEST(Crop, ZoomFillsTheFrameWithTheKeptRectangle) {
         for (int x = 0; x < 40; ++x) ASSERT_EQ(At(out, x, y), cv::Vec4b(50, 60, 70, 80)) << x << "," << y;
 }
 
-TEST(Crop, AcceptsAnyPairOfTheBgraFormatsAndRefusesOthersWithoutWriting) {
-    VideoEffectCrop e;
-    SetF(e, "Left", 50);
-    for (uint32_t inFmt : {BGRA32, BGRA32_ALT})
-        for (uint32_t outFmt : {BGRA32, BGRA32_ALT}) {
-            HostFrame in = RandomFrame(10, 4, 1), out = SolidFrame(10, 4, cv::Scalar::all(5));
-            in.frame->pixel_fmt = inFmt;
-            out.frame->pixel_fmt = outFmt;
-            ASSERT_EQ(Render(e, in, out), Ok);
-            EXPECT_EQ(At(out, 0, 0), kClear) << inFmt << " -> " << outFmt;
-        }
-    for (uint32_t other : {NV12, BGRA64, YV12}) {
-        HostFrame in = RandomFrame(10, 4, 1), out = SolidFrame(10, 4, cv::Scalar::all(5));
-        out.frame->pixel_fmt = other;
-        EXPECT_EQ(Render(e, in, out), UnsupportedFrame);
-        EXPECT_EQ(At(out, 0, 0), cv::Vec4b(5, 5, 5, 5));
-        HostFrame out2 = SolidFrame(10, 4, cv::Scalar::all(5));
-        in.frame->pixel_fmt = other;
-        EXPECT_EQ(Render(e, in, out2), UnsupportedFrame);
-        EXPECT_EQ(At(out2, 0, 0), cv::Vec4b(5, 5, 5, 5));
-    }
-}
-
 // --- edge feather -------------------------------------------------------------------------------------
 
 TEST(EdgeFeather, AmountZeroKeepsColourAndCopiesAlpha) {
@@ -357,6 +316,20 @@ TEST(EdgeFeather, AmountZeroKeepsColourAndCopiesAlpha) {
             const cv::Vec4b s = At(in, x, y);
             ASSERT_EQ(At(out, x, y), s) << x << "," << y;
         }
+}
+
+TEST(EdgeFeather, DefaultFeathersATwentiethOfTheShorterSide) {
+    // 100 x 60, Amount 20: f = trunc(0.2 x 60 x 0.2) = 2, m = 1; the mask is 255 on [1, 99) x
+    // [1, 59) filtered 2 x 2 (window [x - 1, x + 1), reflect-101). Column 0 covers -1 (= 1) and 0,
+    // column 1 covers 0 and 1: 1 of 2 each, 255 / 2 = 128 (rounded); the corner 1 of 4, 64; from
+    // column 2 on 255.
+    VideoEffectEdgeFeather e;
+    HostFrame in = SolidFrame(100, 60, cv::Scalar(255, 255, 255, 30)), out = SolidFrame(100, 60, cv::Scalar::all(7));
+    ASSERT_EQ(Render(e, in, out), Ok);
+    EXPECT_EQ(At(out, 0, 30), cv::Vec4b(128, 128, 128, 30));
+    EXPECT_EQ(At(out, 1, 30), cv::Vec4b(128, 128, 128, 30));
+    EXPECT_EQ(At(out, 0, 0), cv::Vec4b(64, 64, 64, 30));
+    EXPECT_EQ(At(out, 2, 30), cv::Vec4b(255, 255, 255, 30));
 }
 
 TEST(EdgeFeather, HandComputedMaskAtTheEdge) {
@@ -524,6 +497,16 @@ TEST(Magnify, SizeLargerThanTheFrameClipsTheSquare) {
     }
 }
 
+TEST(Magnify, DefaultsMagnifyTheCentreByOneAndAHalf) {
+    // Size 100 at the centre of 40 x 30: D = (-80, -85, 200, 200) clipped to the frame; magnification
+    // 150 reads a 27 x 20 source (40 / 1.5 = 26.67 rounded) centred in it.
+    VideoEffectMagnify e;
+    cv::Rect d, s;
+    e.Rects(40, 30, &d, &s);
+    EXPECT_EQ(d, cv::Rect(0, 0, 40, 30));
+    EXPECT_EQ(s, cv::Rect(6, 5, 27, 20));
+}
+
 TEST(Magnify, CircleLeavesTheSquaresCornersUnchanged) {
     // Size 10 at the centre of 60 x 60: D = (20, 20, 20, 20); the circle of radius 10 does not reach
     // D's corner pixel (20, 20), which keeps the input.
@@ -535,93 +518,6 @@ TEST(Magnify, CircleLeavesTheSquaresCornersUnchanged) {
     EXPECT_EQ(At(out, 5, 5), At(in, 5, 5));
     EXPECT_NE(At(out, 30, 25), At(in, 30, 25));
 }
-
-// --- every effect of the family: frames, paths, in-place rendering ---------------------------------------
-
-struct FamilyCase {
-    const char* name;
-    bool opencl;
-    std::function<void(EffectSurface&)> configure;
-};
-
-const FamilyCase kFamily[] = {
-    {"video/effect/offset", true, [](EffectSurface& e) { SetF(e, "BlendWithOrigin", 40); }},
-    {"video/effect/transform", true,
-     [](EffectSurface& e) { SetF(e, "Rotation", 20), SetF(e, "Opacity", 70); }},
-    {"video/effect/motion", true, [](EffectSurface& e) { SetF(e, "Scale_x", 150); }},
-    {"video/effect/crop", true, [](EffectSurface& e) { SetF(e, "Left", 10), SetB(e, "Zoom", true); }},
-    {"video/effect/edge_feather", false, nullptr},
-    {"video/effect/horizontal_filp", true, nullptr},
-    {"video/effect/vertical_filp", true, nullptr},
-    {"video/effect/corner_pin", true, [](EffectSurface& e) { SetF(e, "Upper_Left_x", 0.2f); }},
-    {"video/effect/mirror", true, [](EffectSurface& e) { SetF(e, "ReflectAngle", 30); }},
-    {"video/effect/spherize", true, [](EffectSurface& e) { SetF(e, "amount", 15); }},
-    {"video/effect/twirl", true, [](EffectSurface& e) { SetF(e, "radius", 12); }},
-    {"video/effect/lens_distortion", false, [](EffectSurface& e) { SetF(e, "square_a", 40); }},
-    {"video/effect/magnify", false, [](EffectSurface& e) { SetF(e, "Size", 8); }},
-};
-
-class GeometryFamily : public testing::TestWithParam<FamilyCase> {};
-
-TEST_P(GeometryFamily, CreatableWithTheTabledPaths) {
-    const FamilyCase& c = GetParam();
-    const BuiltinEffect* row = FindBuiltinEffect(c.name);
-    ASSERT_TRUE(row && row->create);
-    std::unique_ptr<EffectSurface> e(row->create());
-    bool cpu = false, opencl = true, opengl = true;
-    e->GetSupportedPaths(&cpu, &opencl, &opengl);
-    EXPECT_TRUE(cpu);
-    EXPECT_EQ(opencl, c.opencl);
-    EXPECT_FALSE(opengl);
-    // Every row but the edge feather's names a program, even where the family has no kernel.
-    EXPECT_EQ(row->kernelKey != nullptr, std::string(c.name) != "video/effect/edge_feather");
-    EXPECT_EQ(e->SetParam("NoSuchParameter", ParamFloat, EffectParamValue::Float(1)), NotFound);
-}
-
-TEST_P(GeometryFamily, OtherFormatsAreRefusedWithoutWriting) {
-    const FamilyCase& c = GetParam();
-    std::unique_ptr<EffectSurface> e(FindBuiltinEffect(c.name)->create());
-    if (c.configure) c.configure(*e);
-    HostFrame in = RandomFrame(24, 16, 20), out = SolidFrame(24, 16, cv::Scalar::all(5));
-    out.frame->pixel_fmt = NV12;
-    EXPECT_EQ(Render(*e, in, out), UnsupportedFrame);
-    EXPECT_EQ(cv::norm(out.image, SolidFrame(24, 16, cv::Scalar::all(5)).image, cv::NORM_INF), 0);
-    // Frames it cannot read safely are refused whatever the format.
-    HostFrame small = SolidFrame(23, 16, cv::Scalar::all(5));
-    if (std::string(c.name) != "video/effect/transform" && std::string(c.name) != "video/effect/motion") {
-        EXPECT_EQ(Render(*e, in, small), InvalidArgument);
-    }
-    HostFrame bgra = SolidFrame(24, 16, cv::Scalar::all(5));
-    in.frame->data[0] = nullptr;
-    EXPECT_EQ(e->ProcessCPU(0, in.frame.get(), bgra.frame.get()), InvalidArgument);
-}
-
-TEST_P(GeometryFamily, InPlaceRenderingMatchesSeparateFrames) {
-    const FamilyCase& c = GetParam();
-    std::unique_ptr<EffectSurface> e(FindBuiltinEffect(c.name)->create());
-    if (c.configure) c.configure(*e);
-    for (int w : {100, 101}) {  // serial and banded
-        HostFrame in = RandomFrame(w, 100, 21), out = SolidFrame(w, 100, cv::Scalar::all(0));
-        ASSERT_EQ(Render(*e, in, out), Ok);
-        HostFrame same = RandomFrame(w, 100, 21);
-        std::vector<EffectFramePtr> inputs{same.frame};
-        ASSERT_EQ(e->Render(nullptr, 0, nullptr, inputs, same.frame), Ok);
-        if (std::string(c.name) == "video/effect/edge_feather") {
-            // Alpha is not written: in place it keeps the input's, separately the output's.
-            cv::Mat a, b;
-            cv::cvtColor(out.image, a, cv::COLOR_BGRA2BGR);
-            cv::cvtColor(same.image, b, cv::COLOR_BGRA2BGR);
-            EXPECT_EQ(cv::norm(a, b, cv::NORM_INF), 0) << c.name;
-        } else {
-            ExpectSamePicture(same.image, out.image, std::string(c.name) + " in place");
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Effects, GeometryFamily, testing::ValuesIn(kFamily),
-                         [](const testing::TestParamInfo<FamilyCase>& info) {
-                             return std::string(info.param.name).substr(std::string("video/effect/").size());
-                         });
 
 TEST(Warps, OutputSizeMayDifferFromTheInput) {
     // Transform centres the input in a larger output: a 20 x 10 picture in 30 x 16 starts at (5, 3).

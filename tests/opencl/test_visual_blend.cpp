@@ -110,6 +110,32 @@ protected:
         return h.image;
     }
 
+    // One operation given its input frames and its output, on either path.
+    using Op = std::function<ResultCode(const std::vector<const EffectFrame*>& in, EffectFrame& out)>;
+
+    // Runs `op` on the host frames and on their texture twins into outputs of `size` that start as
+    // `fill`, and expects the two pictures within `tol` per byte where `mask` is set (everywhere
+    // without one).
+    void ExpectBothPathsAgree(std::initializer_list<const HostFrame*> inputs, cv::Size size, const Op& op, int tol,
+                              const std::string& what, const cv::Mat& mask = cv::Mat(),
+                              cv::Scalar fill = cv::Scalar::all(0)) {
+        std::vector<const EffectFrame*> host, gpuIn;
+        std::vector<EffectFrame> textures;
+        textures.reserve(inputs.size());
+        for (const HostFrame* f : inputs) {
+            host.push_back(f->frame.get());
+            textures.push_back(Up(*f));
+        }
+        for (const EffectFrame& t : textures) gpuIn.push_back(&t);
+        HostFrame cpu = orvextest::SolidFrame(size.width, size.height, fill);
+        HostFrame gpu = orvextest::SolidFrame(size.width, size.height, fill);
+        EffectFrame gout = Up(gpu);
+        ASSERT_EQ(op(host, *cpu.frame), Ok) << what << " on the CPU";
+        ASSERT_EQ(op(gpuIn, gout), Ok) << what << " on OpenCL";
+        const Diff d = Compare(cpu.image, Down(gout), tol, mask);
+        EXPECT_LE(d.max, tol) << what << ": " << d.first;
+    }
+
     zrp::ATLUFactory* factory_ = nullptr;
     VisualProcess vp_;
 };
@@ -157,41 +183,33 @@ TEST_F(BlendOpenCL, BlendAndTransformModesMatchTheCpu) {
     const HostFrame bg = Random(40, 24, 2, true);
     for (int pre : {0, 1}) {
         const HostFrame ovl = Random(40, 24, 1, false, pre != 0);
-        const EffectFrame govl = Up(ovl), gbg = Up(bg);
         for (const ModeCase& m : kTransformModes)
-            for (double opacity : {1.0, 0.8}) {
-                HostFrame cpu = orvextest::SolidFrame(40, 24, cv::Scalar::all(0));
-                HostFrame gpu = orvextest::SolidFrame(40, 24, cv::Scalar::all(0));
-                EffectFrame gout = Up(gpu);
-                ASSERT_EQ(vp_.BlendAndTransform(*ovl.frame, kCentre, *bg.frame, kCentre, false, *cpu.frame, m.mode, 0,
-                                                opacity, pre, 1, 0, 1, 1, 0, 0),
-                          Ok);
-                ASSERT_EQ(vp_.BlendAndTransform(govl, kCentre, gbg, kCentre, false, gout, m.mode, 0, opacity, pre, 1, 0,
-                                                1, 1, 0, 0),
-                          Ok);
-                const Diff d = Compare(cpu.image, Down(gout), m.tolerance);
-                EXPECT_LE(d.max, m.tolerance) << "mode " << m.mode << " pre " << pre << " opacity " << opacity << ": "
-                                              << d.first;
-            }
+            for (double opacity : {1.0, 0.8})
+                ExpectBothPathsAgree(
+                    {&ovl, &bg}, {40, 24},
+                    [&](const auto& in, EffectFrame& out) {
+                        return vp_.BlendAndTransform(*in[0], kCentre, *in[1], kCentre, false, out, m.mode, 0, opacity,
+                                                     pre, 1, 0, 1, 1, 0, 0);
+                    },
+                    m.tolerance,
+                    "mode " + std::to_string(m.mode) + " pre " + std::to_string(pre) + " opacity " +
+                        std::to_string(opacity));
     }
 }
 
 TEST_F(BlendOpenCL, BlendModesMatchTheCpu) {
     const ModeCase modes[] = {{0, 2}, {2, 3}, {5, 3}, {8, 3}, {14, 3}, {19, 1}, {20, 1}, {22, 1}, {23, 2}, {18, 2}};
     const HostFrame bg = Random(32, 20, 4, true);
+    const fxRectf all{0, 0, 1, 1};
     for (int pre : {0, 1}) {
         const HostFrame ovl = Random(32, 20, 3, false, pre != 0);
-        const EffectFrame govl = Up(ovl), gbg = Up(bg);
-        for (const ModeCase& m : modes) {
-            HostFrame cpu = orvextest::SolidFrame(32, 20, cv::Scalar::all(0));
-            HostFrame gpu = orvextest::SolidFrame(32, 20, cv::Scalar::all(0));
-            EffectFrame gout = Up(gpu);
-            const fxRectf all{0, 0, 1, 1};
-            ASSERT_EQ(vp_.Blend(*ovl.frame, all, *bg.frame, all, *cpu.frame, 1, m.mode, 0.8, pre), Ok);
-            ASSERT_EQ(vp_.Blend(govl, all, gbg, all, gout, 1, m.mode, 0.8, pre), Ok);
-            const Diff d = Compare(cpu.image, Down(gout), m.tolerance);
-            EXPECT_LE(d.max, m.tolerance) << "mode " << m.mode << " pre " << pre << ": " << d.first;
-        }
+        for (const ModeCase& m : modes)
+            ExpectBothPathsAgree(
+                {&ovl, &bg}, {32, 20},
+                [&](const auto& in, EffectFrame& out) {
+                    return vp_.Blend(*in[0], all, *in[1], all, out, 1, m.mode, 0.8, pre);
+                },
+                m.tolerance, "mode " + std::to_string(m.mode) + " pre " + std::to_string(pre));
     }
 }
 
@@ -199,16 +217,13 @@ TEST_F(BlendOpenCL, SolidColorModesMatchTheCpu) {
     const ModeCase modes[] = {{0, 2}, {2, 3}, {5, 3}, {8, 3}, {14, 3}, {19, 1}, {20, 1}, {22, 0}, {23, 2}, {18, 2}};
     for (int pre : {0, 1}) {
         const HostFrame ovl = Random(24, 16, 5, false, pre != 0);
-        const EffectFrame govl = Up(ovl);
-        for (const ModeCase& m : modes) {
-            HostFrame cpu = orvextest::SolidFrame(24, 16, cv::Scalar::all(0));
-            HostFrame gpu = orvextest::SolidFrame(24, 16, cv::Scalar::all(0));
-            EffectFrame gout = Up(gpu);
-            ASSERT_EQ(vp_.solidColorBlend(*ovl.frame, *cpu.frame, 40, 120, 220, 255, m.mode, 0.8, pre), Ok);
-            ASSERT_EQ(vp_.solidColorBlend(govl, gout, 40, 120, 220, 255, m.mode, 0.8, pre), Ok);
-            const Diff d = Compare(cpu.image, Down(gout), m.tolerance);
-            EXPECT_LE(d.max, m.tolerance) << "mode " << m.mode << " pre " << pre << ": " << d.first;
-        }
+        for (const ModeCase& m : modes)
+            ExpectBothPathsAgree(
+                {&ovl}, {24, 16},
+                [&](const auto& in, EffectFrame& out) {
+                    return vp_.solidColorBlend(*in[0], out, 40, 120, 220, 255, m.mode, 0.8, pre);
+                },
+                m.tolerance, "mode " + std::to_string(m.mode) + " pre " + std::to_string(pre));
     }
 }
 
@@ -217,16 +232,11 @@ TEST_F(BlendOpenCL, OverlayModesMatchTheCpu) {
     const HostFrame bg = Random(30, 18, 7, false);
     for (int pre : {0, 1}) {
         const HostFrame ovl = Random(30, 18, 6, false, pre != 0);
-        const EffectFrame govl = Up(ovl), gbg = Up(bg);
-        for (int mode : {0, 2, 3, 5, 8, 9, 11, 14, 19, 20, 21, 22, 23, 18}) {
-            HostFrame cpu = orvextest::SolidFrame(30, 18, cv::Scalar::all(0));
-            HostFrame gpu = orvextest::SolidFrame(30, 18, cv::Scalar::all(0));
-            EffectFrame gout = Up(gpu);
-            ASSERT_EQ(vp_.overlay(*bg.frame, *ovl.frame, *cpu.frame, mode, 0.7f, 0, pre), Ok);
-            ASSERT_EQ(vp_.overlay(gbg, govl, gout, mode, 0.7f, 0, pre), Ok);
-            const Diff d = Compare(cpu.image, Down(gout), 1);
-            EXPECT_LE(d.max, 1) << "mode " << mode << " pre " << pre << ": " << d.first;
-        }
+        for (int mode : {0, 2, 3, 5, 8, 9, 11, 14, 19, 20, 21, 22, 23, 18})
+            ExpectBothPathsAgree(
+                {&bg, &ovl}, {30, 18},
+                [&](const auto& in, EffectFrame& out) { return vp_.overlay(*in[0], *in[1], out, mode, 0.7f, 0, pre); },
+                1, "mode " + std::to_string(mode) + " pre " + std::to_string(pre));
     }
 }
 
@@ -333,18 +343,16 @@ TEST_F(BlendOpenCL, EveryModeAgreesWithTheCpuOnThresholdFrames) {
         for (int kind : {0, 1})
             for (int pre : {0, 1}) {
                 const ThresholdFrames f = MakeThresholdFrames(kind, pre != 0, op.turned);
-                const EffectFrame govl = Up(f.ovl), gbg = Up(f.bg);
                 for (double opacity : {1.0, 0.6})
-                    for (int mode = 0; mode < 24; ++mode) {
-                        HostFrame cpu = orvextest::SolidFrame(16, 16, cv::Scalar::all(0));
-                        HostFrame gpu = orvextest::SolidFrame(16, 16, cv::Scalar::all(0));
-                        EffectFrame gout = Up(gpu);
-                        ASSERT_EQ(op.run(vp_, *f.ovl.frame, *f.bg.frame, *cpu.frame, mode, pre, opacity), Ok) << op.name;
-                        ASSERT_EQ(op.run(vp_, govl, gbg, gout, mode, pre, opacity), Ok) << op.name;
-                        const Diff d = Compare(cpu.image, Down(gout), 2);
-                        EXPECT_LE(d.max, 2) << op.name << " kind " << kind << " mode " << mode << " pre " << pre
-                                            << " opacity " << opacity << ": " << d.first;
-                    }
+                    for (int mode = 0; mode < 24; ++mode)
+                        ExpectBothPathsAgree(
+                            {&f.ovl, &f.bg}, {16, 16},
+                            [&](const auto& in, EffectFrame& out) {
+                                return op.run(vp_, *in[0], *in[1], out, mode, pre, opacity);
+                            },
+                            2,
+                            std::string(op.name) + " kind " + std::to_string(kind) + " mode " + std::to_string(mode) +
+                                " pre " + std::to_string(pre) + " opacity " + std::to_string(opacity));
             }
 }
 
@@ -364,40 +372,31 @@ const GeometryCase kGeometry[] = {{"upright", {0.5, 0.5}, {0.5, 0.5}, 0, 1, 1, 0
 
 TEST_F(BlendOpenCL, BlendAndTransformGeometryMatchesTheCpu) {
     const HostFrame ovl = Smooth(40, 30), bg = Random(64, 48, 9, true);
-    const EffectFrame govl = Up(ovl), gbg = Up(bg);
     for (const GeometryCase& g : kGeometry) {
-        HostFrame cpu = orvextest::SolidFrame(64, 48, cv::Scalar::all(0));
-        HostFrame gpu = orvextest::SolidFrame(64, 48, cv::Scalar::all(0));
-        EffectFrame gout = Up(gpu);
-        ASSERT_EQ(vp_.BlendAndTransform(*ovl.frame, g.anchor, *bg.frame, g.centre, false, *cpu.frame, 0, 0, 1.0, 0, 1,
-                                        g.theta, g.sx, g.sy, g.kx, g.ky),
-                  Ok);
-        ASSERT_EQ(vp_.BlendAndTransform(govl, g.anchor, gbg, g.centre, false, gout, 0, 0, 1.0, 0, 1, g.theta, g.sx,
-                                        g.sy, g.kx, g.ky),
-                  Ok);
         // A turned overlay has the same one-pixel fade on both paths: compared to its last pixel.
         const cv::Mat mask = g.theta != 0 ? cv::Mat()
                                           : AwayFromEdges(40, 30, 64, 48, g.anchor, g.centre, g.theta, g.sx, g.sy,
                                                           g.kx, g.ky, 1.0);
-        const Diff d = Compare(cpu.image, Down(gout), 2, mask);
-        EXPECT_LE(d.max, 2) << g.name << ": " << d.first;
+        ExpectBothPathsAgree(
+            {&ovl, &bg}, {64, 48},
+            [&](const auto& in, EffectFrame& out) {
+                return vp_.BlendAndTransform(*in[0], g.anchor, *in[1], g.centre, false, out, 0, 0, 1.0, 0, 1, g.theta,
+                                             g.sx, g.sy, g.kx, g.ky);
+            },
+            2, g.name, mask);
     }
 }
 
 TEST_F(BlendOpenCL, TransformMatchesTheCpu) {
-    const HostFrame in = Smooth(40, 30);
-    const EffectFrame gin = Up(in);
-    for (const GeometryCase& g : kGeometry) {
-        HostFrame cpu = orvextest::SolidFrame(56, 40, cv::Scalar::all(3));
-        HostFrame gpu = orvextest::SolidFrame(56, 40, cv::Scalar::all(3));
-        EffectFrame gout = Up(gpu);
-        ASSERT_EQ(vp_.Transform(*in.frame, g.anchor, *cpu.frame, g.centre, 1, g.theta, g.sx, g.sy, 0, false, g.kx, g.ky),
-                  Ok);
-        ASSERT_EQ(vp_.Transform(gin, g.anchor, gout, g.centre, 1, g.theta, g.sx, g.sy, 0, false, g.kx, g.ky), Ok);
-        const cv::Mat mask = AwayFromEdges(40, 30, 56, 40, g.anchor, g.centre, g.theta, g.sx, g.sy, g.kx, g.ky, 1.5);
-        const Diff d = Compare(cpu.image, Down(gout), 1, mask);
-        EXPECT_LE(d.max, 1) << g.name << ": " << d.first;
-    }
+    const HostFrame picture = Smooth(40, 30);
+    for (const GeometryCase& g : kGeometry)
+        ExpectBothPathsAgree(
+            {&picture}, {56, 40},
+            [&](const auto& in, EffectFrame& out) {
+                return vp_.Transform(*in[0], g.anchor, out, g.centre, 1, g.theta, g.sx, g.sy, 0, false, g.kx, g.ky);
+            },
+            1, g.name, AwayFromEdges(40, 30, 56, 40, g.anchor, g.centre, g.theta, g.sx, g.sy, g.kx, g.ky, 1.5),
+            cv::Scalar::all(3));
 }
 
 TEST_F(BlendOpenCL, UprightUnitTransformCopiesTheOverlayInPlace) {
@@ -442,71 +441,52 @@ TEST_F(BlendOpenCL, BlendAndTransformWithoutABackgroundTextureIsRefusedAtOnce) {
 
 TEST_F(BlendOpenCL, BlendRegionsMatchTheCpu) {
     const HostFrame ovl = Smooth(40, 32), bg = Random(48, 36, 15, true);
-    const EffectFrame govl = Up(ovl), gbg = Up(bg);
     const fxRectf cases[][2] = {{{0.25f, 0.25f, 0.5f, 0.5f}, {0.5f, 0, 0.5f, 0.5f}},
                                 {{0.5f, 0, 1, 1}, {0, 0, 1, 1}},
                                 {{0, 0, 1, 1}, {0.25f, 0.25f, 0.25f, 0.5f}}};
-    for (const auto& c : cases) {
-        HostFrame cpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(0));
-        HostFrame gpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(0));
-        EffectFrame gout = Up(gpu);
-        ASSERT_EQ(vp_.Blend(*ovl.frame, c[0], *bg.frame, c[1], *cpu.frame, 1, 0, 1.0, 0), Ok);
-        ASSERT_EQ(vp_.Blend(govl, c[0], gbg, c[1], gout, 1, 0, 1.0, 0), Ok);
-        const Diff d = Compare(cpu.image, Down(gout), 1);
-        EXPECT_LE(d.max, 1) << c[0].x << "," << c[1].x << ": " << d.first;
-    }
+    for (const auto& c : cases)
+        ExpectBothPathsAgree(
+            {&ovl, &bg}, {48, 36},
+            [&](const auto& in, EffectFrame& out) { return vp_.Blend(*in[0], c[0], *in[1], c[1], out, 1, 0, 1.0, 0); },
+            1, std::to_string(c[0].x) + "," + std::to_string(c[1].x));
 }
 
 TEST_F(BlendOpenCL, CenterPointAlignBlendMatchesTheCpu) {
     const HostFrame ovl = Smooth(30, 24), bg = Random(48, 40, 16, true);
-    const EffectFrame govl = Up(ovl), gbg = Up(bg);
     struct Case {
         float offset;
         int mode;
         bool backBlank;
     };
-    for (const Case& c : {Case{0, 0, false}, Case{0, 2, false}, Case{0.5f, 0, false}, Case{0, 0, true}}) {
-        HostFrame cpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
-        HostFrame gpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
-        EffectFrame gout = Up(gpu);
-        const fxRectf rect{4, 2, 20, 16}, pos{10, 12, 0, 0};
-        ASSERT_EQ(vp_.CenterPointAlignBlend(*ovl.frame, rect, *bg.frame, pos, c.backBlank, *cpu.frame, c.mode, 0.9f, 0,
-                                            c.offset, c.offset, false),
-                  Ok);
-        ASSERT_EQ(vp_.CenterPointAlignBlend(govl, rect, gbg, pos, c.backBlank, gout, c.mode, 0.9f, 0, c.offset,
-                                            c.offset, false),
-                  Ok);
-        const Diff d = Compare(cpu.image, Down(gout), 3);
-        EXPECT_LE(d.max, 3) << "offset " << c.offset << " mode " << c.mode << ": " << d.first;
-    }
+    const fxRectf rect{4, 2, 20, 16}, pos{10, 12, 0, 0};
+    for (const Case& c : {Case{0, 0, false}, Case{0, 2, false}, Case{0.5f, 0, false}, Case{0, 0, true}})
+        ExpectBothPathsAgree(
+            {&ovl, &bg}, {48, 40},
+            [&](const auto& in, EffectFrame& out) {
+                return vp_.CenterPointAlignBlend(*in[0], rect, *in[1], pos, c.backBlank, out, c.mode, 0.9f, 0, c.offset,
+                                                 c.offset, false);
+            },
+            3, "offset " + std::to_string(c.offset) + " mode " + std::to_string(c.mode));
 }
 
 TEST_F(BlendOpenCL, MotionMatchesTheCpu) {
-    const HostFrame in = Smooth(40, 30);
-    const EffectFrame gin = Up(in);
+    const HostFrame picture = Smooth(40, 30);
     const fxRectf cases[][2] = {{{0, 0, 1, 1}, {0, 0, 1, 1}},
                                 {{0.25f, 0.2f, 0.5f, 0.5f}, {0.1f, 0.1f, 0.8f, 0.6f}},
                                 {{0, 0, 1, 1}, {0.5f, 0.5f, 0.5f, 0.5f}}};
-    for (const auto& c : cases) {
-        HostFrame cpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(9));
-        HostFrame gpu = orvextest::SolidFrame(48, 36, cv::Scalar::all(9));
-        EffectFrame gout = Up(gpu);
-        ASSERT_EQ(vp_.Motion(*in.frame, *cpu.frame, c[0], c[1]), Ok);
-        ASSERT_EQ(vp_.Motion(gin, gout, c[0], c[1]), Ok);
-        const Diff d = Compare(cpu.image, Down(gout), 1);
-        EXPECT_LE(d.max, 1) << c[1].x << ": " << d.first;
-    }
+    for (const auto& c : cases)
+        ExpectBothPathsAgree(
+            {&picture}, {48, 36}, [&](const auto& in, EffectFrame& out) { return vp_.Motion(*in[0], out, c[0], c[1]); },
+            1, std::to_string(c[1].x), cv::Mat(), cv::Scalar::all(9));
 }
 
 TEST_F(BlendOpenCL, BlendMaskMatchesTheCpu) {
     const HostFrame ovl = Random(20, 16, 17, false), bg = Random(40, 32, 18, false);
-    HostFrame cpu = orvextest::SolidFrame(40, 32, cv::Scalar::all(0)), gpu = orvextest::SolidFrame(40, 32, cv::Scalar::all(0));
-    EffectFrame gout = Up(gpu);
     const fxRectf ro{0.25f, 0, 0.5f, 1}, rb{0.1f, 0.2f, 0.6f, 0.5f};
-    ASSERT_EQ(vp_.BlendMask(*ovl.frame, ro, *bg.frame, rb, *cpu.frame, 0), Ok);
-    ASSERT_EQ(vp_.BlendMask(Up(ovl), ro, Up(bg), rb, gout, 0), Ok);
-    const Diff d = Compare(cpu.image, Down(gout), 1);
-    EXPECT_LE(d.max, 1) << d.first;
+    ExpectBothPathsAgree(
+        {&ovl, &bg}, {40, 32},
+        [&](const auto& in, EffectFrame& out) { return vp_.BlendMask(*in[0], ro, *in[1], rb, out, 0); }, 1,
+        "BlendMask");
 }
 
 TEST_F(BlendOpenCL, BlendMask2MixesByOneChannelTimesTheConstant) {
@@ -540,40 +520,29 @@ TEST_F(BlendOpenCL, BlendMask2MixesByOneChannelTimesTheConstant) {
 
 TEST_F(BlendOpenCL, BaseOnBackFrameWindowMatchesTheCpu) {
     const HostFrame back = Smooth(48, 32);
-    const EffectFrame gback = Up(back);
     for (int type : {0, 1})
         for (int sampler : {0, 1})
-            for (const cv::Size ovl : {cv::Size(16, 9), cv::Size(9, 16)}) {
-                HostFrame cpu = orvextest::SolidFrame(48, 32, cv::Scalar::all(0));
-                HostFrame gpu = orvextest::SolidFrame(48, 32, cv::Scalar::all(0));
-                EffectFrame gout = Up(gpu);
-                ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(*back.frame, ovl.width, ovl.height, *cpu.frame, sampler,
-                                                                type),
-                          Ok);
-                ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(gback, ovl.width, ovl.height, gout, sampler, type), Ok);
-                const Diff d = Compare(cpu.image, Down(gout), sampler == 0 ? 0 : 1);
-                EXPECT_LE(d.max, sampler == 0 ? 0 : 1) << "type " << type << " sampler " << sampler << ": " << d.first;
-            }
+            for (const cv::Size ovl : {cv::Size(16, 9), cv::Size(9, 16)})
+                ExpectBothPathsAgree(
+                    {&back}, {48, 32},
+                    [&](const auto& in, EffectFrame& out) {
+                        return vp_.BlendAndTransform_BaseOnBackFrame(*in[0], ovl.width, ovl.height, out, sampler, type);
+                    },
+                    sampler == 0 ? 0 : 1, "type " + std::to_string(type) + " sampler " + std::to_string(sampler));
 }
 
 TEST_F(BlendOpenCL, BaseOnBackFrameBlendMatchesTheCpu) {
     const HostFrame ovl = Smooth(24, 18), bg = Smooth(32, 24);
-    const EffectFrame govl = Up(ovl), gbg = Up(bg);
+    const cv::Mat mask = AwayFromEdges(24, 18, 48, 40, kCentre, kCentre, 0, 0.8, 0.8, 0, 0, 1.0);
     for (int type : {0, 1})
-        for (int mode : {0, 2}) {
-            HostFrame cpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
-            HostFrame gpu = orvextest::SolidFrame(48, 40, cv::Scalar::all(0));
-            EffectFrame gout = Up(gpu);
-            ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(*ovl.frame, kCentre, *bg.frame, kCentre, false, *cpu.frame,
-                                                            mode, 0, 0.9, 0, 1, 0, 0.8, 0.8, 0, 0, 1, type),
-                      Ok);
-            ASSERT_EQ(vp_.BlendAndTransform_BaseOnBackFrame(govl, kCentre, gbg, kCentre, false, gout, mode, 0, 0.9, 0, 1,
-                                                            0, 0.8, 0.8, 0, 0, 1, type),
-                      Ok);
-            const cv::Mat mask = AwayFromEdges(24, 18, 48, 40, kCentre, kCentre, 0, 0.8, 0.8, 0, 0, 1.0);
-            const Diff d = Compare(cpu.image, Down(gout), 3, mask);
-            EXPECT_LE(d.max, 3) << "type " << type << " mode " << mode << ": " << d.first;
-        }
+        for (int mode : {0, 2})
+            ExpectBothPathsAgree(
+                {&ovl, &bg}, {48, 40},
+                [&](const auto& in, EffectFrame& out) {
+                    return vp_.BlendAndTransform_BaseOnBackFrame(*in[0], kCentre, *in[1], kCentre, false, out, mode, 0,
+                                                                 0.9, 0, 1, 0, 0.8, 0.8, 0, 0, 1, type);
+                },
+                3, "type " + std::to_string(type) + " mode " + std::to_string(mode), mask);
 }
 
 }  // namespace
