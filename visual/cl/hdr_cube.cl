@@ -37,7 +37,9 @@ __kernel void HDR2SDR_Cube(__read_only image2d_t src, __global const float4* cub
     // integer indefinite, which saturates to 0.
     int4 bgr = convert_int4(clamp(rint(v), 0.0f, 255.0f));
     bgr = select(bgr, (int4)(0), isgreaterequal(v, (float4)(2147483648.0f)));
-    // Premultiplied by alpha as the byte table M[a][c] = (a c + 127) / 255.
-    const int4 out = (int4)((bgr.x * p.w + 127) / 255, (bgr.y * p.w + 127) / 255, (bgr.z * p.w + 127) / 255, p.w);
-    write_imagef(dst, (int2)(x, y), (float4)(out.z, out.y, out.x, out.w) / 255.0f);
+    // Premultiplied by alpha as the byte table M[a][c] = (a c + 127) / 255, the division by 255
+    // taken as (t + 1 + (t >> 8)) >> 8, exact for t = a c + 127 <= 65152.
+    const int4 t = bgr * p.w + 127;
+    const int4 m = (t + 1 + (t >> 8)) >> 8;
+    write_imagef(dst, (int2)(x, y), (float4)(m.z, m.y, m.x, p.w) / 255.0f);
 }
