@@ -3,7 +3,7 @@
 #include "nearest_sampler.cl"
 
 // (B, G, R, A) bytes of one pixel. The samples lie in 0..1: +0.5 and truncation round them with no
-// saturating conversion, which CPU devices run as a library call per pixel.
+// saturating conversion, which costs a CPU device (PoCL) about as much as the copy of the pixel.
 int4 load_bgra(__read_only image2d_t img, int x, int y) {
     float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f + 0.5f;
     return convert_int4((float4)(p.z, p.y, p.x, p.w));

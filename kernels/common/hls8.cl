@@ -1,6 +1,6 @@
 #include "saturate.cl"
-// Nearest, halves to even (as convert_int_rte, without the rounding-mode conversion that CPU
-// devices run as a library call); v well inside the int range.
+// Nearest, halves to even (as convert_int_rte, without the rounding-mode conversion, costly on
+// CPU devices such as PoCL); v well inside the int range.
 int round_even(float v) { return (int)rint(v); }
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
 int3 bgr_to_hls8(int b, int g, int r) {

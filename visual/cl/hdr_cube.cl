@@ -20,7 +20,7 @@ __kernel void HDR2SDR_Cube(__read_only image2d_t src, __global const float4* cub
     const int x = get_global_id(0), y = get_global_id(1);
     if (x >= get_image_width(dst) || y >= get_image_height(dst)) return;
     // Lanes x, y, z, w hold R, G, B, A as byte / 255 (exact both ways); the samples lie in 0..1,
-    // so rounding by +0.5 and truncation needs no saturating conversion (slow on CPU devices).
+    // so rounding by +0.5 and truncation needs no saturating conversion (costly on CPU devices).
     const int4 p = convert_int4(read_imagef(src, kCubeNearest, (int2)(x, y)) * 255.0f + 0.5f);
     const float4 er = cube[p.x], eg = cube[256 + p.y], eb = cube[512 + p.z];
     const float fr = er.x, fg = eg.x, fb = eb.x;

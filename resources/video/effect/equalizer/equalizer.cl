@@ -5,7 +5,7 @@
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 // (B, G, R, A) bytes of one pixel. The samples lie in 0..1: +0.5 and truncation round them with no
-// saturating conversion, which CPU devices run as a library call per pixel.
+// saturating conversion, which costs a CPU device (PoCL) about as much as the copy of the pixel.
 int4 load_bgra(__read_only image2d_t img, int x, int y) {
     float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f + 0.5f;
     return convert_int4((float4)(p.z, p.y, p.x, p.w));
@@ -25,8 +25,8 @@ int sat_trunc(float v) { return v >= 255.0f ? 255 : (v > 0.0f ? (int)v : 0); }
 // rint (ties to even), then clamped; NaN gives 0.
 int sat_rint(float v) { return sat_trunc(rint(v)); }
 
-// Nearest, halves to even (as convert_int_rte, without the rounding-mode conversion that CPU
-// devices run as a library call); v well inside the int range.
+// Nearest, halves to even (as convert_int_rte, without the rounding-mode conversion, costly on
+// CPU devices such as PoCL); v well inside the int range.
 int round_even(float v) { return (int)rint(v); }
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
 int3 bgr_to_hls8(int b, int g, int r) {

@@ -11,8 +11,8 @@
 #pragma OPENCL FP_CONTRACT OFF
 
 // 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
-// the image's lane order. Samples lie in 0..1, so +0.5 and truncation round them (no rounding-mode
-// conversion, which CPU devices run as a library call per pixel).
+// the image's lane order. Samples lie in 0..1, so +0.5 and truncation round them (a rounding-mode
+// conversion costs a CPU device such as PoCL far more).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
