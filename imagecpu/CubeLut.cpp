@@ -361,6 +361,24 @@ void CubeLut::PackGrid() {
     }
 }
 
+std::vector<float> CubeLut::TetraTexels() {
+    if (size_ < 2 || size_ > kMaxSize) return {};
+    PackGrid();
+    std::vector<float> texels(static_cast<size_t>(kTetraAxisTexels) * 4 + packed_.size());
+    float* t = texels.data();
+    for (const auto& axis : axis_)
+        for (const cuberows::AxisEntry& e : axis) {
+            const uint32_t entry = e.offset / 4, step = e.step / 4;
+            t[0] = e.frac;
+            std::memcpy(&t[1], &entry, sizeof entry);
+            std::memcpy(&t[2], &step, sizeof step);
+            t[3] = 0.0f;
+            t += 4;
+        }
+    std::copy(packed_.begin(), packed_.end(), t);
+    return texels;
+}
+
 void CubeLut::PackNearestBytes() {
     nearestBytes_.resize(packed_.size());
     for (size_t i = 0; i < packed_.size(); ++i) nearestBytes_[i] = ToByte(packed_[i]);

@@ -67,6 +67,13 @@ public:
     int Apply(uint8_t* dst, int dstStride, const uint8_t* src, int width, int height, int srcStride, int channels,
               int mode, int strength);
 
+    // The tetrahedral pass as a kernel reads it, in texels of four floats: for red, green and blue
+    // 256 texels each (fraction, lower grid entry, step to the upper entry, 0, the two entries as
+    // the bits of an unsigned integer), then the grid, one texel (blue, green, red, 0) an entry.
+    // Empty when no table is loaded.
+    std::vector<float> TetraTexels();
+    static constexpr int kTetraAxisTexels = 3 * 256;
+
     // Makes an identity table of n points per axis (2..65) in both grids.
     void BuildIdentity(int n);
     // The float grid; reports N for the three sizes and 3 components.

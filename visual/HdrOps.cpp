@@ -1,6 +1,7 @@
 // HDR2SDR, SDR2HDR, PQToHLG, HLGToPQ, ChangeColorSpace and ICCProfileTransform.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "colorspace.h"
 #include "corelog.h"
@@ -101,6 +102,16 @@ ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32
     if (in.texture && out.texture) {
         TextureInfo ti, to;
         if (const ResultCode r = BGRATextures(kTag, in, out, &ti, &to); r != Ok) return r;
+        // 8-bit frames between the primaries the cubes were made for take the CPU's cube, so both
+        // paths give one picture; other frames, or no loadable cube, the tone mapping itself.
+        const bool cubeFits = !ti.sixteen() && !to.sixteen() && inPrimary == ColorSpace::PL_COLOR_PRIM_BT_2020 &&
+                              outPrimary == ColorSpace::PL_COLOR_PRIM_BT_709;
+        if (cubeFits && LoadHdrCube(kTag, pqMode, false)) {
+            if (const zrp::TexturePtr cube = HdrCubeTexture()) {
+                KernelArgs args;
+                return RunVisualKernel(kTag, "HDR2SDR_Cube", args, to, {in.texture, cube}, {out.texture});
+            }
+        }
         float matrix[9];
         MappingMatrix(inPrimary, outPrimary, matrix);
         KernelArgs args;
@@ -125,9 +136,15 @@ ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32
         return Ok;
     }
     if (const ResultCode r = HostPair(kTag, in, out, &li, &lo); r != Ok) return r;
+    if (!LoadHdrCube(kTag, pqMode, true)) return Failed;
+    const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
+    return cubeLut_->Apply(out.data[0], out.pitch[0], in.data[0], w, h, in.pitch[0], 4, 2, 255) == 0 ? Ok : Failed;
+}
+
+bool VisualProcess::LoadHdrCube(const char* tag, int32_t pqMode, bool log) {
     if (resourcePath_.empty()) {
-        ORVEX_LOG(6, kTag, "resource path is empty!!");
-        return Failed;
+        if (log) ORVEX_LOG(6, tag, "resource path is empty!!");
+        return false;
     }
     const std::string path = resourcePath_ + (pqMode ? kPQCube : kHLGCube);
     if (path != cubePath_) {
@@ -135,12 +152,30 @@ ResultCode VisualProcess::HDR2SDR(const EffectFrame& in, EffectFrame& out, int32
         cubeLoaded_ = cubeLut_->LoadFile(path);
         cubePath_ = path;
     }
-    if (!cubeLoaded_) {
-        ORVEX_LOG(4, kTag, "load cube file failed!! %s", path.c_str());
-        return Failed;
-    }
-    const int w = static_cast<int>(in.width[0]), h = static_cast<int>(in.height[0]);
-    return cubeLut_->Apply(out.data[0], out.pitch[0], in.data[0], w, h, in.pitch[0], 4, 2, 255) == 0 ? Ok : Failed;
+    if (!cubeLoaded_ && log) ORVEX_LOG(4, tag, "load cube file failed!! %s", path.c_str());
+    return cubeLoaded_;
+}
+
+zrp::TexturePtr VisualProcess::HdrCubeTexture() {
+    if (gpuCube_ && gpuCubeFactory_ == g_atlu_factory && gpuCubePath_ == cubePath_) return gpuCube_;
+    gpuCube_.reset();
+    std::vector<float> texels = cubeLut_->TetraTexels();
+    if (texels.empty()) return nullptr;
+    // Rows of 1024 texels, the last one padded.
+    constexpr int32_t kRow = 1024;
+    const size_t count = texels.size() / 4;
+    const auto rows = static_cast<int32_t>((count + kRow - 1) / kRow);
+    texels.resize(static_cast<size_t>(rows) * kRow * 4, 0.0f);
+    zrp::ImageFormat* format = nullptr;
+    if (ZRPImageFormatAlloc(zrp::kColorSpaceBGRA, zrp::kBitFormatFloat32, kRow, rows, 0, &format) != 0 || !format)
+        return nullptr;
+    uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(texels.data())};
+    const int32_t pitches[1] = {kRow * 16};
+    gpuCube_ = CreatePlatformTexture(format, OpenCL, planes, pitches, 0, 0);
+    ZRPObjectFree(format);
+    gpuCubeFactory_ = g_atlu_factory;
+    gpuCubePath_ = cubePath_;
+    return gpuCube_;
 }
 
 ResultCode VisualProcess::SDR2HDR(const EffectFrame& in, EffectFrame& out, int32_t pqMode, int32_t sdrMode) {

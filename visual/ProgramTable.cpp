@@ -36,6 +36,7 @@ extern const char* const blend_mask;
 extern const char* const overlay;
 extern const char* const hdr_curves;
 extern const char* const hdr2sdr;
+extern const char* const hdr_cube;
 extern const char* const sdr2hdr;
 extern const char* const pq_hlg;
 extern const char* const change_colorspace;
@@ -109,6 +110,7 @@ AlgorithmMap BuildOpenCLProgramTable() {
          clsrc::hdr_curves},
         {clsrc::change_colorspace, {Same("change_colorspace", kColorSpaceBGRA, k8)}},
         {clsrc::hdr2sdr, {Same("HDR2SDR", kColorSpaceBGRA, k8)}, clsrc::hdr_curves},
+        {clsrc::hdr_cube, {Same("HDR2SDR_Cube", kColorSpaceBGRA, k8)}},
         {clsrc::sdr2hdr, {Same("SDR2HDR", kColorSpaceBGRA, k8)}, clsrc::hdr_curves},
         {clsrc::deinterlace,
          {Same("Deinterlace", kColorSpaceNV12, k8), Same("Deinterlace_16", kColorSpaceNV12, kP010),

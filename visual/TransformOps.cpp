@@ -464,6 +464,9 @@ struct Geometry {
 bool SetTransformArgs(KernelArgs& args, const Geometry& g) {
     bool ok = SetFloat2(args, "anchor_center", g.anchor.x, g.anchor.y) &&
               SetFloat2(args, "background_center", g.center.x, g.center.y);
+    // The kernels turn by theta degrees; its sine and cosine are the frame's, not each pixel's.
+    const float radians = static_cast<float>(g.theta) * 3.14159265358979323846f / 180.0f;
+    ok = ok && SetFloat2(args, "rotation", std::sin(radians), std::cos(radians));
     args.Float("theta", static_cast<float>(g.theta)).Float("scale_x", static_cast<float>(g.scaleX));
     args.Float("scale_y", static_cast<float>(g.scaleY)).Float("skew_x", static_cast<float>(g.skewX));
     args.Float("skew_y", static_cast<float>(g.skewY));

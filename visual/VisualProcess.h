@@ -153,6 +153,12 @@ private:
     // A texture of this object's own shaped like `like`, kept between calls while its shape and
     // the factory stay the same; null when none can be made.
     zrp::TexturePtr ScratchTexture(const TextureInfo& like);
+    // Loads the HDR tone-mapping cube of pqMode unless it is the one loaded; false (logged under
+    // tag when `log`) without a resource path or when the file does not load.
+    bool LoadHdrCube(const char* tag, int32_t pqMode, bool log);
+    // The loaded cube's tables on the OpenCL device (made once per cube file and factory); null
+    // when they cannot be made.
+    zrp::TexturePtr HdrCubeTexture();
 
     cv::Matx33f rgbToLms_;
     cv::Matx33f lmsToLab_;
@@ -164,11 +170,15 @@ private:
     bool gpuLoaded_ = false;
     bool glLoaded_ = false;
     std::string resourcePath_;
-    // Created by the first CPU HDR2SDR. Held shared so that this header needs only the forward
+    // Created by the first HDR2SDR of 8-bit frames. Held shared so that this header needs only the forward
     // declaration.
     std::shared_ptr<CubeLut> cubeLut_;
     std::string cubePath_;
     bool cubeLoaded_ = false;
+    // The loaded cube's tables on the OpenCL device, for the factory and cube file they were made for.
+    zrp::TexturePtr gpuCube_;
+    zrp::ATLUFactory* gpuCubeFactory_ = nullptr;
+    std::string gpuCubePath_;
     // The chroma-key calibration keeps its LUT and generator from call to call.
     std::shared_ptr<ChromaKeyCalibration> chromaKey_;
     Conversion conversions_[PIXFMT_COUNT][PIXFMT_COUNT];

@@ -285,6 +285,12 @@ CLDevicePtr OpenDefaultCLDevice(const std::string& prefer, bool allowCpu) {
 // --- textures -------------------------------------------------------------------------------------------
 
 std::vector<PlaneShape> PlaneShapes(ImageColorSpace cs, BitFormat bits, int32_t w, int32_t h) {
+    // Float data (tables a kernel indexes, such as a colour cube) is one buffer of four floats a
+    // texel: kernels take it as a float4 pointer, and it reads back exactly as written.
+    if (IsFloat32(bits)) {
+        if (cs != kColorSpaceBGRA) return {};
+        return {{w, h, 16, false}};
+    }
     const int32_t bps = IsSixteenBit(bits) ? 2 : 1;
     const int32_t cw = (w + 1) / 2, ch = (h + 1) / 2;
     switch (cs) {

@@ -78,7 +78,8 @@ struct PlaneShape {
     bool isImage;
 };
 std::vector<PlaneShape> PlaneShapes(ImageColorSpace cs, BitFormat bits, int32_t width, int32_t height);
-inline bool IsSixteenBit(BitFormat bits) { return bits.kind >= 4; }
+inline bool IsFloat32(BitFormat bits) { return bits == kBitFormatFloat32; }
+inline bool IsSixteenBit(BitFormat bits) { return bits.kind >= 4 && !IsFloat32(bits); }
 
 class CLTexture final : public Texture, public TextureContext {
 public:

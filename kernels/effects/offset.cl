@@ -18,7 +18,9 @@ __kernel void video_effect_offset(read_only image2d_t src, write_only image2d_t 
     // Halves round up: the CPU body's halves-away-from-zero for the fractions 0..1 of the frame.
     const int dx = Wrap(w / 2 - (int)floor((float)w * (0.5f - shift_center_to_x) + 0.5f), w);
     const int dy = Wrap(h / 2 - (int)floor((float)h * (0.5f - shift_center_to_y) + 0.5f), h);
-    const int4 s = LoadPixel(src, (x + dx) % w, (y + dy) % h);
+    // x + dx < 2 w: one subtraction wraps it, where a remainder would be an integer division.
+    const int sx = x + dx >= w ? x + dx - w : x + dx, sy = y + dy >= h ? y + dy - h : y + dy;
+    const int4 s = LoadPixel(src, sx, sy);
     int4 o = s;
     if (blend_alpha > 0.0f) {
         const float4 i = convert_float4(LoadPixel(src, x, y));

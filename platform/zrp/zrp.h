@@ -36,7 +36,8 @@ inline bool operator==(const BitFormat& a, const BitFormat& b) {
     return a.kind == b.kind && a.bits1 == b.bits1 && a.bits2 == b.bits2;
 }
 constexpr BitFormat kBitFormat8{2, 8, 8};
-// Four 32-bit float channels (data textures such as point lists); OpenGL textures only.
+// Four 32-bit float channels (data textures such as point lists or a colour cube) of colour space
+// BGRA: an RGBA32F texture on OpenGL, a buffer of float4 texels on OpenCL.
 constexpr BitFormat kBitFormatFloat32{6, 32, 32};
 
 // Type codes of kernel arguments in a parameter set.

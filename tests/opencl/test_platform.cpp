@@ -103,6 +103,27 @@ TEST_F(OpenCLPlatform, TexturesRoundTripEveryLayout) {
     }
 }
 
+TEST_F(OpenCLPlatform, FloatDataTexturesAreOneBufferThatKeepsItsBits) {
+    // Four floats a texel in one buffer plane (kernels index it as float4), BGRA colour space only.
+    EXPECT_TRUE(zrp::PlaneShapes(zrp::kColorSpaceNV12, zrp::kBitFormatFloat32, 4, 4).empty());
+    const int w = 5, h = 3;
+    std::vector<float> data(static_cast<size_t>(w) * h * 4), back(data.size());
+    for (size_t i = 0; i < data.size(); ++i) data[i] = 1.0f / static_cast<float>(i + 3) - 7.5f * static_cast<float>(i);
+    zrp::ImageFormat* format = nullptr;
+    ASSERT_EQ(ZRPImageFormatAlloc(zrp::kColorSpaceBGRA, zrp::kBitFormatFloat32, w, h, 0, &format), 0);
+    uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(data.data())};
+    const int32_t pitches[1] = {w * 16};
+    zrp::TexturePtr t;
+    EXPECT_EQ(factory_->CreateTexture(&t, format, "opencl", zrp::kTextureKindOpenCL, planes, pitches, 0, 0), 0);
+    ZRPObjectFree(format);
+    auto* cl = dynamic_cast<zrp::CLTexture*>(t.get());
+    ASSERT_NE(cl, nullptr);
+    ASSERT_EQ(cl->planes().size(), 1u);
+    EXPECT_FALSE(cl->planes()[0].isImage);
+    ASSERT_EQ(cl->Download(0, reinterpret_cast<uint8_t*>(back.data()), w * 16), 0);
+    EXPECT_EQ(std::memcmp(data.data(), back.data(), data.size() * sizeof(float)), 0);
+}
+
 TEST_F(OpenCLPlatform, SixteenBitBGRAReachesKernelsInRGBAOrder) {
     // The host writes B, G, R, A; the device image is RGBA, so kernels read red in x.
     cv::Mat img(2, 2, CV_16UC4, cv::Scalar(1000, 2000, 60000, 65535));  // B, G, R, A

@@ -2,6 +2,8 @@
 // its CPU path on the same frame, or with independent ground truth where it has no CPU path.
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -92,39 +94,45 @@ protected:
 
 // --- HDR --------------------------------------------------------------------------------------------------
 
-TEST_F(UtilOpenCL, HDR2SDRCubeMatchesTheKernelOnRamps) {
-    // Grey, red, green and blue ramps over the 256 codes, plus random colours.
+TEST_F(UtilOpenCL, HDR2SDRAppliesTheCpuCube) {
+    // 8-bit textures take the cube the CPU applies: the same bytes, premultiplied alike.
     PlanarFrame in(BGRA32, 256, 8), cpu(BGRA32, 256, 8), gpu(BGRA32, 256, 8);
-    in.FillRandom(21);
-    in.Fill([&](int, int s, int y) {
-        const int x = s / 4, c = s % 4;
-        if (c == 3) return y < 4 ? 255 : in.Get(0, s, y);  // random alpha on the random rows
-        if (y == 0) return x;                     // grey
-        if (y >= 1 && y <= 3) return c == 3 - y ? x : 0;  // red, green, blue
-        return in.Get(0, s, y);
-    });
+    FillHdrRamps(in, 21);
     for (int pq : {1, 0}) {
         std::string first;
-        Compare({&in}, cpu, gpu, [&](VisualProcess& vp, auto ins, EffectFrame& out) {
+        EXPECT_EQ(Compare({&in}, cpu, gpu, [&](VisualProcess& vp, auto ins, EffectFrame& out) {
             return vp.HDR2SDR(*ins[0], out, pq, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
-        }, 255, &first);
-        int rampMax = 0;
-        double sq = 0;
-        int n = 0;
-        for (int y = 0; y < 8; ++y)
-            for (int s = 0; s < 256 * 4; ++s) {
-                const int d = std::abs(cpu.Get(0, s, y) - gpu.Get(0, s, y));
-                if (y < 4) rampMax = std::max(rampMax, d);
-                else sq += d * d, ++n;
-            }
-        const double rms = std::sqrt(sq / n);
-        // The 33-point cube interpolates the curves between its points: on the ramps (inside the
-        // gamut) that stays within 3 codes (measured 2 PQ, 3 HLG). Random BT.2020 colours include
-        // ones outside BT.709 whose channels the kernel clips to 0 where the cube's neighbours are
-        // positive: single codes differ by up to ~40 there, the RMS stays below 2 (measured 1.4).
-        EXPECT_LE(rampMax, 3) << (pq ? "PQ" : "HLG");
-        EXPECT_LE(rms, 2.0) << (pq ? "PQ" : "HLG");
+        }, 0, &first), 0) << (pq ? "PQ " : "HLG ") << first;
     }
+    // Without a cube to load (no resource path) textures get the tone mapper's curves: on the
+    // ramps within the cube's own 3 codes of them.
+    VisualProcess bare;
+    ASSERT_EQ(bare.SetATLUFactory(factory_), Ok);
+    PlanarFrame curves(BGRA32, 256, 8);
+    ASSERT_EQ(RunGpu(&in, curves, [&](VisualProcess&, const EffectFrame& a, EffectFrame& b) {
+        return bare.HDR2SDR(a, b, 0, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+    }), Ok);
+    int rampMax = 0;
+    for (int y = 0; y < 4; ++y)
+        for (int s = 0; s < 256 * 4; ++s) rampMax = std::max(rampMax, std::abs(cpu.Get(0, s, y) - curves.Get(0, s, y)));
+    EXPECT_LE(rampMax, 3);
+}
+
+TEST_F(UtilOpenCL, HDR2SDRCubeRoundsAsTheCpuOutOfRange) {
+    // A cube whose entries leave 0..1 (below, above, beyond 2^31 on the byte scale, not a number):
+    // the kernel saturates and rounds them as the CPU's conversion does.
+    const std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / "orvex-wild-cube";
+    const std::filesystem::path file = root / "resources/tvx_effect/nle_default/PQCube/Data/HDR_PQ.cube";
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << "LUT_3D_SIZE 2\n0 0 0\n-0.5 1.5 2\n1e10 0.25 -1e10\n0.3 0.7 0.9\n"
+                           "1 1 1\n0.001 0.999 0.5\n9e6 -9e6 0.2\n0.5 0.5 nan\n";
+    ASSERT_EQ(vp_.SetResourcePath(root.c_str()), Ok);
+    PlanarFrame in(BGRA32, 256, 8), cpu(BGRA32, 256, 8), gpu(BGRA32, 256, 8);
+    FillHdrRamps(in, 22);
+    std::string first;
+    EXPECT_EQ(Compare({&in}, cpu, gpu, [&](VisualProcess& vp, auto ins, EffectFrame& out) {
+        return vp.HDR2SDR(*ins[0], out, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+    }, 0, &first), 0) << first;
 }
 
 TEST_F(UtilOpenCL, HLGToPQAndBackOnTheCurves) {
@@ -352,6 +360,9 @@ const TwinCase kTwinCases[] = {
     {"sdr2hdr_hlg_pal", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 0, 0); }, 1},
     {"sdr2hdr_hlg_ntsc_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 0, 1); }, 2},
     {"sdr2hdr_pq_8_to_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) { return vp.SDR2HDR(*in[0], o, 1, 2); }, 2, BGRA32},
+    {"hdr2sdr_pq", BGRA32, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) {
+         return vp.HDR2SDR(*in[0], o, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
+     }, 0},
     {"hdr2sdr_pq_16", BGRA64, 1, [](VisualProcess& vp, Ins in, EffectFrame& o) {
          return vp.HDR2SDR(*in[0], o, 1, ColorSpace::PL_COLOR_PRIM_BT_2020, ColorSpace::PL_COLOR_PRIM_BT_709);
      }, 4},

@@ -138,4 +138,17 @@ private:
     }
 };
 
+// A 256 x 8 BGRA frame for tone-mapping checks: rows 0..3 grey, red, green and blue ramps over the
+// 256 codes (opaque), rows 4..7 random colours and alpha.
+inline void FillHdrRamps(PlanarFrame& f, uint32_t seed) {
+    f.FillRandom(seed);
+    f.Fill([&](int, int s, int y) {
+        const int x = s / 4, c = s % 4;
+        if (y >= 4) return f.Get(0, s, y);
+        if (c == 3) return 255;
+        if (y == 0) return x;
+        return c == 3 - y ? x : 0;
+    });
+}
+
 }  // namespace orvextest

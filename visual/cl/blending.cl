@@ -44,11 +44,17 @@ float4 SampleBilinearWith(__read_only image2d_t src, sampler_t smp, float2 s) {
 
 float4 SampleBilinear(__read_only image2d_t src, float2 s) { return SampleBilinearWith(src, samplerOVLN, s); }
 
-// uv rotated about center by theta radians: (c du - s dv, s du + c dv), y growing downwards.
-float2 rotateFunc(float2 uv, float2 center, float theta) {
-    const float s = sin(theta), c = cos(theta);
+// uv rotated about center by the angle of sine sc.x and cosine sc.y: (c du - s dv, s du + c dv),
+// y growing downwards.
+float2 rotateBy(float2 uv, float2 center, float2 sc) {
+    const float s = sc.x, c = sc.y;
     const float2 d = uv - center;
     return center + (float2)(c * d.x - s * d.y, s * d.x + c * d.y);
+}
+
+// The same by theta radians.
+float2 rotateFunc(float2 uv, float2 center, float theta) {
+    return rotateBy(uv, center, (float2)(sin(theta), cos(theta)));
 }
 
 // uv sheared about center: (du + skew_x dv, skew_y du + dv).
@@ -58,14 +64,15 @@ float2 skewFunc(float2 uv, float2 center, float skew_x, float skew_y) {
 }
 
 // The normalised overlay position that output pixel (x, y) shows: the output point relative to
-// the background centre, turned back by theta, sheared back and scaled back about the anchor.
-// Rotation and shear work in output pixels so that a non-square output does not distort them.
-float2 transformUV(int x, int y, float2 outSize, float2 ovlSize, float2 anchor, float2 bgCenter, float theta,
+// the background centre, turned back by theta (its sine and cosine in `rotation`, from the host once
+// a frame rather than per pixel), sheared back and scaled back about the anchor. Rotation and shear
+// work in output pixels so that a non-square output does not distort them.
+float2 transformUV(int x, int y, float2 outSize, float2 ovlSize, float2 anchor, float2 bgCenter, float2 rotation,
                    float scale_x, float scale_y, float skew_x, float skew_y) {
     const float2 tc = ((float2)(x, y) + 0.5f) / outSize;
     const float2 uv = tc + (anchor - bgCenter);
     const float2 A = anchor * outSize;
-    float2 p = rotateFunc(uv * outSize, A, theta * QZ_PI / 180.0f);
+    float2 p = rotateBy(uv * outSize, A, rotation);
     p = skewFunc(p, A, -skew_x, -skew_y);
     const float2 n = p / outSize;
     return (float2)((n.x - anchor.x) / scale_x * (outSize.x / ovlSize.x) + anchor.x,

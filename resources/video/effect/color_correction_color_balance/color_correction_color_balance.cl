@@ -3,10 +3,11 @@
 // R, G, B, A as byte / 255 (exact both ways).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
-// (B, G, R, A) bytes of one pixel.
+// (B, G, R, A) bytes of one pixel. The samples lie in 0..1: +0.5 and truncation round them with no
+// saturating conversion, which costs a CPU device (PoCL) about as much as the copy of the pixel.
 int4 load_bgra(__read_only image2d_t img, int x, int y) {
-    float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f;
-    return convert_int4_sat_rte((float4)(p.z, p.y, p.x, p.w));
+    float4 p = read_imagef(img, kNearest, (int2)(x, y)) * 255.0f + 0.5f;
+    return convert_int4((float4)(p.z, p.y, p.x, p.w));
 }
 
 void store_bgra(__write_only image2d_t img, int x, int y, int4 bgra) {
@@ -27,6 +28,9 @@ int sat_rint(float v) { return sat_trunc(rint(v)); }
 // (the same bytes for every channel value, since no product is within 1/500 of a whole number).
 int luma(int b, int g, int r) { return b * 57 / 500 + g * 587 / 1000 + r * 299 / 1000; }
 
+// Nearest, halves to even (as convert_int_rte, without the rounding-mode conversion, costly on
+// CPU devices such as PoCL); v well inside the int range.
+int round_even(float v) { return (int)rint(v); }
 // 8-bit HLS as the image library computes it (H in 0..180, L and S in 0..255).
 int3 bgr_to_hls8(int b, int g, int r) {
     float fb = b * (1.0f / 255.0f), fg = g * (1.0f / 255.0f), fr = r * (1.0f / 255.0f);
@@ -40,7 +44,7 @@ int3 bgr_to_hls8(int b, int g, int r) {
         else h = (fr - fg) * diff + 240.0f;
         if (h < 0.0f) h += 360.0f;
     }
-    return (int3)(sat(convert_int_rte(h * 0.5f)), sat(convert_int_rte(l * 255.0f)), sat(convert_int_rte(s * 255.0f)));
+    return (int3)(sat(round_even(h * 0.5f)), sat(round_even(l * 255.0f)), sat(round_even(s * 255.0f)));
 }
 int3 hls8_to_bgr(int H, int L, int S) {
     float h = (float)H, l = L * (1.0f / 255.0f), s = S * (1.0f / 255.0f);
@@ -55,13 +59,15 @@ int3 hls8_to_bgr(int H, int L, int S) {
         while (h >= 6.0f) h -= 6.0f;
         int sector = (int)floor(h);
         h -= sector;
-        float tab[4] = {p2, p1, p1 + (p2 - p1) * (1.0f - h), p1 + (p2 - p1) * h};
-        const int sectors[6][3] = {{1, 3, 0}, {1, 0, 2}, {3, 0, 1}, {0, 2, 1}, {0, 1, 3}, {2, 1, 0}};
-        b = tab[sectors[sector][0]];
-        g = tab[sectors[sector][1]];
-        r = tab[sectors[sector][2]];
+        // The image library's sector table {p2, p1, falling q, rising t} by sector: b from
+        // {p1, p1, t, p2, p2, q}, g from {t, p2, p2, q, p1, p1}, r from {p2, q, p1, p1, t, p2};
+        // selected, not indexed, so that no per-pixel array is kept.
+        const float q = p1 + (p2 - p1) * (1.0f - h), t = p1 + (p2 - p1) * h;
+        b = sector <= 1 ? p1 : sector == 2 ? t : sector <= 4 ? p2 : q;
+        g = sector == 0 ? t : sector <= 2 ? p2 : sector == 3 ? q : p1;
+        r = sector == 0 ? p2 : sector == 1 ? q : sector <= 3 ? p1 : sector == 4 ? t : p2;
     }
-    return (int3)(sat(convert_int_rte(b * 255.0f)), sat(convert_int_rte(g * 255.0f)), sat(convert_int_rte(r * 255.0f)));
+    return (int3)(sat(round_even(b * 255.0f)), sat(round_even(g * 255.0f)), sat(round_even(r * 255.0f)));
 }
 // The frame pixel with its hue (variant 0), saturation (1), both (2) or lightness (3) taken from
 // the given HLS, back in B, G, R.

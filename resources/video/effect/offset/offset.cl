@@ -5,11 +5,12 @@
 #pragma OPENCL FP_CONTRACT OFF
 
 // 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
-// the image's lane order.
+// the image's lane order. Samples lie in 0..1, so +0.5 and truncation round them (a rounding-mode
+// conversion costs a CPU device such as PoCL far more).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
-    return convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f);
+    return convert_int4(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f + 0.5f);
 }
 
 void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
@@ -17,7 +18,7 @@ void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
 }
 
 float4 Bytes(read_only image2d_t img, int x, int y) {
-    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
+    return convert_float4(LoadPixel(img, x, y));
 }
 
 int Wrap(int v, int n) {
@@ -33,7 +34,9 @@ __kernel void video_effect_offset(read_only image2d_t src, write_only image2d_t 
     // Halves round up: the CPU body's halves-away-from-zero for the fractions 0..1 of the frame.
     const int dx = Wrap(w / 2 - (int)floor((float)w * (0.5f - shift_center_to_x) + 0.5f), w);
     const int dy = Wrap(h / 2 - (int)floor((float)h * (0.5f - shift_center_to_y) + 0.5f), h);
-    const int4 s = LoadPixel(src, (x + dx) % w, (y + dy) % h);
+    // x + dx < 2 w: one subtraction wraps it, where a remainder would be an integer division.
+    const int sx = x + dx >= w ? x + dx - w : x + dx, sy = y + dy >= h ? y + dy - h : y + dy;
+    const int4 s = LoadPixel(src, sx, sy);
     int4 o = s;
     if (blend_alpha > 0.0f) {
         const float4 i = convert_float4(LoadPixel(src, x, y));

@@ -8,11 +8,12 @@
 #pragma OPENCL FP_CONTRACT OFF
 
 // 8-bit BGRA images read as R, G, B, A in x, y, z, w scaled by 1/255; these move whole bytes in
-// the image's lane order.
+// the image's lane order. Samples lie in 0..1, so +0.5 and truncation round them (a rounding-mode
+// conversion costs a CPU device such as PoCL far more).
 __constant sampler_t kNearest = CLK_NORMALIZED_COORDS_FALSE | CLK_ADDRESS_CLAMP_TO_EDGE | CLK_FILTER_NEAREST;
 
 int4 LoadPixel(read_only image2d_t img, int x, int y) {
-    return convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f);
+    return convert_int4(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f + 0.5f);
 }
 
 void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
@@ -20,7 +21,7 @@ void StorePixel(write_only image2d_t img, int x, int y, int4 v) {
 }
 
 float4 Bytes(read_only image2d_t img, int x, int y) {
-    return convert_float4(convert_int4_rte(read_imagef(img, kNearest, (int2)(x, y)) * 255.0f));
+    return convert_float4(LoadPixel(img, x, y));
 }
 
 float fast_inv_sqrt(float d) {
