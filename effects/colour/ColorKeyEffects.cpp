@@ -40,13 +40,17 @@ public:
         : ColorRows(in, out), dist_(dist), theta_(theta), reverse_(reverse) {}
     void Rows(int y0, int y1) const override {
         const LumaTable& luma = IntegerLuma();
+        // In locals: the byte stores below could alias the body's fields.
+        const DistanceTables& dist = dist_;
+        const int theta = theta_, cols = in_.cols;
+        const bool reverse = reverse_;
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = in_.ptr<uint8_t>(y);
             uint8_t* d = out_.ptr<uint8_t>(y);
-            for (int x = 0; x < in_.cols; ++x, s += 4, d += 4) {
-                const int D = dist_(s);
+            for (int x = 0; x < cols; ++x, s += 4, d += 4) {
+                const int D = dist(s);
                 // D = theta keeps its colour either way.
-                const bool gray = reverse_ ? D < theta_ : D > theta_;
+                const bool gray = reverse ? D < theta : D > theta;
                 if (gray) {
                     const uint8_t Y = static_cast<uint8_t>(luma(s[0], s[1], s[2]));
                     d[0] = Y;
@@ -77,16 +81,20 @@ public:
         : ColorRows(in, out), dist_(dist), theta_(theta), shaded_(shaded) {}
     void Rows(int y0, int y1) const override {
         const LumaTable& luma = IntegerLuma();
+        // In locals: the byte stores below could alias the body's fields.
+        const DistanceTables& dist = dist_;
+        const int theta = theta_, cols = in_.cols;
+        const uint8_t (*shaded)[256] = shaded_;
         for (int y = y0; y < y1; ++y) {
             const uint8_t* s = in_.ptr<uint8_t>(y);
             uint8_t* d = out_.ptr<uint8_t>(y);
-            for (int x = 0; x < in_.cols; ++x, s += 4, d += 4) {
+            for (int x = 0; x < cols; ++x, s += 4, d += 4) {
                 uint8_t b = s[0], g = s[1], r = s[2];
-                if (dist_(s) < theta_) {
+                if (dist(s) < theta) {
                     const int Y = luma(b, g, r);
-                    b = shaded_[0][Y];
-                    g = shaded_[1][Y];
-                    r = shaded_[2][Y];
+                    b = shaded[0][Y];
+                    g = shaded[1][Y];
+                    r = shaded[2][Y];
                 }
                 d[0] = b;
                 d[1] = g;
