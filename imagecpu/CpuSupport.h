@@ -11,20 +11,20 @@
 
 namespace orvex {
 
-// Runs a body that calls the image library, which reports misuse by exception, and may need
-// scratch memory it cannot get: either becomes Failed, never an exception reaching a host.
+// Runs an effect body that calls the image library, which reports misuse by exception: that
+// becomes Failed. Other exceptions (scratch memory a frame cannot get) go on to the effect's
+// Render, which fails the frame with its log line.
 template <class F>
 ResultCode GuardImageLibrary(F&& body) {
     try {
         return body();
     } catch (const cv::Exception&) {
         return Failed;
-    } catch (const std::exception&) {
-        return Failed;
     }
 }
 
-// The same guard for a frame operation, which also logs the failure under its tag.
+// The guard of a frame operation, which has no outer catch: the image library's exceptions and a
+// failed scratch allocation both become Failed, logged under the operation's tag.
 template <class F>
 ResultCode GuardImageLibrary(const char* tag, F&& body) {
     try {

@@ -28,9 +28,11 @@ TEST(GuardImageLibrary, ExceptionsBecomeFailedWithTheOperationsLogLine) {
     EXPECT_EQ(GuardImageLibrary("orvex:Probe", []() -> ResultCode { throw std::bad_alloc(); }), Failed);
     EXPECT_TRUE(log.Has("failed,msg: std::bad_alloc", "orvex:Probe", 4)) << log.Dump();
 
-    // The untagged guard of the effects fails alike and leaves the logging to its caller.
+    // The effects' guard turns the library's exceptions into Failed and lets others reach the
+    // effect's Render, which logs them.
     log.Clear();
-    EXPECT_EQ(GuardImageLibrary([]() -> ResultCode { throw std::bad_alloc(); }), Failed);
+    EXPECT_EQ(GuardImageLibrary([]() -> ResultCode { throw cv::Exception(); }), Failed);
+    EXPECT_THROW(GuardImageLibrary([]() -> ResultCode { throw std::bad_alloc(); }), std::bad_alloc);
     EXPECT_EQ(GuardImageLibrary([] { return InvalidArgument; }), InvalidArgument);
     EXPECT_TRUE(log.lines().empty()) << log.Dump();
 }
