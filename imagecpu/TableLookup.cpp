@@ -23,13 +23,22 @@ namespace {
 // --- plain C --------------------------------------------------------------------------------------
 
 // Pixels move as one 32-bit word: three table loads and the word's load and store per pixel.
+template <LookupFinish F>
 void BgraScalar(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
                 const uint8_t* tr) {
     for (int x = 0; x < pixels; ++x) {
         uint32_t p;
         std::memcpy(&p, src + 4 * x, 4);
-        const uint32_t q = uint32_t{tb[p & 0xff]} | uint32_t{tg[(p >> 8) & 0xff]} << 8 |
-                           uint32_t{tr[(p >> 16) & 0xff]} << 16 | (p & 0xff000000u);
+        uint32_t b = tb[p & 0xff], g = tg[(p >> 8) & 0xff], r = tr[(p >> 16) & 0xff];
+        const uint32_t a = p >> 24;
+        if constexpr (F == LookupFinish::Premultiply) {
+            b = (b * a + 127) / 255;
+            g = (g * a + 127) / 255;
+            r = (r * a + 127) / 255;
+        } else if constexpr (F == LookupFinish::GraySum) {
+            b = g = r = std::min(255u, b + g + r);
+        }
+        const uint32_t q = b | g << 8 | r << 16 | a << 24;
         std::memcpy(dst + 4 * x, &q, 4);
     }
 }
@@ -120,6 +129,20 @@ ORVEX_TARGET_AVX2 inline void Join(const Planes& p, uint8_t* d) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 96), _mm256_shuffle_epi8(_mm256_unpackhi_epi32(u1, v1), group));
 }
 
+// (c * a + 127) div 255 on bytes widened to 16 bits: with t = c * a + 128 it is (t + (t >> 8)) >> 8,
+// which is (t * 257) >> 16, the high half of one unsigned multiply.
+ORVEX_TARGET_AVX2 inline __m256i Mul255(__m256i c16, __m256i a16) {
+    const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(c16, a16), _mm256_set1_epi16(128));
+    return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
+}
+
+// A channel plane times the alpha plane widened to 16 bits; unpack and pack keep the byte order.
+ORVEX_TARGET_AVX2 inline __m256i PremultiplyPlane(__m256i c, __m256i aLo, __m256i aHi) {
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_packus_epi16(Mul255(_mm256_unpacklo_epi8(c, zero), aLo), Mul255(_mm256_unpackhi_epi8(c, zero), aHi));
+}
+
+template <LookupFinish F>
 ORVEX_TARGET_AVX2 void BgraAvx2(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
                                 const uint8_t* tr) {
     int x = 0;
@@ -133,9 +156,19 @@ ORVEX_TARGET_AVX2 void BgraAvx2(const uint8_t* src, uint8_t* dst, int pixels, co
         p.b = Lookup256(p.b, sb);
         p.g = Lookup256(p.g, sg);
         p.r = Lookup256(p.r, sr);
+        if constexpr (F == LookupFinish::Premultiply) {
+            const __m256i zero = _mm256_setzero_si256();
+            const __m256i aLo = _mm256_unpacklo_epi8(p.a, zero), aHi = _mm256_unpackhi_epi8(p.a, zero);
+            p.b = PremultiplyPlane(p.b, aLo, aHi);
+            p.g = PremultiplyPlane(p.g, aLo, aHi);
+            p.r = PremultiplyPlane(p.r, aLo, aHi);
+        } else if constexpr (F == LookupFinish::GraySum) {
+            // Saturating byte adds of terms that are never negative give the clamped sum.
+            p.b = p.g = p.r = _mm256_adds_epu8(_mm256_adds_epu8(p.b, p.g), p.r);
+        }
         Join(p, dst + 4 * x);
     }
-    if (tb == tg && tg == tr) {
+    if (F == LookupFinish::None && tb == tg && tg == tr) {
         // One table: the last whole 8 pixels byte by byte, alpha put back.
         const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xff000000u));
         for (; x + 8 <= pixels; x += 8) {
@@ -144,7 +177,7 @@ ORVEX_TARGET_AVX2 void BgraAvx2(const uint8_t* src, uint8_t* dst, int pixels, co
                                 _mm256_blendv_epi8(Lookup256(v, sb), v, alpha));
         }
     }
-    BgraScalar(src + 4 * x, dst + 4 * x, pixels - x, tb, tg, tr);
+    BgraScalar<F>(src + 4 * x, dst + 4 * x, pixels - x, tb, tg, tr);
 }
 
 // --- AVX-512 VBMI -----------------------------------------------------------------------------------
@@ -171,6 +204,29 @@ constexpr uint64_t kGreenBytes = 0x2222222222222222ull;
 constexpr uint64_t kRedBytes = 0x4444444444444444ull;
 constexpr uint64_t kAlphaBytes = 0x8888888888888888ull;
 
+// Zero-masked forms: GCC 12 warns about the undefined pass-through of the plain ones.
+ORVEX_TARGET_VBMI inline __m512i Srli32(__m512i v, unsigned n) { return _mm512_maskz_srli_epi32(0xffff, v, n); }
+ORVEX_TARGET_VBMI inline __m512i Broadcast128(__m128i v) { return _mm512_maskz_broadcast_i32x4(0xffff, v); }
+
+ORVEX_TARGET_VBMI inline __m512i Mul255(__m512i c16, __m512i a16) {
+    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(c16, a16), _mm512_set1_epi16(128));
+    return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
+}
+
+// 16 interleaved pixels times their alphas. Each 16-bit lane's multiplier is its pixel's alpha,
+// or 255 in the alpha lane, which keeps alpha as it is (M[a][255] = a).
+ORVEX_TARGET_VBMI inline __m512i Premultiplied(__m512i px) {
+    const __m512i zero = _mm512_setzero_si512();
+    const char z = static_cast<char>(0x80);
+    const __m512i alphaLo = Broadcast128(_mm_setr_epi8(3, z, 3, z, 3, z, z, z, 7, z, 7, z, 7, z, z, z));
+    const __m512i alphaHi = Broadcast128(_mm_setr_epi8(11, z, 11, z, 11, z, z, z, 15, z, 15, z, 15, z, z, z));
+    const __m512i keep = _mm512_set1_epi64(static_cast<long long>(0x00ff000000000000ull));
+    const __m512i aLo = _mm512_or_si512(_mm512_shuffle_epi8(px, alphaLo), keep);
+    const __m512i aHi = _mm512_or_si512(_mm512_shuffle_epi8(px, alphaHi), keep);
+    return _mm512_packus_epi16(Mul255(_mm512_unpacklo_epi8(px, zero), aLo), Mul255(_mm512_unpackhi_epi8(px, zero), aHi));
+}
+
+template <LookupFinish F>
 ORVEX_TARGET_VBMI inline __m512i BgraVector(__m512i v, const Quarters& b, const Quarters& g, const Quarters& r,
                                             bool one) {
     const __mmask64 high = _mm512_movepi8_mask(v);
@@ -179,9 +235,20 @@ ORVEX_TARGET_VBMI inline __m512i BgraVector(__m512i v, const Quarters& b, const 
         out = _mm512_mask_blend_epi8(kGreenBytes, out, Lookup256(v, high, g));
         out = _mm512_mask_blend_epi8(kRedBytes, out, Lookup256(v, high, r));
     }
-    return _mm512_mask_blend_epi8(kAlphaBytes, out, v);
+    if constexpr (F == LookupFinish::GraySum) {
+        // Byte 0 of each pixel gathers min(255, b + g + r) through saturating adds of the shifted
+        // pixel, then goes to the three colour bytes.
+        const __m512i sum = _mm512_adds_epu8(_mm512_adds_epu8(out, Srli32(out, 8)), Srli32(out, 16));
+        const char z = static_cast<char>(0x80);
+        const __m512i spread = Broadcast128(_mm_setr_epi8(0, 0, 0, z, 4, 4, 4, z, 8, 8, 8, z, 12, 12, 12, z));
+        out = _mm512_shuffle_epi8(sum, spread);
+    }
+    out = _mm512_mask_blend_epi8(kAlphaBytes, out, v);
+    if constexpr (F == LookupFinish::Premultiply) out = Premultiplied(out);
+    return out;
 }
 
+template <LookupFinish F>
 ORVEX_TARGET_VBMI void BgraVbmi(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* tb, const uint8_t* tg,
                                 const uint8_t* tr) {
     Quarters b, g, r;
@@ -192,11 +259,11 @@ ORVEX_TARGET_VBMI void BgraVbmi(const uint8_t* src, uint8_t* dst, int pixels, co
     const size_t n = static_cast<size_t>(pixels) * 4;
     size_t i = 0;
     for (; i + 64 <= n; i += 64)
-        _mm512_storeu_si512(dst + i, BgraVector(_mm512_loadu_si512(src + i), b, g, r, one));
+        _mm512_storeu_si512(dst + i, BgraVector<F>(_mm512_loadu_si512(src + i), b, g, r, one));
     if (i < n) {
         // The row's end through masked loads and stores, which touch no byte past it.
         const __mmask64 m = FirstBytes(n - i);
-        _mm512_mask_storeu_epi8(dst + i, m, BgraVector(_mm512_maskz_loadu_epi8(m, src + i), b, g, r, one));
+        _mm512_mask_storeu_epi8(dst + i, m, BgraVector<F>(_mm512_maskz_loadu_epi8(m, src + i), b, g, r, one));
     }
 }
 
@@ -267,19 +334,33 @@ const char* LookupPathName(LookupPath path) {
     }
 }
 
-void LookupBGRA(LookupPath path, const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue,
-                const uint8_t* green, const uint8_t* red) {
+namespace {
+
+template <LookupFinish F>
+void BgraOn(LookupPath path, const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue, const uint8_t* green,
+            const uint8_t* red) {
 #if ORVEX_LOOKUP_X86
-    if (path == LookupPath::Avx512Vbmi) return BgraVbmi(src, dst, pixels, blue, green, red);
-    if (path == LookupPath::Avx2) return BgraAvx2(src, dst, pixels, blue, green, red);
+    if (path == LookupPath::Avx512Vbmi) return BgraVbmi<F>(src, dst, pixels, blue, green, red);
+    if (path == LookupPath::Avx2) return BgraAvx2<F>(src, dst, pixels, blue, green, red);
 #endif
     (void)path;
-    BgraScalar(src, dst, pixels, blue, green, red);
+    BgraScalar<F>(src, dst, pixels, blue, green, red);
+}
+
+}  // namespace
+
+void LookupBGRA(LookupPath path, const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue,
+                const uint8_t* green, const uint8_t* red, LookupFinish finish) {
+    switch (finish) {
+    case LookupFinish::Premultiply: return BgraOn<LookupFinish::Premultiply>(path, src, dst, pixels, blue, green, red);
+    case LookupFinish::GraySum: return BgraOn<LookupFinish::GraySum>(path, src, dst, pixels, blue, green, red);
+    default: return BgraOn<LookupFinish::None>(path, src, dst, pixels, blue, green, red);
+    }
 }
 
 void LookupBGRA(const uint8_t* src, uint8_t* dst, int pixels, const uint8_t* blue, const uint8_t* green,
-                const uint8_t* red) {
-    LookupBGRA(BestLookupPath(), src, dst, pixels, blue, green, red);
+                const uint8_t* red, LookupFinish finish) {
+    LookupBGRA(BestLookupPath(), src, dst, pixels, blue, green, red, finish);
 }
 
 void LookupBytes(LookupPath path, const uint8_t* src, uint8_t* dst, size_t bytes, const uint8_t* table) {

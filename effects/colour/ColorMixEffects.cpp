@@ -170,28 +170,14 @@ private:
 
 // The same gray when every weight is a whole number: each term is then a whole number, exact in
 // the doubles, and the terms are never negative, so clamping each to 255 before a saturating sum
-// gives the clamped sum. The terms come from byte tables through the shared lookup, summed in place.
+// gives the clamped sum. The terms come from byte tables, summed by the shared lookup.
 class parallelBlackWhiteWhole final : public ColorRows {
 public:
     parallelBlackWhiteWhole(const cv::Mat& in, cv::Mat& out, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr)
         : ColorRows(in, out), tb_(tb), tg_(tg), tr_(tr) {}
     void Rows(int y0, int y1) const override {
-        for (int y = y0; y < y1; ++y) {
-            uint8_t* d = out_.ptr<uint8_t>(y);
-            LookupBGRA(in_.ptr<uint8_t>(y), d, in_.cols, tb_, tg_, tr_);
-            int x = 0;
-#if CV_SIMD128
-            // The 8-bit adds of the universal intrinsics saturate.
-            for (; x + 16 <= in_.cols; x += 16) {
-                cv::v_uint8x16 b, g, r, a;
-                cv::v_load_deinterleave(d + 4 * x, b, g, r, a);
-                const cv::v_uint8x16 gray = b + g + r;
-                cv::v_store_interleave(d + 4 * x, gray, gray, gray, a);
-            }
-#endif
-            for (uint8_t* p = d + 4 * x; x < in_.cols; ++x, p += 4)
-                p[0] = p[1] = p[2] = static_cast<uint8_t>(std::min(255, p[0] + p[1] + p[2]));
-        }
+        for (int y = y0; y < y1; ++y)
+            LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tb_, tg_, tr_, LookupFinish::GraySum);
     }
 
 private:

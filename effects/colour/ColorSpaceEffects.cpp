@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -230,7 +231,12 @@ class parallelChannelInvert final : public ScratchRowsBody {
 public:
     parallelChannelInvert(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, int selection, int k,
                           const uint8_t (*mixed)[256])
-        : ScratchRowsBody(in, out, scratch), selection_(selection), k_(k), mixed_(mixed) {}
+        : ScratchRowsBody(in, out, scratch), selection_(selection), k_(k), mixed_(mixed) {
+        // Equal tables go as one, which lets the lookup take its one-table shortcut (selections 0
+        // and 12 treat every channel alike).
+        for (int c = 0; mixed && c < 3; ++c)
+            tables_[c] = std::memcmp(mixed[c], mixed[0], 256) == 0 ? mixed[0] : mixed[c];
+    }
 
     // The selections that invert bytes one by one (or make black): the mix before the alpha
     // scaling, keep[I] + blend[P(I)], is a table per channel, and the scaling is premultiplication.
@@ -252,11 +258,9 @@ public:
 
     void Rows(int y0, int y1) const override {
         if (mixed_) {
-            for (int y = y0; y < y1; ++y) {
-                uint8_t* d = out_.ptr<uint8_t>(y);
-                LookupBGRA(in_.ptr<uint8_t>(y), d, in_.cols, mixed_[0], mixed_[1], mixed_[2]);
-                PremultiplyAlphaRows(d, 0, d, 0, in_.cols, 1);
-            }
+            for (int y = y0; y < y1; ++y)
+                LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tables_[0], tables_[1], tables_[2],
+                           LookupFinish::Premultiply);
             return;
         }
         BandScratch& sc = Scratch(y0);
@@ -345,6 +349,7 @@ private:
     int selection_;
     int k_;
     const uint8_t (*mixed_)[256];
+    const uint8_t* tables_[3] = {};
 };
 
 // --- change to colour ----------------------------------------------------------------------------------

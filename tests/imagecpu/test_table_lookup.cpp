@@ -32,8 +32,11 @@ struct Picture {
 const int kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 100, 1921};
 const int kPads[] = {0, 3, 61};
 
+const LookupFinish kFinishes[] = {LookupFinish::None, LookupFinish::Premultiply, LookupFinish::GraySum};
+
 // Every path this processor runs gives the plain C bytes, for three different tables and for one
-// table shared by all channels (the bodies take a shortcut there), in place and out of place.
+// table shared by all channels (the bodies take a shortcut there), in place and out of place,
+// with every finish.
 TEST(TableLookup, EveryPathMatchesPlainCOnBGRARows) {
     const std::vector<uint8_t> tables = RandomBytes(3 * 256, 7);
     const uint8_t* b = tables.data();
@@ -44,6 +47,7 @@ TEST(TableLookup, EveryPathMatchesPlainCOnBGRARows) {
     };
     const Set sets[] = {{b, g, r}, {g, g, g}};
     for (LookupPath path : SupportedLookupPaths()) {
+      for (LookupFinish finish : kFinishes) {
         for (const Set& set : sets) {
             for (int w : kWidths) {
                 for (int pad : kPads) {
@@ -54,17 +58,19 @@ TEST(TableLookup, EveryPathMatchesPlainCOnBGRARows) {
                         std::copy_n(noise.data() + static_cast<size_t>(y) * w * 4, w * 4, src.Row(y));
                     Picture inPlace = src;
                     for (int y = 0; y < h; ++y) {
-                        LookupBGRA(LookupPath::Scalar, src.Row(y), expected.Row(y), w, set.b, set.g, set.r);
-                        LookupBGRA(path, src.Row(y), got.Row(y), w, set.b, set.g, set.r);
-                        LookupBGRA(path, inPlace.Row(y), inPlace.Row(y), w, set.b, set.g, set.r);
+                        LookupBGRA(LookupPath::Scalar, src.Row(y), expected.Row(y), w, set.b, set.g, set.r, finish);
+                        LookupBGRA(path, src.Row(y), got.Row(y), w, set.b, set.g, set.r, finish);
+                        LookupBGRA(path, inPlace.Row(y), inPlace.Row(y), w, set.b, set.g, set.r, finish);
                     }
-                    SCOPED_TRACE(testing::Message() << LookupPathName(path) << " width " << w << " pad " << pad
+                    SCOPED_TRACE(testing::Message() << LookupPathName(path) << " finish " << static_cast<int>(finish)
+                                                    << " width " << w << " pad " << pad
                                                     << (set.b == set.g ? " one table" : " three tables"));
                     ASSERT_EQ(got.bytes, expected.bytes);
                     ASSERT_EQ(inPlace.bytes, expected.bytes) << "in place";
                 }
             }
         }
+      }
     }
 }
 
@@ -76,12 +82,26 @@ TEST(TableLookup, PlainCFollowsTheRule) {
         tg[v] = static_cast<uint8_t>(v / 2);
         tr[v] = static_cast<uint8_t>(v ^ 0x0f);
     }
-    const uint8_t in[8] = {10, 200, 0x30, 77, 255, 1, 0xff, 0};
-    uint8_t out[8];
+    // Looked up: (245, 100, 0x3f, a 77) and (0, 0, 0xf0, a 0), then (200, 255, 0, a 255).
+    const uint8_t in[12] = {10, 200, 0x30, 77, 255, 1, 0xff, 0, 55, 255, 0xf0, 255};
+    struct Case {
+        LookupFinish finish;
+        uint8_t want[12];
+    };
+    const Case cases[] = {
+        {LookupFinish::None, {245, 100, 0x3f, 77, 0, 0, 0xf0, 0, 200, 127, 0xff, 255}},
+        // (245 * 77 + 127) / 255 = 74, (100 * 77 + 127) / 255 = 30, (63 * 77 + 127) / 255 = 19.
+        {LookupFinish::Premultiply, {74, 30, 19, 77, 0, 0, 0, 0, 200, 127, 0xff, 255}},
+        {LookupFinish::GraySum, {255, 255, 255, 77, 240, 240, 240, 0, 255, 255, 255, 255}},
+    };
     for (LookupPath path : SupportedLookupPaths()) {
-        LookupBGRA(path, in, out, 2, tb, tg, tr);
-        const uint8_t want[8] = {245, 100, 0x3f, 77, 0, 0, 0xf0, 0};
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], want[i]) << LookupPathName(path) << " byte " << i;
+        for (const Case& c : cases) {
+            uint8_t out[12];
+            LookupBGRA(path, in, out, 3, tb, tg, tr, c.finish);
+            for (int i = 0; i < 12; ++i)
+                EXPECT_EQ(out[i], c.want[i]) << LookupPathName(path) << " finish " << static_cast<int>(c.finish)
+                                             << " byte " << i;
+        }
     }
 }
 
