@@ -16,15 +16,6 @@ namespace orvex {
 
 namespace {
 
-// Calls fn(p) for the four bytes of every pixel of the frame, row by row on this thread.
-template <class Fn>
-void ForPixels(const cv::Mat& frame, Fn&& fn) {
-    for (int y = 0; y < frame.rows; ++y) {
-        const uint8_t* p = frame.ptr<uint8_t>(y);
-        for (int x = 0; x < frame.cols; ++x, p += 4) fn(p);
-    }
-}
-
 void RunTablePass(const cv::Mat& in, cv::Mat& out, const uint8_t* blue, const uint8_t* green, const uint8_t* red) {
     colorfx::parallelColorTable body(in, out, blue, green, red);
     RunRowBands(body, in.cols, in.rows);
@@ -87,9 +78,9 @@ VideoEffectAutoContrast::VideoEffectAutoContrast() {
 }
 
 void VideoEffectAutoContrast::Measure(const cv::Mat& frame) {
-    uint64_t h[256] = {};
-    ForPixels(frame, [&](const uint8_t* p) { ++h[LibraryGray(p[0], p[1], p[2])]; });
-    MeasureRange(h, ThresholdCount(static_cast<int64_t>(frame.cols) * frame.rows, threshold_), &grayMin_, &grayMax_);
+    uint64_t h[1][256];
+    CountHistograms(frame, h, [](const uint8_t* p, uint64_t(&band)[1][256]) { ++band[0][LibraryGray(p[0], p[1], p[2])]; });
+    MeasureRange(h[0], ThresholdCount(static_cast<int64_t>(frame.cols) * frame.rows, threshold_), &grayMin_, &grayMax_);
     keptThreshold_ = threshold_;
 }
 
@@ -115,11 +106,11 @@ VideoEffectAutoLevels::VideoEffectAutoLevels() {
 }
 
 void VideoEffectAutoLevels::Measure(const cv::Mat& frame) {
-    uint64_t h[3][256] = {};
-    ForPixels(frame, [&](const uint8_t* p) {
-        ++h[0][p[0]];
-        ++h[1][p[1]];
-        ++h[2][p[2]];
+    uint64_t h[3][256];
+    CountHistograms(frame, h, [](const uint8_t* p, uint64_t(&band)[3][256]) {
+        ++band[0][p[0]];
+        ++band[1][p[1]];
+        ++band[2][p[2]];
     });
     const int64_t n = ThresholdCount(static_cast<int64_t>(frame.cols) * frame.rows, threshold_);
     for (int c = 0; c < 3; ++c) MeasureRange(h[c], n, &min_[c], &max_[c]);
@@ -153,13 +144,19 @@ VideoEffectAutoColor::VideoEffectAutoColor() {
 void VideoEffectAutoColor::Measure(const cv::Mat& frame) {
     keptThreshold_ = threshold_;
     const int64_t pixels = static_cast<int64_t>(frame.cols) * frame.rows;
-    uint64_t sum[3] = {}, graySum = 0;
-    ForPixels(frame, [&](const uint8_t* p) {
-        sum[0] += p[0];
-        sum[1] += p[1];
-        sum[2] += p[2];
-        graySum += static_cast<uint64_t>(LibraryGray(p[0], p[1], p[2]));
+    // The channel and gray sums, from their histograms (blue, green, red, gray).
+    uint64_t levels[4][256];
+    CountHistograms(frame, levels, [](const uint8_t* p, uint64_t(&band)[4][256]) {
+        ++band[0][p[0]];
+        ++band[1][p[1]];
+        ++band[2][p[2]];
+        ++band[3][LibraryGray(p[0], p[1], p[2])];
     });
+    uint64_t sum[3] = {}, graySum = 0;
+    for (int v = 0; v < 256; ++v) {
+        for (int c = 0; c < 3; ++c) sum[c] += levels[c][v] * static_cast<uint64_t>(v);
+        graySum += levels[3][v] * static_cast<uint64_t>(v);
+    }
     const double g = static_cast<double>(graySum) / static_cast<double>(pixels) * 0.003922;
     if (g < 0.03922) {
         // A nearly black frame has no colour cast worth correcting.
@@ -178,10 +175,12 @@ void VideoEffectAutoColor::Measure(const cv::Mat& frame) {
             gammaTables_[c][v] = static_cast<uint8_t>(RoundToByte(p));
         }
     }
-    uint64_t h[256] = {};
+    uint64_t h[1][256];
     const auto& G = gammaTables_;
-    ForPixels(frame, [&](const uint8_t* p) { ++h[LibraryGray(G[0][p[0]], G[1][p[1]], G[2][p[2]])]; });
-    MeasureRange(h, ThresholdCount(pixels, threshold_), &minVal_, &maxVal_);
+    CountHistograms(frame, h, [&G](const uint8_t* p, uint64_t(&band)[1][256]) {
+        ++band[0][LibraryGray(G[0][p[0]], G[1][p[1]], G[2][p[2]])];
+    });
+    MeasureRange(h[0], ThresholdCount(pixels, threshold_), &minVal_, &maxVal_);
 }
 
 void VideoEffectAutoColor::BuildTables(uint8_t mix[3][256]) const {

@@ -30,11 +30,32 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <vector>
 
 #include "effects/EffectSurface.h"
+#include "imagecpu/RowBands.h"
 
 namespace orvex {
+
+// K histograms of a BGRA frame counted a band of rows per worker and summed: count(p, h) adds
+// the pixel at p to its band's own histograms h[K][256]. Counts add up, so the bands' order and
+// number change nothing.
+template <int K, class Count>
+void CountHistograms(const cv::Mat& frame, uint64_t (&histograms)[K][256], const Count& count) {
+    for (auto& h : histograms) std::fill(h, h + 256, 0);
+    std::mutex sum;
+    ForRowBands(frame.cols, frame.rows, [&](int y0, int y1) {
+        uint64_t h[K][256] = {};
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* p = frame.ptr<uint8_t>(y);
+            for (int x = 0; x < frame.cols; ++x, p += 4) count(p, h);
+        }
+        const std::lock_guard<std::mutex> hold(sum);
+        for (int k = 0; k < K; ++k)
+            for (int v = 0; v < 256; ++v) histograms[k][v] += h[k][v];
+    });
+}
 
 // The image library's 8-bit BGR(A) to gray conversion: 0.114, 0.587, 0.299 in 15-bit fixed point,
 // rounded. A test holds it equal to cv::cvtColor over every colour.

@@ -73,27 +73,23 @@ std::array<int32_t, 256> VideoEffectHistogramEqualize::CdfTable(const cv::Mat& f
     uint64_t h[256] = {};
     uint64_t N = 0;
     if (mode_ == 1) {
-        for (int y = 0; y < frame.rows; ++y) {
-            const uint8_t* p = frame.ptr<uint8_t>(y);
-            for (int x = 0; x < frame.cols; ++x, p += 4) {
-                // Rec. 709 luma in float, rounded half up.
-                const float Y = 0.2126f * p[2] + 0.7152f * p[1] + 0.0722f * p[0] + 0.5f;
-                ++h[std::min(255, static_cast<int>(Y))];
-            }
-        }
+        uint64_t luma[1][256];
+        CountHistograms(frame, luma, [](const uint8_t* p, uint64_t(&band)[1][256]) {
+            // Rec. 709 luma in float, rounded half up.
+            const float Y = 0.2126f * p[2] + 0.7152f * p[1] + 0.0722f * p[0] + 0.5f;
+            ++band[0][std::min(255, static_cast<int>(Y))];
+        });
+        std::copy_n(luma[0], 256, h);
         N = static_cast<uint64_t>(frame.cols) * frame.rows;
     } else {
         // Two histograms taken in turn halve the stalls on runs of one colour.
-        uint64_t h2[256] = {};
-        for (int y = 0; y < frame.rows; ++y) {
-            const uint8_t* p = frame.ptr<uint8_t>(y);
-            for (int x = 0; x < frame.cols; ++x, p += 4) {
-                ++h[p[0]];
-                ++h2[p[1]];
-                ++h[p[2]];
-            }
-        }
-        for (int v = 0; v < 256; ++v) h[v] += h2[v];
+        uint64_t bytes[2][256];
+        CountHistograms(frame, bytes, [](const uint8_t* p, uint64_t(&band)[2][256]) {
+            ++band[0][p[0]];
+            ++band[1][p[1]];
+            ++band[0][p[2]];
+        });
+        for (int v = 0; v < 256; ++v) h[v] = bytes[0][v] + bytes[1][v];
         N = 3 * static_cast<uint64_t>(frame.cols) * frame.rows;
     }
     std::array<int32_t, 256> Q{};
