@@ -4,7 +4,7 @@ jump into another function) without a vzeroupper after its last wide instruction
 halves make every later SSE instruction of the thread slow on many processors, whatever code runs
 next; compilers insert the vzeroupper themselves but miss some tail calls.
 
-  check_vzeroupper.py LIBRARY
+  check_vzeroupper.py LIBRARY...
 
 Functions that take vector arguments are left out: their callers own the registers."""
 import re
@@ -37,7 +37,7 @@ def leaks(library):
 
 
 def main():
-    found = list(leaks(sys.argv[1]))
+    found = [leak for library in sys.argv[1:] for leak in leaks(library)]
     for name, op in found:
         print(f"leaves with dirty upper registers: {name}\n    at: {op}")
     return 1 if found else 0
