@@ -13,15 +13,21 @@
 
 namespace orvex::colorfx {
 
-// Blue, green and red each through its own 256-entry table; alpha copied. The row goes through
-// the shared lookup, which takes the processor's vector byte lookups where it has them.
+// Blue, green and red each through its own 256-entry table, then the lookup's finish; alpha
+// copied. The row goes through the shared lookup, which takes the processor's vector byte lookups
+// where it has them.
 class parallelColorTable : public RowBandBody {
 public:
     parallelColorTable(const cv::Mat& in, cv::Mat& out, const uint8_t* blue, const uint8_t* green,
-                       const uint8_t* red)
-        : in_(in), out_(out), tb_(blue), tg_(green), tr_(red) {}
+                       const uint8_t* red, LookupFinish finish = LookupFinish::None)
+        : in_(in), out_(out), tb_(blue), tg_(green), tr_(red), finish_(finish) {
+        // Three tables with the same bytes go as one, which lets the lookup take its one-table
+        // shortcut.
+        if (std::memcmp(green, blue, 256) == 0 && std::memcmp(red, blue, 256) == 0) tg_ = tr_ = blue;
+    }
     void Rows(int y0, int y1) const override {
-        for (int y = y0; y < y1; ++y) LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tb_, tg_, tr_);
+        for (int y = y0; y < y1; ++y)
+            LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tb_, tg_, tr_, finish_);
     }
 
 private:
@@ -30,6 +36,7 @@ private:
     const uint8_t* tb_;
     const uint8_t* tg_;
     const uint8_t* tr_;
+    LookupFinish finish_;
 };
 
 // A body over the wrapped input and output; derived bodies add their per-frame tables.

@@ -1,4 +1,5 @@
 #include "imagecpu/BlendRows.h"
+#include "imagecpu/ByteLanes.h"
 #include "imagecpu/TableLookup.h"
 
 #include <atomic>
@@ -40,10 +41,7 @@ bool HasAvx2() {
 }
 
 // Lanes hold bytes widened to 16 bits, so every product of two bytes fits.
-ORVEX_TARGET_AVX2 inline __m256i Mul255(__m256i x, __m256i y) {
-    const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(x, y), _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
-}
+using lanes::Mul255;
 
 ORVEX_TARGET_AVX2 inline __m256i Div255(__m256i s) {
     return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(s, _mm256_set1_epi16(1)), _mm256_srli_epi16(s, 8)), 8);
@@ -105,18 +103,11 @@ struct NormalStraightRule {
     }
 };
 
-ORVEX_TARGET_AVX2 inline __m256i Premultiplied(__m256i p) {
-    return _mm256_blend_epi16(Mul255(p, Alphas(p)), p, 0x88);
-}
-
 ORVEX_TARGET_AVX2 int PremultiplyAvx2(const uint8_t* s, uint8_t* d, int pixels) {
-    const __m256i zero = _mm256_setzero_si256();
     int x = 0;
     for (; x + 8 <= pixels; x += 8) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * x));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * x),
-                            _mm256_packus_epi16(Premultiplied(_mm256_unpacklo_epi8(v, zero)),
-                                                Premultiplied(_mm256_unpackhi_epi8(v, zero))));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * x), lanes::PremultipliedPixels(v));
     }
     return x;
 }
@@ -174,11 +165,6 @@ ORVEX_TARGET_AVX2 int NormalStraightAvx2(const uint8_t* o, uint8_t* d, int pixel
 
 // --- the same rules on 16 pixels with AVX-512BW ------------------------------------------------------
 
-ORVEX_TARGET_AVX512 inline __m512i Mul255(__m512i x, __m512i y) {
-    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(x, y), _mm512_set1_epi16(128));
-    return _mm512_srli_epi16(_mm512_add_epi16(t, _mm512_srli_epi16(t, 8)), 8);
-}
-
 ORVEX_TARGET_AVX512 inline __m512i Div255(__m512i s) {
     return _mm512_srli_epi16(_mm512_add_epi16(_mm512_add_epi16(s, _mm512_set1_epi16(1)), _mm512_srli_epi16(s, 8)), 8);
 }
@@ -232,19 +218,10 @@ struct NormalStraightRule512 {
     }
 };
 
-ORVEX_TARGET_AVX512 inline __m512i Premultiplied(__m512i p) {
-    return _mm512_mask_blend_epi16(0x88888888u, Mul255(p, Alphas(p)), p);
-}
-
 ORVEX_TARGET_AVX512 int PremultiplyAvx512(const uint8_t* s, uint8_t* d, int pixels) {
-    const __m512i zero = _mm512_setzero_si512();
     int x = 0;
-    for (; x + 16 <= pixels; x += 16) {
-        const __m512i v = _mm512_loadu_si512(s + 4 * x);
-        _mm512_storeu_si512(d + 4 * x,
-                            _mm512_packus_epi16(Premultiplied(_mm512_unpacklo_epi8(v, zero)),
-                                                Premultiplied(_mm512_unpackhi_epi8(v, zero))));
-    }
+    for (; x + 16 <= pixels; x += 16)
+        _mm512_storeu_si512(d + 4 * x, lanes::PremultipliedPixels(_mm512_loadu_si512(s + 4 * x)));
     return x + PremultiplyAvx2(s + 4 * x, d + 4 * x, pixels - x);
 }
 

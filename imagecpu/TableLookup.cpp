@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/simd/simd_level.h"
+#include "imagecpu/ByteLanes.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -129,17 +130,11 @@ ORVEX_TARGET_AVX2 inline void Join(const Planes& p, uint8_t* d) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 96), _mm256_shuffle_epi8(_mm256_unpackhi_epi32(u1, v1), group));
 }
 
-// (c * a + 127) div 255 on bytes widened to 16 bits: with t = c * a + 128 it is (t + (t >> 8)) >> 8,
-// which is (t * 257) >> 16, the high half of one unsigned multiply.
-ORVEX_TARGET_AVX2 inline __m256i Mul255(__m256i c16, __m256i a16) {
-    const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(c16, a16), _mm256_set1_epi16(128));
-    return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
-}
-
 // A channel plane times the alpha plane widened to 16 bits; unpack and pack keep the byte order.
 ORVEX_TARGET_AVX2 inline __m256i PremultiplyPlane(__m256i c, __m256i aLo, __m256i aHi) {
     const __m256i zero = _mm256_setzero_si256();
-    return _mm256_packus_epi16(Mul255(_mm256_unpacklo_epi8(c, zero), aLo), Mul255(_mm256_unpackhi_epi8(c, zero), aHi));
+    return _mm256_packus_epi16(lanes::Mul255(_mm256_unpacklo_epi8(c, zero), aLo),
+                               lanes::Mul255(_mm256_unpackhi_epi8(c, zero), aHi));
 }
 
 template <LookupFinish F>
@@ -212,23 +207,6 @@ constexpr uint64_t kAlphaBytes = 0x8888888888888888ull;
 ORVEX_TARGET_VBMI inline __m512i Srli32(__m512i v, unsigned n) { return _mm512_maskz_srli_epi32(0xffff, v, n); }
 ORVEX_TARGET_VBMI inline __m512i Broadcast128(__m128i v) { return _mm512_maskz_broadcast_i32x4(0xffff, v); }
 
-ORVEX_TARGET_VBMI inline __m512i Mul255(__m512i c16, __m512i a16) {
-    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(c16, a16), _mm512_set1_epi16(128));
-    return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
-}
-
-// 16 interleaved pixels times their alphas. Each 16-bit lane's multiplier is its pixel's alpha,
-// or 255 in the alpha lane, which keeps alpha as it is (M[a][255] = a).
-ORVEX_TARGET_VBMI inline __m512i Premultiplied(__m512i px) {
-    const __m512i zero = _mm512_setzero_si512();
-    const char z = static_cast<char>(0x80);
-    const __m512i alphaLo = Broadcast128(_mm_setr_epi8(3, z, 3, z, 3, z, z, z, 7, z, 7, z, 7, z, z, z));
-    const __m512i alphaHi = Broadcast128(_mm_setr_epi8(11, z, 11, z, 11, z, z, z, 15, z, 15, z, 15, z, z, z));
-    const __m512i keep = _mm512_set1_epi64(static_cast<long long>(0x00ff000000000000ull));
-    const __m512i aLo = _mm512_or_si512(_mm512_shuffle_epi8(px, alphaLo), keep);
-    const __m512i aHi = _mm512_or_si512(_mm512_shuffle_epi8(px, alphaHi), keep);
-    return _mm512_packus_epi16(Mul255(_mm512_unpacklo_epi8(px, zero), aLo), Mul255(_mm512_unpackhi_epi8(px, zero), aHi));
-}
 
 template <LookupFinish F>
 ORVEX_TARGET_VBMI inline __m512i BgraVector(__m512i v, const Quarters& b, const Quarters& g, const Quarters& r,
@@ -248,7 +226,7 @@ ORVEX_TARGET_VBMI inline __m512i BgraVector(__m512i v, const Quarters& b, const 
         out = _mm512_shuffle_epi8(sum, spread);
     }
     out = _mm512_mask_blend_epi8(kAlphaBytes, out, v);
-    if constexpr (F == LookupFinish::Premultiply) out = Premultiplied(out);
+    if constexpr (F == LookupFinish::Premultiply) out = lanes::PremultipliedPixels(out);
     return out;
 }
 

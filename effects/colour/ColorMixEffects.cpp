@@ -168,24 +168,6 @@ private:
     const double* wr_;
 };
 
-// The same gray when every weight is a whole number: each term is then a whole number, exact in
-// the doubles, and the terms are never negative, so clamping each to 255 before a saturating sum
-// gives the clamped sum. The terms come from byte tables, summed by the shared lookup.
-class parallelBlackWhiteWhole final : public ColorRows {
-public:
-    parallelBlackWhiteWhole(const cv::Mat& in, cv::Mat& out, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr)
-        : ColorRows(in, out), tb_(tb), tg_(tg), tr_(tr) {}
-    void Rows(int y0, int y1) const override {
-        for (int y = y0; y < y1; ++y)
-            LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tb_, tg_, tr_, LookupFinish::GraySum);
-    }
-
-private:
-    const uint8_t* tb_;
-    const uint8_t* tg_;
-    const uint8_t* tr_;
-};
-
 }  // namespace
 
 // --- tint ------------------------------------------------------------------------------------------------
@@ -298,7 +280,9 @@ ResultCode VideoEffectBlackWhiteHitfilm::ProcessCPU(int64_t, EffectFrame* input,
             tg[v] = static_cast<uint8_t>(ClampToByte(luma.g[v] * wG));
             tr[v] = static_cast<uint8_t>(ClampToByte(luma.r[v] * wR));
         }
-        parallelBlackWhiteWhole body(in, out, tb, tg, tr);
+        // Each term is then a whole number, exact in the doubles, and never negative, so clamping
+        // each to 255 before the lookup's saturating gray sum gives the clamped sum.
+        colorfx::parallelColorTable body(in, out, tb, tg, tr, LookupFinish::GraySum);
         RunRowBands(body, in.cols, in.rows);
         return Ok;
     }

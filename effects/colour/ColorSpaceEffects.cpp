@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -12,7 +11,6 @@
 #include "effects/ColorEffectsShared.h"
 #include "effects/colour/HlsRows.h"
 #include "imagecpu/BlendTables.h"
-#include "imagecpu/LayerBlend.h"
 #include "imagecpu/TableLookup.h"
 #include "imagecpu/SaturatingCasts.h"
 
@@ -229,17 +227,12 @@ private:
 
 class parallelChannelInvert final : public ScratchRowsBody {
 public:
-    parallelChannelInvert(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, int selection, int k,
-                          const uint8_t (*mixed)[256])
-        : ScratchRowsBody(in, out, scratch), selection_(selection), k_(k), mixed_(mixed) {
-        // Equal tables go as one, which lets the lookup take its one-table shortcut (selections 0
-        // and 12 treat every channel alike).
-        for (int c = 0; mixed && c < 3; ++c)
-            tables_[c] = std::memcmp(mixed[c], mixed[0], 256) == 0 ? mixed[0] : mixed[c];
-    }
+    parallelChannelInvert(const cv::Mat& in, cv::Mat& out, BandScratchSet& scratch, int selection, int k)
+        : ScratchRowsBody(in, out, scratch), selection_(selection), k_(k) {}
 
     // The selections that invert bytes one by one (or make black): the mix before the alpha
-    // scaling, keep[I] + blend[P(I)], is a table per channel, and the scaling is premultiplication.
+    // scaling, keep[I] + blend[P(I)], is a table per channel, and the scaling is premultiplication:
+    // a table pass with the lookup's premultiplying finish.
     static bool ByteWise(int selection) { return selection <= 3 || selection == 12; }
     static void BuildMixed(int selection, int k, uint8_t (*mixed)[256]) {
         const uint8_t* M = MulTable();
@@ -257,12 +250,6 @@ public:
     static int InvertHue(int h) { return ClampToByte(h <= 90 ? 90 - h : 270 - h); }
 
     void Rows(int y0, int y1) const override {
-        if (mixed_) {
-            for (int y = y0; y < y1; ++y)
-                LookupBGRA(in_.ptr<uint8_t>(y), out_.ptr<uint8_t>(y), in_.cols, tables_[0], tables_[1], tables_[2],
-                           LookupFinish::Premultiply);
-            return;
-        }
         BandScratch& sc = Scratch(y0);
         const uint8_t* M = MulTable();
         const uint8_t* keep = M + k_ * 256;            // M[k][I] = M[I][k]
@@ -348,8 +335,6 @@ private:
 
     int selection_;
     int k_;
-    const uint8_t (*mixed_)[256];
-    const uint8_t* tables_[3] = {};
 };
 
 // --- change to colour ----------------------------------------------------------------------------------
@@ -561,10 +546,14 @@ ResultCode VideoEffectChannelInvert::ProcessCPU(int64_t, EffectFrame* input, Eff
     const int k = static_cast<int>(alphaBlend_ * 0.01 * 255);
     cv::Mat in = WrapBGRA(*input);
     cv::Mat out = WrapBGRA(*output);
-    uint8_t mixed[3][256];
-    const bool byteWise = parallelChannelInvert::ByteWise(channelIndex_);
-    if (byteWise) parallelChannelInvert::BuildMixed(channelIndex_, k, mixed);
-    parallelChannelInvert body(in, out, scratch_, channelIndex_, k, byteWise ? mixed : nullptr);
+    if (parallelChannelInvert::ByteWise(channelIndex_)) {
+        uint8_t mixed[3][256];
+        parallelChannelInvert::BuildMixed(channelIndex_, k, mixed);
+        colorfx::parallelColorTable body(in, out, mixed[0], mixed[1], mixed[2], LookupFinish::Premultiply);
+        RunRowBands(body, in.cols, in.rows);
+        return Ok;
+    }
+    parallelChannelInvert body(in, out, scratch_, channelIndex_, k);
     RunRowBands(body, in.cols, in.rows);
     return Ok;
 }
