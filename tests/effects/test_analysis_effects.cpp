@@ -128,6 +128,27 @@ TEST(AnalysisEffects, LibraryGrayIsTheImageLibrarysConversion) {
 
 // Levels 20, 22, ..., 218 (100 pixels), threshold 5 %: n = 5, so lo is the sixth level from the
 // bottom (30) and hi the sixth from the top (208); T[v] = rint((v - 30) 255 / 178).
+// Counted in bands on the workers (a frame large enough to be split, rows padded), the
+// histograms are the plain count of every pixel, each pixel once.
+TEST(AnalysisEffects, HistogramsCountedInBandsAreThePlainCount) {
+    cv::Mat padded(301, 251 * 4 + 12, CV_8UC1);
+    cv::randu(padded, 0, 256);
+    const cv::Mat frame(301, 251, CV_8UC4, padded.data, padded.step[0]);
+    uint64_t got[2][256];
+    CountHistograms(frame, got, [](const uint8_t* p, uint64_t(&band)[2][256]) {
+        ++band[0][p[0]];
+        ++band[1][p[3]];
+    });
+    uint64_t want[2][256] = {};
+    for (int y = 0; y < frame.rows; ++y)
+        for (int x = 0; x < frame.cols; ++x) {
+            ++want[0][frame.ptr<uint8_t>(y)[4 * x]];
+            ++want[1][frame.ptr<uint8_t>(y)[4 * x + 3]];
+        }
+    for (int k = 0; k < 2; ++k)
+        for (int v = 0; v < 256; ++v) ASSERT_EQ(got[k][v], want[k][v]) << "histogram " << k << " level " << v;
+}
+
 TEST(AutoContrast, StretchesBetweenTheMeasuredLevels) {
     std::vector<int> levels;
     for (int i = 0; i < 100; ++i) levels.push_back(20 + 2 * i);
